@@ -1,0 +1,23 @@
+#include "analysis/frame_analysis.h"
+
+#include "analysis/frame_preparation.h"
+
+namespace {
+constexpr float kPreEmphasis = 0.98f;
+}  // namespace
+
+FrameAnalyser::FrameAnalyser() {
+  fft_tables(kFftLength, &tables_);
+  hamming_window(kFrameSamples, window_);
+}
+
+void FrameAnalyser::analyse(const float frame[], FrameAnalysis* result) {
+  result->pitch = pitch_step(frame);
+
+  float work[kFrameSamples];
+  for (int i = 0; i < kFrameSamples; ++i) work[i] = frame[i];
+  pre_emphasis(work, kPreEmphasis, kFrameSamples);
+  apply_window(work, window_, kFrameSamples);
+
+  formant_step(work, static_cast<float>(result->pitch.lag), tables_, wr_, wi_, result->candidates);
+}

@@ -1,1 +1,32 @@
 #pragma once
+
+#include "analysis/fft.h"
+#include "analysis/formants.h"
+#include "analysis/pitch.h"
+#include "analysis/signal_constants.h"
+
+// What one analysed frame yields: its pitch and its formant candidates.
+struct FrameAnalysis {
+  PitchResult pitch;
+  float candidates[kFormantRoots] = {};  // accepted frequencies, lowest first, then zeros
+
+  float f1_candidate() const { return candidates[0]; }
+  float f2_candidate() const { return candidates[1]; }
+};
+
+// Runs the pitch step and the formant step on DC-blocked analysis frames. It owns what lives
+// as long as the listening engine: the transform tables, the window and the root arrays, which
+// carry over from frame to frame.
+class FrameAnalyser {
+ public:
+  FrameAnalyser();
+
+  // in: frame[0..299], the last two DC-blocked blocks, oldest first; out: *result.
+  void analyse(const float frame[], FrameAnalysis* result);
+
+ private:
+  FftTables tables_;
+  float window_[kFrameSamples];
+  float wr_[kFormantRoots + 1] = {};
+  float wi_[kFormantRoots + 1] = {};
+};

@@ -1,1 +1,14 @@
 #pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A steady synthetic vowel for tests and benchmarks: unit pulses every 80 samples (100 Hz at
+// 8000 Hz) through three two-pole resonators in cascade at 500, 1500 and 2500 Hz with bandwidths
+// 70, 90 and 150 Hz, scaled to a peak of 8000. Pole radius 1 - pi B / fs.
+std::vector<int16_t> synthetic_vowel(int samples);
+
+// DC-blocked analysis frames of a recording, assembled as the listening engine does: each block
+// of 150 samples goes through the DC blocker and is appended to the previous one. Returns one
+// 300-sample frame per block from the second block on, frames[f] ending with block f + 1.
+std::vector<std::vector<float>> analysis_frames(const std::vector<int16_t>& samples);
