@@ -50,34 +50,35 @@ bool roots_can_be_found(const float a[]) {
 
 }  // namespace
 
-void envelope_autocorrelation(const float frame[], float lag, const FftTables& tables, float R[]) {
+void envelope_autocorrelation(const float frame[], float lag, const FftTables& tables, float R[],
+                              const SignalKernels& kernels) {
   float x[kFftLength];
   for (int i = 0; i < kFrameSamples; ++i) x[i] = frame[i];
   for (int i = kFrameSamples; i < kFftLength; ++i) x[i] = 0.0f;
 
   float re[kFftLength];
   float im[kFftLength];
-  fft(0, x, kZeros, re, im, kFftLength, tables);
+  kernels.fft(0, x, kZeros, re, im, kFftLength, tables);
 
   float log_magnitude[kFftLength];
   for (int i = 0; i < kFftLength; ++i) {
     const float power = re[i] * re[i] + im[i] * im[i];
     log_magnitude[i] = std::sqrt(power);
   }
-  log10_block(log_magnitude, log_magnitude, kFftLength);
+  kernels.log10_block(log_magnitude, log_magnitude, kFftLength);
 
   float ceps[kFftLength];
-  fft(1, log_magnitude, kZeros, ceps, im, kFftLength, tables);
+  kernels.fft(1, log_magnitude, kZeros, ceps, im, kFftLength, tables);
   lifter(ceps, lag);
 
   float smoothed[kFftLength];
-  fft(0, ceps, kZeros, smoothed, im, kFftLength, tables);
+  kernels.fft(0, ceps, kZeros, smoothed, im, kFftLength, tables);
 
   float power[kFftLength];
   for (int i = 0; i < kFftLength; ++i) power[i] = 2.0f * smoothed[i];
-  exp10_block(power, power, kFftLength);
+  kernels.exp10_block(power, power, kFftLength);
 
-  fft(1, power, kZeros, re, im, kFftLength, tables);
+  kernels.fft(1, power, kZeros, re, im, kFftLength, tables);
   for (int i = 0; i <= kLpcOrder; ++i) R[i] = re[i];
 }
 
@@ -109,9 +110,9 @@ void formant_candidates(const float acc[], float candidates[]) {
 }
 
 void formant_step(const float frame[], float lag, const FftTables& tables, float wr[], float wi[],
-                  float candidates[]) {
+                  float candidates[], const SignalKernels& kernels) {
   float R[kLpcOrder + 1];
-  envelope_autocorrelation(frame, lag, tables, R);
+  envelope_autocorrelation(frame, lag, tables, R, kernels);
 
   float a[kLpcOrder + 1];
   float k[kLpcOrder];

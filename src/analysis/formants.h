@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/fft.h"
+#include "analysis/signal_kernels.h"
 
 // Formant estimation from a pitch-adaptive, cepstrally smoothed spectral envelope: the log
 // spectrum is liftered with a cut that grows with the pitch lag, so that the harmonics of the
@@ -12,7 +13,8 @@ inline constexpr int kFormantRoots = 8;  // roots of the order-8 predictor, inde
 // Nine autocorrelation values of the smoothed power envelope of one frame.
 // in: frame[0..299] pre-emphasised and windowed; in: lag, the pitch lag T of the same frame;
 // in: tables for 512 points; out: R[0..8].
-void envelope_autocorrelation(const float frame[], float lag, const FftTables& tables, float R[]);
+void envelope_autocorrelation(const float frame[], float lag, const FftTables& tables, float R[],
+                              const SignalKernels& kernels = kFastKernels);
 
 // Zeroes the quefrencies from the cut 0.22 T ln T (T = lag) up to 512 minus the cut, so that
 // only the slow variation of the log spectrum, the vocal-tract envelope, remains.
@@ -43,7 +45,7 @@ void formant_candidates(const float acc[], float candidates[]);
 // in: frame[0..299] pre-emphasised and windowed; in: lag; in: tables for 512 points;
 // in/out: wr[0..8], wi[0..8] (1..8 used); out: candidates[0..7].
 void formant_step(const float frame[], float lag, const FftTables& tables, float wr[], float wi[],
-                  float candidates[]);
+                  float candidates[], const SignalKernels& kernels = kFastKernels);
 
 // Median step, run only for loud and voiced frames: each candidate through its own running
 // median of five. in/out: f1_history[0..4], f2_history[0..4]; out: *f1, *f2.

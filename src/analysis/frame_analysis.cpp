@@ -6,13 +6,13 @@ namespace {
 constexpr float kPreEmphasis = 0.98f;
 }  // namespace
 
-FrameAnalyser::FrameAnalyser() {
+FrameAnalyser::FrameAnalyser(const SignalKernels& kernels) : kernels_(kernels) {
   fft_tables(kFftLength, &tables_);
   hamming_window(kFrameSamples, window_);
 }
 
 void FrameAnalyser::analyse(const float frame[], FrameAnalysis* result) {
-  result->pitch = pitch_step(frame);
+  result->pitch = pitch_step(frame, kernels_);
 
   float work[kFrameSamples];
   for (int i = 0; i < kFrameSamples; ++i) work[i] = frame[i];

@@ -4,6 +4,7 @@
 #include "analysis/formants.h"
 #include "analysis/pitch.h"
 #include "analysis/signal_constants.h"
+#include "analysis/signal_kernels.h"
 
 // What one analysed frame yields: its pitch and its formant candidates.
 struct FrameAnalysis {
@@ -19,12 +20,13 @@ struct FrameAnalysis {
 // carry over from frame to frame.
 class FrameAnalyser {
  public:
-  FrameAnalyser();
+  explicit FrameAnalyser(const SignalKernels& kernels = kFastKernels);
 
   // in: frame[0..299], the last two DC-blocked blocks, oldest first; out: *result.
   void analyse(const float frame[], FrameAnalysis* result);
 
  private:
+  const SignalKernels& kernels_;
   FftTables tables_;
   float window_[kFrameSamples];
   float wr_[kFormantRoots + 1] = {};

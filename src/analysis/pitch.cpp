@@ -1,6 +1,5 @@
 #include "analysis/pitch.h"
 
-#include "analysis/autocorrelation.h"
 #include "analysis/signal_constants.h"
 
 namespace {
@@ -19,9 +18,9 @@ int pitch_lag(const float r[]) {
   return lag;
 }
 
-PitchResult pitch_step(const float frame[]) {
+PitchResult pitch_step(const float frame[], const SignalKernels& kernels) {
   float r[kPitchLags];
-  autocorrelation(frame, r, kPitchLags, kFrameSamples);
+  kernels.autocorrelation(frame, r, kPitchLags, kFrameSamples);
   return pitch_from_autocorrelation(r);
 }
 

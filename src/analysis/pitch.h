@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/signal_kernels.h"
+
 // Pitch of one analysis frame from the peak of its autocorrelation.
 
 // The lag of the largest r[k] for k = 15..249 (533 Hz down to 32 Hz), the smallest lag among
@@ -13,7 +15,7 @@ struct PitchResult {
 };
 
 // Pitch step of one DC-blocked analysis frame. in: frame[0..299].
-PitchResult pitch_step(const float frame[]);
+PitchResult pitch_step(const float frame[], const SignalKernels& kernels = kFastKernels);
 
 // The pitch step's result from the frame's autocorrelation. in: r[0..249].
 PitchResult pitch_from_autocorrelation(const float r[]);
