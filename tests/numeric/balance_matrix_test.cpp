@@ -37,6 +37,9 @@ TEST(NumericBalance, MatrixWithColumnSumsWithinTwiceTheRowSumsIsLeftAlone) {
   // Off-diagonal column sums 4, 3, 3 against row sums 3, 4, 3.
   const Rows rows = {{5, 1, 2}, {3, -7, 1}, {1, 2, 9}};
   EXPECT_EQ(Balanced(rows), rows);
+  // 0.45 against 1 could become 0.9 against 0.5, but 1.4 is not below 0.95 * 1.45: not worth it.
+  const Rows small_gain = {{0, 1}, {0.45f, 0}};
+  EXPECT_EQ(Balanced(small_gain), small_gain);
 }
 
 TEST(NumericBalance, BadlyScaledMatrixIsScaledByPowersOfTwoOnly) {
