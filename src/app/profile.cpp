@@ -1,0 +1,188 @@
+#include "app/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+namespace {
+
+// The characters skipped before each number: the white space of the C locale.
+bool is_space(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+class InputFile {
+ public:
+  explicit InputFile(std::FILE* file) : file_(file) {}
+  ~InputFile() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  std::FILE* get() const { return file_; }
+
+ private:
+  std::FILE* file_;
+};
+
+// Reads one number the way "%d" does: white space, an optional sign, then at least one decimal
+// digit. Returns false, storing nothing, when anything else comes first or the file ends; the
+// caller then gives up on this and every later setting, so the position after a failure does
+// not matter. A number beyond the 32-bit range gives the nearest end of the range, as strtol
+// does for its own type, so that a hand-edited file with a huge number reads the same on every
+// machine and never overflows.
+bool read_number(std::FILE* file, int32_t* value) {
+  int c = std::getc(file);
+  while (is_space(c)) c = std::getc(file);
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = c == '-';
+    c = std::getc(file);
+  }
+  if (!is_digit(c)) return false;
+
+  // The magnitude stops growing once it passes 2^31, the largest any 32-bit result needs (for
+  // INT32_MIN), so a run of digits of any length can neither overflow nor take more than one
+  // pass.
+  constexpr int64_t kMagnitudeCap = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  int64_t magnitude = 0;
+  while (is_digit(c)) {
+    if (magnitude <= kMagnitudeCap) magnitude = magnitude * 10 + (c - '0');
+    c = std::getc(file);
+  }
+  // The character after the digits belongs to the next number (end of file is not pushed).
+  if (c != EOF) std::ungetc(c, file);
+
+  const int64_t signed_value = negative ? -magnitude : magnitude;
+  *value = static_cast<int32_t>(std::clamp<int64_t>(
+      signed_value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+  return true;
+}
+
+// The six lines of the file, "%d\n" each, in file order.
+std::string format_profile(const Profile& profile) {
+  const int32_t values[] = {profile.m_nThreshold, profile.m_nClickMin, profile.m_nClickMax,
+                            profile.m_nHeight,    profile.m_nSpeed,    profile.m_bMale};
+  std::string text;
+  for (int32_t value : values) {
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, end.ptr);
+    text.push_back('\n');
+  }
+  return text;
+}
+
+bool write_all(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;  // a regular file that takes nothing is as full as it gets
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// The directory entry of a renamed file reaches the disk with its directory. By then the new
+// file is in place, so a failure here cannot be reported as "the old file is intact" and is
+// left unexamined.
+void sync_directory_of(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Distinguishes the temporaries of several writes in one process; the process id in the name
+// distinguishes processes.
+std::atomic<unsigned> g_temporary_serial{0};
+
+}  // namespace
+
+ProfileStatus read_profile(const std::string& path, Profile* profile) {
+  InputFile file(std::fopen(path.c_str(), "r"));
+  if (file.get() == nullptr) return ProfileStatus::kCannotOpen;
+  // A directory opens for reading on this platform but holds no profile.
+  struct stat info {};
+  if (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    return ProfileStatus::kCannotOpen;
+  }
+
+  Profile read;
+  int32_t* const fields[] = {&read.m_nThreshold, &read.m_nClickMin, &read.m_nClickMax,
+                             &read.m_nHeight, &read.m_nSpeed};
+  bool readable = true;
+  for (int32_t* field : fields) {
+    readable = readable && read_number(file.get(), field);
+  }
+  int32_t sex = 0;
+  readable = readable && read_number(file.get(), &sex);
+  read.m_bMale = readable && sex == 1 ? 1 : 0;
+
+  *profile = read;
+  return ProfileStatus::kOk;
+}
+
+ProfileStatus write_profile(const std::string& path, const Profile& profile) {
+  // Through a symbolic link the file it points to is replaced, not the link. A dangling link
+  // has no file to resolve to and is replaced by the new file.
+  std::string target = path;
+  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    target = resolved;
+    std::free(resolved);
+  }
+
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  if (!exists && errno != ENOENT) return ProfileStatus::kCannotWrite;
+  if (exists) {
+    if (!S_ISREG(existing.st_mode)) return ProfileStatus::kCannotWrite;
+    // The rename would replace a file the user has made read-only; a read-only profile is one
+    // that cannot be opened for writing, and stays as it is.
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+      return ProfileStatus::kCannotWrite;
+    }
+  }
+
+  // The temporary sits beside the file, so the rename stays within one file system, and its
+  // name starts with the file's, so a leftover from a power cut is recognisable.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = target + ".tmp" + std::to_string(::getpid()) + "-" +
+                std::to_string(g_temporary_serial.fetch_add(1));
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return ProfileStatus::kCannotWrite;
+  }
+  if (fd < 0) return ProfileStatus::kCannotWrite;
+
+  // A new file gets the usual 0666 less the umask from open(); an existing one keeps its bits,
+  // so a chmod by the user survives the save.
+  bool ok = !exists || ::fchmod(fd, existing.st_mode & 07777) == 0;
+  ok = ok && write_all(fd, format_profile(profile));
+  ok = ok && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return ProfileStatus::kCannotWrite;
+  }
+  sync_directory_of(target);
+  return ProfileStatus::kOk;
+}

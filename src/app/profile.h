@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The user's six settings, kept from one run to the next in a small text file in the current
+// directory: six decimal integers, one per line, in the order threshold, click minimum, click
+// maximum, height, speed, sex.
+
+// The bare name of the profile file; the panel and the command line look for it in the current
+// directory.
+inline constexpr const char* kProfileFileName = "user.txt";
+
+// What the caller shows when the profile cannot be read (then it ends with status 1). This one
+// message is in English, as the users of the tool know it.
+inline constexpr const char* kProfileOpenError = "Error opening user.txt";
+
+// What the caller shows when the profile cannot be written (then it ends with status 1).
+inline constexpr const char* kProfileWriteError = "Error abriendo user.txt para escritura";
+
+// The settings as the engine reads them. The values given here are the ones a setting keeps
+// when the file does not hold a readable number for it. None is range-checked: a value outside
+// a control's range is kept as read and the panel's controls bring it into range.
+struct Profile {
+  int32_t m_nThreshold = 0;  // voice threshold position 0..90: the threshold is 100 - value dB
+  int32_t m_nClickMin = 0;   // a click lasts longer than this many passes (1..50)
+  int32_t m_nClickMax = 0;   // a click lasts shorter than this many passes (1..50)
+  int32_t m_nHeight = 150;   // body height position 0..100: height in cm is value + 90
+  // Pointer speed position 0..100, 0 the fastest. The panel gives it no value of its own when
+  // the file lacks it; 50, the middle of the range, is ours.
+  int32_t m_nSpeed = 50;
+  int32_t m_bMale = 0;  // 1 male, 0 female
+
+  bool operator==(const Profile& other) const = default;
+};
+
+enum class ProfileStatus {
+  kOk,
+  kCannotOpen,   // no file, or it cannot be opened for reading: show kProfileOpenError
+  kCannotWrite,  // the file cannot be replaced: show kProfileWriteError; the old file is intact
+};
+
+// Reads the profile at `path` into *profile (which must not be null). The file is read as six
+// whitespace-separated integers, each an optional sign and a run of decimal digits. A setting
+// whose number is missing or malformed, and every setting after it, gets the fallback of
+// Profile{}; the sixth makes a male user only when it is exactly 1. A short, empty or malformed
+// file is not an error. A number beyond the 32-bit range reads as the nearest end of that range.
+// On kCannotOpen *profile is left as it was.
+ProfileStatus read_profile(const std::string& path, Profile* profile);
+
+// Replaces the file at `path` by the six settings, one "%d\n" line each. The new contents go to
+// a temporary file in the same directory, which is flushed to the disk and then renamed over
+// the old one, so a failure at any step leaves the old file as it was and no temporary behind.
+// An existing file keeps its permission bits; a file the user may not write, a directory, or a
+// path in a missing directory gives kCannotWrite.
+ProfileStatus write_profile(const std::string& path, const Profile& profile);
