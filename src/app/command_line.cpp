@@ -1,0 +1,87 @@
+#include "app/command_line.h"
+
+#include <cstring>
+
+namespace {
+
+bool takes_value(const char* option) {
+  for (const char* name : {"--input", "--profile", "--output", "--trace"}) {
+    if (std::strcmp(option, name) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* usage_text() {
+  return "Usage: sonlet --headless --input FILE [--profile FILE] [--output log|none]\n"
+         "              [--trace FILE|-]\n"
+         "       sonlet --help\n"
+         "\n"
+         "Sonlet moves the mouse pointer with the voice: a held \"a\" moves it right, \"i\"\n"
+         "left, \"e\" up, \"o\" or \"u\" down, and a short sound such as the word \"click\"\n"
+         "clicks.\n"
+         "\n"
+         "Options:\n"
+         "  --headless        run without the control panel; listening is on from the start\n"
+         "  --input FILE      listen to a recording instead of the microphone (any format\n"
+         "                    libsndfile reads; converted to 8000 Hz mono), as fast as the\n"
+         "                    computer allows; at the end a summary goes to standard error\n"
+         "  --profile FILE    the settings file (default: user.txt in the current directory):\n"
+         "                    six numbers, one per line: threshold (0..90), shortest click and\n"
+         "                    longest click in 18.75 ms passes (1..50), height (0..100, cm\n"
+         "                    above 90), speed (0..100, 0 fastest), male (1) or female (0)\n"
+         "  --output log      print each event on standard output: the pass number, a tab,\n"
+         "                    and \"move DX DY\", \"click\" or \"enter\" (the default)\n"
+         "  --output none     send the events nowhere\n"
+         "  --trace FILE      write one CSV row per pass (level, pitch, formants, medians,\n"
+         "                    run length, event) to FILE, or to standard output with \"-\":\n"
+         "                    it shows why a vowel did or did not steer\n"
+         "  -h, --help        show this help and exit\n"
+         "\n"
+         "Exit status: 0 when the recording was processed; 1 when the settings file cannot be\n"
+         "opened; 2 when the arguments, the recording or the trace file are wrong.\n";
+}
+
+bool parse_command_line(int argc, const char* const argv[], CommandLine* line, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+      line->help = true;
+      return true;
+    }
+    if (std::strcmp(arg, "--headless") == 0) {
+      line->headless = true;
+      continue;
+    }
+    if (!takes_value(arg)) {
+      *error = std::string("unknown option '") + arg + "'";
+      return false;
+    }
+    if (i + 1 >= argc) {
+      *error = std::string("option '") + arg + "' needs a value";
+      return false;
+    }
+    const std::string value = argv[++i];
+    if (std::strcmp(arg, "--input") == 0) {
+      line->input = value;
+    } else if (std::strcmp(arg, "--profile") == 0) {
+      line->profile = value;
+    } else if (std::strcmp(arg, "--trace") == 0) {
+      line->trace = value;
+    } else {
+      if (value != "log" && value != "none") {
+        *error = "--output takes log or none, not '" + value + "'";
+        return false;
+      }
+      line->output = value;
+    }
+  }
+  if (line->trace == "-" && line->output == "log") {
+    *error =
+        "--trace - and --output log would both write to standard output; give the trace a "
+        "file, or use --output none";
+    return false;
+  }
+  return true;
+}

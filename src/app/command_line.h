@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// What the user asked for on the command line.
+struct CommandLine {
+  bool help = false;
+  bool headless = false;
+  std::string input;                 // a recording to listen to; empty: the microphone
+  std::string profile = "user.txt";  // the settings file
+  std::string output = "log";        // where events go: log or none
+  std::string trace;                 // a CSV file of every pass, "-" for standard output
+};
+
+// Parses argv. Returns false with a message for the user in *error when the arguments are not
+// understood; the caller then prints the message and the usage and ends with status 2.
+bool parse_command_line(int argc, const char* const argv[], CommandLine* line, std::string* error);
+
+// The text of --help.
+const char* usage_text();

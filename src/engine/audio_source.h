@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+// Where the engine's sound comes from: the microphone or a recording, as 16-bit mono samples at
+// 8000 Hz.
+class AudioSource {
+ public:
+  enum class Status {
+    kOk,      // all samples delivered
+    kFailed,  // the device failed on the way; the samples are as the read left them
+    kEnded,   // no more sound will come (the end of a recording)
+  };
+
+  virtual ~AudioSource() = default;
+
+  // Blocks until the next count samples in capture order are in samples[0..count-1].
+  virtual Status read(int16_t samples[], int count) = 0;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/direction_decision.h"
+
+// The input event an engine pass produced, if any.
+struct PassEvent {
+  enum class Kind { kNone, kMove, kClick, kEnter };
+  Kind kind = Kind::kNone;
+  Direction direction = Direction::kNone;  // of a motion: the vowel's region
+  int dx = 0;
+  int dy = 0;
+};
+
+// Everything one pass computed, for the trace that shows a user or a therapist why a vowel did
+// or did not steer. The analysis fields are meaningful only when listening is true.
+struct PassRecord {
+  int64_t pass = 0;  // 0 is the first pass of the loop (the second block of sound)
+  float level = 0.0f;
+  bool loud = false;
+  bool listening = false;
+  int lag = 0;
+  float f0 = 0.0f;
+  float ratio = 0.0f;
+  float f1_candidate = 0.0f;
+  float f2_candidate = 0.0f;
+  float pitch_median = 0.0f;
+  float f1_median = 0.0f;
+  float f2_median = 0.0f;
+  float f1_normalised = 0.0f;
+  float f2_normalised = 0.0f;
+  int run = 0;  // run length after this pass's tracking
+  PassEvent event;
+};
+
+class PassObserver {
+ public:
+  virtual ~PassObserver() = default;
+  virtual void pass_done(const PassRecord& record) = 0;
+};

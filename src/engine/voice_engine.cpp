@@ -1,0 +1,92 @@
+#include "engine/voice_engine.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kIntensityMeterMax = 90;
+constexpr int kSpeedMeterMax = 10;
+constexpr int kVoiceWindowMin = 1;
+constexpr int kVoiceWindowMax = 50;
+
+}  // namespace
+
+VoiceEngine::VoiceEngine(const EngineSettings& settings, AudioSource& audio, InputSink& input,
+                         PanelView& panel, PassObserver* observer)
+    : settings_(settings), audio_(audio), input_(input), panel_(panel), observer_(observer) {}
+
+bool VoiceEngine::start() {
+  if (audio_.read(block_, kBlockSamples) == AudioSource::Status::kEnded) return false;
+  for (int i = 0; i < kBlockSamples; ++i) intensity_frame_[kBlockSamples + i] = block_[i];
+  return true;
+}
+
+bool VoiceEngine::pass() {
+  // A failed read leaves the block as the read left it; the pass goes on with it, as the level
+  // and the listening state would only stall otherwise.
+  if (audio_.read(block_, kBlockSamples) == AudioSource::Status::kEnded) return false;
+
+  PassRecord record;
+  record.pass = stats_.passes;
+  input_.begin_pass(record.pass);
+
+  for (int i = 0; i < kBlockSamples; ++i) intensity_frame_[i] = intensity_frame_[i + kBlockSamples];
+  for (int i = 0; i < kBlockSamples; ++i)
+    intensity_frame_[kBlockSamples + i] = static_cast<float>(block_[i]);
+  frame_intensity(intensity_frame_, &level_);
+
+  const int threshold_level = 100 - setting(settings_.m_nThreshold);
+  const bool loud = level_ > static_cast<float>(threshold_level);
+  show_meters(loud);
+
+  record.level = level_;
+  record.loud = loud;
+  record.listening = setting(settings_.m_bListening) != 0;
+  if (record.listening) {
+    listening_.run(block_, level_, loud, settings_, input_, panel_, &record);
+    count(record.event);
+  }
+  ++stats_.passes;
+  if (observer_ != nullptr) observer_->pass_done(record);
+  return true;
+}
+
+void VoiceEngine::show_meters(bool loud) {
+  // Positions as the meters show them: the level truncated to whole dB within 0..90.
+  const float level = std::clamp(level_, 0.0f, static_cast<float>(kIntensityMeterMax));
+  const int intensity = static_cast<int>(level);
+  const int speed = std::clamp(listening_.speed_step() + 2, 0, kSpeedMeterMax);
+  // The pitch median is the latest listening pass's: this pass has not computed its own yet.
+  if (loud && listening_.pitch_median() != 0.0f) {
+    voice_window_ = std::min(voice_window_ + 1, kVoiceWindowMax);
+  } else {
+    voice_window_ = kVoiceWindowMin;
+  }
+  panel_.show_meters(intensity, speed, voice_window_);
+}
+
+void VoiceEngine::count(const PassEvent& event) {
+  switch (event.kind) {
+    case PassEvent::Kind::kMove:
+      if (event.direction == Direction::kRight) ++stats_.moves_right;
+      if (event.direction == Direction::kLeft) ++stats_.moves_left;
+      if (event.direction == Direction::kUp) ++stats_.moves_up;
+      if (event.direction == Direction::kDown) ++stats_.moves_down;
+      break;
+    case PassEvent::Kind::kClick:
+      ++stats_.clicks;
+      break;
+    case PassEvent::Kind::kEnter:
+      ++stats_.enters;
+      break;
+    case PassEvent::Kind::kNone:
+      break;
+  }
+}
+
+void VoiceEngineThread(VoiceEngine& engine, const std::atomic<bool>& stop_requested) {
+  if (stop_requested.load() || !engine.start()) return;
+  while (!stop_requested.load()) {
+    if (!engine.pass()) return;
+  }
+}

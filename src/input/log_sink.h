@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/input_sink.h"
+
+// Prints the events instead of sending them: one line each, the pass number, a tab, and
+// "move DX DY", "click" (a left press and release) or "enter" (ENTER down and up). For trying
+// the engine on recordings, and for tests.
+class LogSink : public InputSink {
+ public:
+  explicit LogSink(std::FILE* out) : out_(out) {}
+
+  void begin_pass(int64_t pass) override { pass_ = pass; }
+  void move(int dx, int dy) override;
+  void left_down() override;
+  void left_up() override;
+  void enter_down() override;
+  void enter_up() override;
+
+ private:
+  std::FILE* out_;
+  int64_t pass_ = 0;
+  bool left_is_down_ = false;
+  bool enter_is_down_ = false;
+};
+
+// Sends nothing: for measuring the engine alone.
+class NullSink : public InputSink {
+ public:
+  void move(int, int) override {}
+  void left_down() override {}
+  void left_up() override {}
+  void enter_down() override {}
+  void enter_up() override {}
+};
