@@ -79,3 +79,42 @@ bool fft_tables(int n, FftTables* tables) {
   }
   return true;
 }
+
+void fft_plain(int inverse, const float in_re[], const float in_im[], float out_re[],
+               float out_im[], int n, const FftTables& tables) {
+  const int stages = static_cast<int>(log2_quotient(n));
+  const int* perm = tables.perm.data();
+  const float scale = static_cast<float>(n);
+  for (int i = 0; i < n; ++i) {
+    out_re[i] = in_re[perm[i]];
+    out_im[i] = in_im[perm[i]];
+    if (inverse != 0) {
+      out_re[i] = out_re[i] / scale;
+      out_im[i] = out_im[i] / scale;
+    }
+  }
+  for (int s = 0; s < stages; ++s) {
+    const int half = 1 << s;
+    const float* cos_s = tables.cos_table[s].data();
+    const float* sin_s = tables.sin_table[s].data();
+    for (int j = 0; j < half; ++j) {
+      const float w_re = cos_s[j];
+      const float w_im = inverse != 0 ? -sin_s[j] : sin_s[j];
+      for (int t = j; t < n; t += 2 * half) {
+        const int b = t + half;
+        const float t_re = w_re * out_re[b] - w_im * out_im[b];
+        const float t_im = w_im * out_re[b] + w_re * out_im[b];
+        out_re[b] = out_re[t] - t_re;
+        out_im[b] = out_im[t] - t_im;
+        out_re[t] = out_re[t] + t_re;
+        out_im[t] = out_im[t] + t_im;
+      }
+    }
+  }
+}
+
+// The vectorised transform comes separately; until then the reference is the transform.
+void fft(int inverse, const float in_re[], const float in_im[], float out_re[], float out_im[],
+         int n, const FftTables& tables) {
+  fft_plain(inverse, in_re, in_im, out_re, out_im, n, tables);
+}
