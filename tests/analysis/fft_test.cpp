@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
+#include <cstring>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
 
 namespace {
 
+using Limits = std::numeric_limits<float>;
 constexpr const char* kLengthMessage = "\tError: Len of FFT must be exp(2,N), being N natural\n\n";
 
 struct Signal {
@@ -170,6 +174,75 @@ TEST(FftTransform, RealInputGivesAConjugateSymmetricSpectrum) {
       EXPECT_NEAR(X.re[n - k], X.re[k], 1e-5) << n << " " << k;
       EXPECT_NEAR(X.im[n - k], -X.im[k], 1e-5) << n << " " << k;
     }
+  }
+}
+
+// fft() and fft_plain() must give the same bits, NaN payloads and signed zeros included.
+void expect_identical(const Signal& x, const FftTables& t) {
+  for (int inverse : {0, 1}) {
+    const Signal fast = transform(true, inverse, x, t), plain = transform(false, inverse, x, t);
+    EXPECT_EQ(0, std::memcmp(fast.re.data(), plain.re.data(), t.n * sizeof(float)))
+        << "n=" << t.n << " inverse=" << inverse;
+    EXPECT_EQ(0, std::memcmp(fast.im.data(), plain.im.data(), t.n * sizeof(float)))
+        << "n=" << t.n << " inverse=" << inverse;
+  }
+}
+
+TEST(FftFastPath, MatchesThePlainLoopBitForBitOnFiniteInputs) {
+  std::mt19937 rng(13);
+  for (int bits = 1; bits <= 12; ++bits) {
+    const FftTables t = tables_for(1 << bits);
+    for (int trial = 0; trial < 20; ++trial)
+      expect_identical(random_signal(t.n, rng, trial % 2), t);
+  }
+  // Engine-like frames: 300 samples of a windowed tone pair in noise, padded with zeros, real.
+  const FftTables t = tables_for(512);
+  std::normal_distribution<float> noise(0.0f, 0.05f);
+  for (int trial = 0; trial < 20; ++trial) {
+    Signal frame{std::vector<float>(512), std::vector<float>(512)};
+    for (int i = 0; i < 300; ++i) {
+      const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / 299);
+      const double tone = std::sin(0.1 * (trial + 1) * i) + 0.3 * std::sin(0.77 * i);
+      frame.re[i] = static_cast<float>(hann * (tone + noise(rng)) * 3000.0);
+    }
+    expect_identical(frame, t);
+  }
+}
+
+TEST(FftFastPath, MatchesThePlainLoopBitForBitOnSpecialValues) {
+  // NaNs of both signs and several payloads (one signalling), so that the NaN that survives an
+  // operation shows which operand it came from.
+  const std::vector<float> specials = {0.0f,
+                                       -0.0f,
+                                       Limits::infinity(),
+                                       -Limits::infinity(),
+                                       Limits::quiet_NaN(),
+                                       -Limits::quiet_NaN(),
+                                       std::bit_cast<float>(0x7fc12345u),
+                                       std::bit_cast<float>(0xff80abcdu),
+                                       Limits::denorm_min(),
+                                       -1.5e-41f,
+                                       Limits::min(),
+                                       Limits::max(),
+                                       -Limits::max()};
+  std::mt19937 rng(14);
+  std::uniform_int_distribution<size_t> pick(0, specials.size() - 1);
+  for (int bits = 1; bits <= 12; ++bits) {
+    const FftTables t = tables_for(1 << bits);
+    for (double density : {0.01, 0.2, 1.0}) {
+      std::bernoulli_distribution is_special(density);
+      for (int trial = 0; trial < 10; ++trial) {
+        Signal x = random_signal(t.n, rng, trial % 2);
+        for (int i = 0; i < t.n; ++i) {
+          if (is_special(rng)) x.re[i] = specials[pick(rng)];
+          if (trial % 2 == 0 && is_special(rng)) x.im[i] = specials[pick(rng)];
+        }
+        expect_identical(x, t);
+      }
+    }
+    // The log spectrum of a silent frame: every value -inf, imaginary part zero.
+    expect_identical(Signal{std::vector<float>(t.n, -Limits::infinity()), std::vector<float>(t.n)},
+                     t);
   }
 }
 
