@@ -313,7 +313,7 @@ TEST(RoundedMath, VectorPathTakesOnlyArgumentsWithNormalFloatResults) {
   }
 }
 
-// Every float bit pattern through both functions, about four and a half minutes. Run with
+// Every float bit pattern through both functions, about four minutes. Run with
 //   analysis_test --gtest_also_run_disabled_tests --gtest_filter='*RoundedMathExhaustive*'
 // It prints the largest approximation errors and the arguments whose glibc double lies within 4
 // ulps of a float midpoint, the source of the hard cases above.
