@@ -2,6 +2,7 @@
 
 #include "analysis/formants.h"
 #include "analysis/frame_preparation.h"
+#include "analysis/signal_constants.h"
 #include "analysis/levinson_durbin.h"
 #include "analysis/pitch.h"
 #include "numeric/zrhqr.h"

@@ -1,0 +1,200 @@
+#include "engine/voice_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "engine/engine_harness.h"
+
+namespace {
+
+// An "a" as a 175 cm man says it: F1 700 Hz, F2 1300 Hz, 100 Hz pitch.
+std::vector<int16_t> vowel_a(int blocks) { return steady_vowel(700, 1300, blocks, 8000); }
+
+// The lowest and highest intensity level of the steady "a" above, measured by an engine that
+// is not listening. The level wavers a little with the phase of the pitch pulses in each frame.
+std::pair<float, float> steady_levels_of_a() {
+  EngineUnderTest probe(vowel_a(200));
+  probe.run();
+  float low = 1000.0f, high = -1000.0f;
+  for (size_t p = 150; p < probe.out.passes.size(); ++p) {
+    low = std::min(low, probe.out.passes[p].level);
+    high = std::max(high, probe.out.passes[p].level);
+  }
+  return {low, high};
+}
+
+void set_profile(EngineSettings& s, int threshold, int click_min, int click_max, int speed) {
+  set_setting(s.m_nThreshold, threshold);
+  set_setting(s.m_nClickMin, click_min);
+  set_setting(s.m_nClickMax, click_max);
+  set_setting(s.m_nHeight, 85);
+  set_setting(s.m_nSpeed, speed);
+  set_setting(s.m_bMale, 1);
+}
+
+bool active(const PassRecord& r) { return r.listening && r.loud && r.pitch_median != 0.0f; }
+
+TEST(VoiceEngine, HeldVowelSteersRightByTheSpeedStepPlusTheLoudnessBonus) {
+  // The user holds "a" 20 dB above the threshold at speed 50: a step of 3 + 8 = 11 units to the
+  // right on every pass after the run outlasts the upper click limit, and no click at the end.
+  const auto [low, high] = steady_levels_of_a();
+  const int threshold_level = static_cast<int>(std::floor(low)) - 20;
+  ASSERT_GT(threshold_level, 10);
+  ASSERT_LT(high - static_cast<float>(threshold_level), 22.0f);  // the bonus stays 8 throughout
+
+  // The level settles before listening starts, as for a user who starts the engine first.
+  EngineUnderTest t(join({vowel_a(120), vowel_a(80), quiet(40)}));
+  set_profile(t.settings, 100 - threshold_level, 3, 20, 50);
+  t.run(119);
+  EXPECT_TRUE(t.out.events.empty());
+  set_setting(t.settings.m_bListening, 1);
+  t.run();
+
+  // Pass p reads block p + 1: the vowel fills blocks 0..199, so passes up to 198 hear it held.
+  const int64_t last_held_pass = 198;
+  int steering_passes = 0;
+  for (const PassRecord& r : t.out.passes) {
+    if (r.listening && r.run > 20 && active(r)) {
+      ++steering_passes;
+      EXPECT_EQ(r.event.kind, PassEvent::Kind::kMove) << "pass " << r.pass;
+      // As the sound fades the bonus shrinks, but the direction stays.
+      if (r.pass <= last_held_pass) {
+        EXPECT_EQ(r.event.dx, 11) << "pass " << r.pass;
+      }
+      EXPECT_GT(r.event.dx, 0);
+      EXPECT_EQ(r.event.dy, 0);
+    } else {
+      EXPECT_EQ(r.event.kind, PassEvent::Kind::kNone) << "pass " << r.pass;
+    }
+  }
+  EXPECT_GT(steering_passes, 50);
+  EXPECT_EQ(t.out.events.size(), static_cast<size_t>(steering_passes));
+  EXPECT_EQ(t.engine->stats().moves_right, steering_passes);
+  EXPECT_EQ(t.engine->stats().clicks, 0);
+}
+
+TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
+  EngineUnderTest t(join({vowel_a(40), quiet(40), vowel_a(12), quiet(40)}));
+  set_profile(t.settings, 60, 5, 20, 50);  // threshold 40 dB, far below the vowel
+  set_setting(t.settings.m_bListening, 1);
+  t.run();
+
+  // The first sound is too long to click, and steers; the second is a click.
+  ASSERT_EQ(t.engine->stats().clicks, 1);
+  const auto& passes = t.out.passes;
+  for (size_t p = 1; p < passes.size(); ++p) {
+    if (passes[p].event.kind != PassEvent::Kind::kClick) continue;
+    EXPECT_FALSE(active(passes[p]));
+    EXPECT_TRUE(active(passes[p - 1]));
+    EXPECT_GT(passes[p].run, 5);
+    EXPECT_LT(passes[p].run, 20);
+  }
+  const auto& e = t.out.events;
+  ASSERT_GE(e.size(), 2u);
+  EXPECT_EQ(e[e.size() - 2], "left down");
+  EXPECT_EQ(e.back(), "left up");
+
+  // The same sound with the ENTER action: a key stroke and no mouse button.
+  EngineUnderTest enter(join({vowel_a(40), quiet(40), vowel_a(12), quiet(40)}));
+  set_profile(enter.settings, 60, 5, 20, 50);
+  set_setting(enter.settings.m_nClickAction, 1);
+  set_setting(enter.settings.m_bListening, 1);
+  enter.run();
+  EXPECT_EQ(enter.engine->stats().enters, 1);
+  EXPECT_EQ(enter.engine->stats().clicks, 0);
+  EXPECT_EQ(enter.out.events[enter.out.events.size() - 2], "enter down");
+  EXPECT_EQ(enter.out.events.back(), "enter up");
+}
+
+TEST(VoiceEngine, FirstTwoPitchMediansAreZero) {
+  EngineUnderTest t(vowel_a(40));
+  set_profile(t.settings, 90, 5, 20, 50);  // threshold 10 dB
+  set_setting(t.settings.m_bListening, 1);
+  t.run();
+  std::vector<float> medians;
+  for (const PassRecord& r : t.out.passes) {
+    const bool in_range = r.f0 >= 80.0f && r.f0 <= 480.0f;
+    if (r.loud && r.ratio > 0.37f && in_range) medians.push_back(r.pitch_median);
+  }
+  ASSERT_GE(medians.size(), 5u);
+  EXPECT_EQ(medians[0], 0.0f);
+  EXPECT_EQ(medians[1], 0.0f);
+  EXPECT_FLOAT_EQ(medians[2], 100.0f);
+  ASSERT_FALSE(t.out.readouts.empty());
+  EXPECT_STREQ(t.out.readouts.back().pitch.data(), "100");
+  EXPECT_STREQ(t.out.readouts.back().height.data(), "175");
+  EXPECT_STREQ(t.out.readouts.back().tract.data(), "16.75");
+}
+
+TEST(VoiceEngine, PausingListeningFreezesTheListeningState) {
+  // Two engines hear the same sound while listening; one of them also hears a different sound
+  // while listening is off in between. What the listening passes compute must not differ.
+  const auto before = vowel_a(30);
+  const auto after = steady_vowel(250, 2300, 30, 8000);  // an "i"
+  EngineUnderTest paused(join({before, steady_vowel(400, 800, 40, 12000), after}));
+  EngineUnderTest straight(join({before, after}));
+  for (EngineUnderTest* t : {&paused, &straight}) {
+    set_profile(t->settings, 90, 5, 20, 50);
+    set_setting(t->settings.m_bListening, 1);
+    t->run(29);
+  }
+  set_setting(paused.settings.m_bListening, 0);
+  paused.run(40);
+  set_setting(paused.settings.m_bListening, 1);
+  paused.run();
+  straight.run();
+
+  std::vector<PassRecord> a, b;
+  for (const auto& r : paused.out.passes)
+    if (r.listening) a.push_back(r);
+  for (const auto& r : straight.out.passes)
+    if (r.listening) b.push_back(r);
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    SCOPED_TRACE("listening pass " + std::to_string(i));
+    ASSERT_EQ(a[i].loud, b[i].loud);
+    EXPECT_EQ(a[i].lag, b[i].lag);
+    EXPECT_EQ(0, std::memcmp(&a[i].f0, &b[i].f0, sizeof(float) * 10));  // f0 .. f2_normalised
+    EXPECT_EQ(a[i].run, b[i].run);
+    EXPECT_EQ(a[i].event.kind, b[i].event.kind);
+    EXPECT_EQ(a[i].event.direction, b[i].event.direction);
+  }
+  // The held "i" after the pause steers left in both.
+  EXPECT_GT(straight.engine->stats().moves_left, 0);
+  EXPECT_EQ(paused.engine->stats().moves_left, straight.engine->stats().moves_left);
+}
+
+TEST(VoiceEngine, MetersMoveOnEveryPassListeningOrNot) {
+  EngineUnderTest t(join({vowel_a(60), quiet(40)}));
+  set_profile(t.settings, 60, 5, 20, 0);  // threshold 40 dB; fastest speed: step 7
+  t.run(20);
+  // Before any listening pass the speed step is 0, so the speed meter shows 2.
+  for (const auto& m : t.out.meters) EXPECT_EQ(m.speed, 2);
+  EXPECT_TRUE(t.out.readouts.empty());
+  set_setting(t.settings.m_bListening, 1);
+  t.run(30);
+  set_setting(t.settings.m_bListening, 0);
+  t.run();
+
+  const auto& meters = t.out.meters;
+  const auto& passes = t.out.passes;
+  ASSERT_EQ(meters.size(), passes.size());
+  EXPECT_EQ(meters.back().speed, 9);  // 7 + 2, kept while listening is off
+  for (size_t p = 0; p < passes.size(); ++p) {
+    EXPECT_EQ(meters[p].intensity, static_cast<int>(std::clamp(passes[p].level, 0.0f, 90.0f)));
+    EXPECT_GE(meters[p].voice_window, 1);
+    EXPECT_LE(meters[p].voice_window, 50);
+  }
+  // The voice window counts loud passes after a pitched listening pass, also once listening is
+  // off, and drops to its minimum on the first quiet pass.
+  int longest = 0;
+  for (const auto& m : meters) longest = std::max(longest, m.voice_window);
+  EXPECT_GT(longest, 20);
+  EXPECT_EQ(meters.back().voice_window, 1);
+}
+
+}  // namespace
