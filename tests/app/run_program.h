@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Runs a program with arguments (no shell), in `directory` when given, and collects what it
+// printed. For end-to-end tests of the command line.
+struct ProgramRun {
+  int status = -1;  // the exit status, or -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
+                       const std::string& directory = "");
