@@ -5,10 +5,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/profile.h"
-#include "audio/recording.h"
 #include "audio/recording_source.h"
 #include "engine/pass_trace.h"
 #include "engine/voice_engine.h"
@@ -55,9 +53,9 @@ int run_headless(const CommandLine& line) {
     return 2;
   }
 
-  std::vector<int16_t> samples;
+  RecordingSource audio;
   std::string error;
-  if (!load_recording(line.input, &samples, &error)) {
+  if (!audio.open(line.input, &error)) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     return 2;
   }
@@ -82,7 +80,6 @@ int run_headless(const CommandLine& line) {
   load_settings(profile, &settings);
   set_setting(settings.m_bListening, 1);
 
-  RecordingSource audio(std::move(samples));
   LogSink log(stdout);
   NullSink none;
   InputSink& input = line.output == "log" ? static_cast<InputSink&>(log) : none;

@@ -10,85 +10,139 @@
 
 namespace {
 
+constexpr int kChunkFrames = 1024;  // read from the file this many frames at a time
+
 // libsndfile reads 16-bit samples as x / 32768; this is the way back, clipped to 16 bits.
 int16_t to_sample(float v) {
   const float scaled = std::nearbyint(v * 32768.0f);
   return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
 }
 
-class SoundFile {
- public:
-  explicit SoundFile(const std::string& path) : file_(sf_open(path.c_str(), SFM_READ, &info_)) {}
-  ~SoundFile() {
-    if (file_ != nullptr) sf_close(file_);
-  }
-  SoundFile(const SoundFile&) = delete;
-  SoundFile& operator=(const SoundFile&) = delete;
-
-  SNDFILE* get() const { return file_; }
-  const SF_INFO& info() const { return info_; }
-
- private:
-  SF_INFO info_{};
-  SNDFILE* file_;
-};
-
 }  // namespace
 
-bool load_recording(const std::string& path, std::vector<int16_t>* samples, std::string* error) {
-  SoundFile file(path);
-  if (file.get() == nullptr) {
+struct RecordingReader::State {
+  SNDFILE* file = nullptr;
+  SF_INFO info{};
+  SRC_STATE* converter = nullptr;  // only when the file's rate is not 8000 Hz
+  bool file_ended = false;
+  bool converter_ended = false;
+
+  std::vector<float> interleaved;  // one chunk as read
+  std::vector<float> mono;         // the chunk mixed down, at the file's rate
+  size_t mono_used = 0;
+  std::vector<float> converted;  // at 8000 Hz, waiting to be delivered
+  size_t converted_used = 0;
+
+  ~State() {
+    if (converter != nullptr) src_delete(converter);
+    if (file != nullptr) sf_close(file);
+  }
+
+  // Reads the next chunk of the file into `mono`; false at the end.
+  bool read_chunk() {
+    if (file_ended) return false;
+    const sf_count_t got = sf_readf_float(file, interleaved.data(), kChunkFrames);
+    if (got <= 0) {
+      file_ended = true;
+      return false;
+    }
+    mono.resize(static_cast<size_t>(got));
+    const int channels = info.channels;
+    for (size_t i = 0; i < mono.size(); ++i) {
+      float sum = 0.0f;
+      for (int c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
+      mono[i] = sum / static_cast<float>(channels);
+    }
+    mono_used = 0;
+    return true;
+  }
+
+  // Refills `converted` with more samples at 8000 Hz; false when nothing more will come.
+  bool refill() {
+    converted.clear();
+    converted_used = 0;
+    if (converter == nullptr) {
+      if (!read_chunk()) return false;
+      converted = mono;
+      return true;
+    }
+    while (converted.empty() && !converter_ended) {
+      if (mono_used == mono.size()) read_chunk();
+      const bool last = file_ended;
+      converted.resize(kChunkFrames * 8);
+      SRC_DATA data{};
+      data.data_in = mono.data() + mono_used;
+      data.input_frames = last ? 0 : static_cast<long>(mono.size() - mono_used);
+      data.data_out = converted.data();
+      data.output_frames = static_cast<long>(converted.size());
+      data.src_ratio = static_cast<double>(kSampleRate) / info.samplerate;
+      data.end_of_input = last ? 1 : 0;
+      if (src_process(converter, &data) != 0) {
+        converter_ended = true;
+        converted.clear();
+        return false;
+      }
+      mono_used += static_cast<size_t>(data.input_frames_used);
+      converted.resize(static_cast<size_t>(data.output_frames_gen));
+      if (last && data.output_frames_gen == 0) converter_ended = true;
+    }
+    return !converted.empty();
+  }
+};
+
+RecordingReader::RecordingReader() = default;
+RecordingReader::~RecordingReader() = default;
+
+bool RecordingReader::open(const std::string& path, std::string* error) {
+  auto state = std::make_unique<State>();
+  state->file = sf_open(path.c_str(), SFM_READ, &state->info);
+  if (state->file == nullptr) {
     *error = "cannot read the recording '" + path + "': " + sf_strerror(nullptr) +
              ". Give a sound file (WAV, FLAC, OGG, ...) that exists and is readable.";
     return false;
   }
-  const SF_INFO& info = file.info();
+  const SF_INFO& info = state->info;
   if (info.frames <= 0 || info.channels <= 0 || info.samplerate <= 0) {
     *error = "the recording '" + path + "' holds no sound.";
     return false;
   }
-
-  samples->clear();
-  if (info.channels == 1 && info.samplerate == kSampleRate) {
-    // Already what the engine takes: read the 16-bit values as they are, without a round trip
-    // through floating point.
-    samples->resize(static_cast<size_t>(info.frames));
-    const sf_count_t got = sf_readf_short(file.get(), samples->data(), info.frames);
-    samples->resize(static_cast<size_t>(std::max<sf_count_t>(got, 0)));
-  } else {
-    std::vector<float> interleaved(static_cast<size_t>(info.frames) * info.channels);
-    const sf_count_t got = sf_readf_float(file.get(), interleaved.data(), info.frames);
-    std::vector<float> mono(static_cast<size_t>(std::max<sf_count_t>(got, 0)));
-    for (size_t i = 0; i < mono.size(); ++i) {
-      float sum = 0.0f;
-      for (int c = 0; c < info.channels; ++c) sum += interleaved[i * info.channels + c];
-      mono[i] = sum / static_cast<float>(info.channels);
+  state->interleaved.resize(static_cast<size_t>(kChunkFrames) * info.channels);
+  if (info.samplerate != kSampleRate) {
+    int status = 0;
+    state->converter = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &status);
+    if (state->converter == nullptr) {
+      *error =
+          "cannot convert the recording '" + path + "' to 8000 Hz: " + src_strerror(status) + ".";
+      return false;
     }
-    std::vector<float> converted;
-    if (info.samplerate == kSampleRate) {
-      converted = std::move(mono);
-    } else {
-      const double ratio = static_cast<double>(kSampleRate) / info.samplerate;
-      converted.resize(static_cast<size_t>(std::ceil(static_cast<double>(mono.size()) * ratio)) +
-                       16);
-      SRC_DATA data{};
-      data.data_in = mono.data();
-      data.input_frames = static_cast<long>(mono.size());
-      data.data_out = converted.data();
-      data.output_frames = static_cast<long>(converted.size());
-      data.src_ratio = ratio;
-      const int status = src_simple(&data, SRC_SINC_MEDIUM_QUALITY, 1);
-      if (status != 0) {
-        *error =
-            "cannot convert the recording '" + path + "' to 8000 Hz: " + src_strerror(status) + ".";
-        return false;
-      }
-      converted.resize(static_cast<size_t>(data.output_frames_gen));
-    }
-    samples->resize(converted.size());
-    std::transform(converted.begin(), converted.end(), samples->begin(), to_sample);
   }
+  state_ = std::move(state);
+  return true;
+}
 
+int RecordingReader::read(int16_t samples[], int count) {
+  int given = 0;
+  while (state_ != nullptr && given < count) {
+    State& s = *state_;
+    if (s.converted_used == s.converted.size() && !s.refill()) break;
+    const size_t take =
+        std::min(s.converted.size() - s.converted_used, static_cast<size_t>(count - given));
+    std::transform(s.converted.begin() + static_cast<std::ptrdiff_t>(s.converted_used),
+                   s.converted.begin() + static_cast<std::ptrdiff_t>(s.converted_used + take),
+                   samples + given, to_sample);
+    s.converted_used += take;
+    given += static_cast<int>(take);
+  }
+  return given;
+}
+
+bool load_recording(const std::string& path, std::vector<int16_t>* samples, std::string* error) {
+  RecordingReader reader;
+  if (!reader.open(path, error)) return false;
+  samples->clear();
+  int16_t block[4096];
+  for (int got; (got = reader.read(block, 4096)) > 0;)
+    samples->insert(samples->end(), block, block + got);
   if (samples->empty()) {
     *error = "the recording '" + path + "' holds no sound.";
     return false;
