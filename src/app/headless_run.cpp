@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "app/io_setup.h"
 #include "app/profile.h"
-#include "audio/recording_source.h"
+#include "engine/engine_runner.h"
 #include "engine/pass_trace.h"
 #include "engine/voice_engine.h"
-#include "input/log_sink.h"
 
 namespace {
 
@@ -46,18 +46,17 @@ int run_headless(const CommandLine& line) {
     std::fprintf(stderr, "%s\n", kProfileOpenError);
     return 1;
   }
-  if (line.input.empty()) {
-    std::fprintf(stderr,
-                 "sonlet: listening to the microphone is not available in this version; give a "
-                 "recording with --input FILE.\n");
-    return 2;
-  }
-
-  RecordingSource audio;
   std::string error;
-  if (!audio.open(line.input, &error)) {
+  int exit_status = 0;
+  std::unique_ptr<AudioSource> audio = open_audio(line, &error, &exit_status);
+  if (audio == nullptr) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
-    return 2;
+    return exit_status;
+  }
+  std::unique_ptr<InputSink> input = open_output(line, &error, &exit_status);
+  if (input == nullptr) {
+    std::fprintf(stderr, "sonlet: %s\n", error.c_str());
+    return exit_status;
   }
 
   std::FILE* trace_file = nullptr;
@@ -80,14 +79,12 @@ int run_headless(const CommandLine& line) {
   load_settings(profile, &settings);
   set_setting(settings.m_bListening, 1);
 
-  LogSink log(stdout);
-  NullSink none;
-  InputSink& input = line.output == "log" ? static_cast<InputSink&>(log) : none;
   NoPanel panel;
   // The engine's arrays and tables are large for a stack; it lives on the heap.
-  auto engine = std::make_unique<VoiceEngine>(settings, audio, input, panel, trace.get());
-  const std::atomic<bool> never_stop{false};
-  VoiceEngineThread(*engine, never_stop);
+  auto engine = std::make_unique<VoiceEngine>(settings, *audio, *input, panel, trace.get());
+  EngineRunner runner(*engine, *audio);
+  runner.start();
+  runner.join();
 
   std::fflush(stdout);
   int status = 0;

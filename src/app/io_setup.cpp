@@ -1,0 +1,32 @@
+#include "app/io_setup.h"
+
+#include <cstdio>
+
+#include "audio/recording_source.h"
+#include "input/log_sink.h"
+
+std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* error,
+                                        int* exit_status) {
+  if (line.input.empty()) {
+    *error =
+        "listening to the microphone is not available in this version; give a recording "
+        "with --input FILE.";
+    *exit_status = 2;
+    return nullptr;
+  }
+  auto recording = std::make_unique<RecordingSource>();
+  if (!recording->open(line.input, error)) {
+    *exit_status = 2;
+    return nullptr;
+  }
+  return recording;
+}
+
+std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* error,
+                                       int* exit_status) {
+  if (line.output == "log") return std::make_unique<LogSink>(stdout);
+  if (line.output == "none") return std::make_unique<NullSink>();
+  *error = "unknown output '" + line.output + "'";
+  *exit_status = 2;
+  return nullptr;
+}

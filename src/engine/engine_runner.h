@@ -1,0 +1,34 @@
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+#include "engine/audio_source.h"
+#include "engine/voice_engine.h"
+
+// Runs a voice engine on a thread of its own until the sound ends or a stop is asked for. The
+// control panel and the headless command line both use it, so that shutting down always goes
+// the same way: ask, wake a waiting read, join.
+class EngineRunner {
+ public:
+  // engine and audio must outlive the runner.
+  EngineRunner(VoiceEngine& engine, AudioSource& audio);
+  ~EngineRunner();  // stops and joins
+  EngineRunner(const EngineRunner&) = delete;
+  EngineRunner& operator=(const EngineRunner&) = delete;
+
+  void start();
+  // Asks the engine to stop at the start of its next pass and wakes a waiting read.
+  void request_stop();
+  // Waits for the engine's thread to end. Safe to call more than once.
+  void join();
+  // True once the engine's thread has returned (the sound ended or a stop was honoured).
+  bool finished() const { return finished_.load(); }
+
+ private:
+  VoiceEngine& engine_;
+  AudioSource& audio_;
+  std::atomic<bool> stop_requested_{false};
+  std::atomic<bool> finished_{false};
+  std::thread thread_;
+};
