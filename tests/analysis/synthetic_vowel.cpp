@@ -7,8 +7,8 @@
 #include "analysis/frame_preparation.h"
 #include "analysis/signal_constants.h"
 
-std::vector<int16_t> synthetic_vowel(int samples) {
-  const double formants[3] = {500.0, 1500.0, 2500.0};
+std::vector<int16_t> synthetic_vowel(int samples, double f1, double f2, double peak) {
+  const double formants[3] = {f1, f2, 2500.0};
   const double bandwidths[3] = {70.0, 90.0, 150.0};
   std::vector<double> signal(samples, 0.0);
   for (int n = 0; n < samples; n += 80) signal[n] = 1.0;
@@ -25,11 +25,11 @@ std::vector<int16_t> synthetic_vowel(int samples) {
       v = y;
     }
   }
-  double peak = 0.0;
-  for (double v : signal) peak = std::max(peak, std::fabs(v));
+  double top = 0.0;
+  for (double v : signal) top = std::max(top, std::fabs(v));
   std::vector<int16_t> out(samples);
   for (int n = 0; n < samples; ++n)
-    out[n] = static_cast<int16_t>(std::lround(signal[n] * 8000.0 / peak));
+    out[n] = static_cast<int16_t>(std::lround(signal[n] * peak / top));
   return out;
 }
 
