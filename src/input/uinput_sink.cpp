@@ -60,6 +60,7 @@ std::unique_ptr<UinputSink> UinputSink::create(std::string* why) {
     return nullptr;
   }
 
+  // No EV_REP: with it the kernel would repeat an ENTER held down.
   libevdev* description = libevdev_new();
   libevdev_set_name(description, "Sonlet");
   libevdev_set_id_bustype(description, BUS_VIRTUAL);
