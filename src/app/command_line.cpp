@@ -14,8 +14,8 @@ bool takes_value(const char* option) {
 }  // namespace
 
 const char* usage_text() {
-  return "Usage: sonlet --headless --input FILE [--profile FILE] [--output log|none]\n"
-         "              [--trace FILE|-]\n"
+  return "Usage: sonlet --headless --input FILE [--profile FILE]\n"
+         "              [--output auto|uinput|x11|log|none] [--trace FILE|-]\n"
          "       sonlet --help\n"
          "\n"
          "Sonlet moves the mouse pointer with the voice: a held \"a\" moves it right, \"i\"\n"
@@ -31,8 +31,15 @@ const char* usage_text() {
          "                    six numbers, one per line: threshold (0..90), shortest click and\n"
          "                    longest click in 18.75 ms passes (1..50), height (0..100, cm\n"
          "                    above 90), speed (0..100, 0 fastest), male (1) or female (0)\n"
-         "  --output log      print each event on standard output: the pass number, a tab,\n"
-         "                    and \"move DX DY\", \"click\" or \"enter\" (the default)\n"
+         "  --output auto     move the real pointer (the default): through uinput when\n"
+         "                    /dev/uinput can be opened for writing, else through the X server\n"
+         "                    of DISPLAY; standard error says which. With neither, it says how\n"
+         "                    to grant access to /dev/uinput and ends with status 2\n"
+         "  --output uinput   through the virtual device \"Sonlet\" (/dev/uinput): works on\n"
+         "                    X11, on every Wayland desktop and on the console\n"
+         "  --output x11      through the X server of DISPLAY (XTEST): X11 windows only\n"
+         "  --output log      print each event on standard output instead: the pass number, a\n"
+         "                    tab, and \"move DX DY\", \"click\" or \"enter\"\n"
          "  --output none     send the events nowhere\n"
          "  --trace FILE      write one CSV row per pass (level, pitch, formants, medians,\n"
          "                    run length, event) to FILE, or to standard output with \"-\":\n"
@@ -40,7 +47,8 @@ const char* usage_text() {
          "  -h, --help        show this help and exit\n"
          "\n"
          "Exit status: 0 when the recording was processed; 1 when the settings file cannot be\n"
-         "opened; 2 when the arguments, the recording or the trace file are wrong.\n";
+         "opened; 2 when the arguments, the recording or the trace file are wrong, or when the\n"
+         "pointer events have nowhere to go.\n";
 }
 
 bool parse_command_line(int argc, const char* const argv[], CommandLine* line, std::string* error) {
@@ -70,8 +78,9 @@ bool parse_command_line(int argc, const char* const argv[], CommandLine* line, s
     } else if (std::strcmp(arg, "--trace") == 0) {
       line->trace = value;
     } else {
-      if (value != "log" && value != "none") {
-        *error = "--output takes log or none, not '" + value + "'";
+      if (value != "auto" && value != "uinput" && value != "x11" && value != "log" &&
+          value != "none") {
+        *error = "--output takes auto, uinput, x11, log or none, not '" + value + "'";
         return false;
       }
       line->output = value;

@@ -8,7 +8,7 @@ struct CommandLine {
   bool headless = false;
   std::string input;                 // a recording to listen to; empty: the microphone
   std::string profile = "user.txt";  // the settings file
-  std::string output = "log";        // where events go: log or none
+  std::string output = "auto";       // where events go: auto, uinput, x11, log or none
   std::string trace;                 // a CSV file of every pass, "-" for standard output
 };
 

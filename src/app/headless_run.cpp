@@ -53,11 +53,13 @@ int run_headless(const CommandLine& line) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     return exit_status;
   }
-  std::unique_ptr<InputSink> input = open_output(line, &error, &exit_status);
+  std::string notice;
+  std::unique_ptr<InputSink> input = open_output(line, &error, &exit_status, &notice);
   if (input == nullptr) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     return exit_status;
   }
+  if (!notice.empty()) std::fprintf(stderr, "sonlet: %s\n", notice.c_str());
 
   std::FILE* trace_file = nullptr;
   if (line.trace == "-") {

@@ -4,6 +4,7 @@
 
 #include "audio/recording_source.h"
 #include "input/log_sink.h"
+#include "input/output_choice.h"
 
 std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* error,
                                         int* exit_status) {
@@ -23,10 +24,27 @@ std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* er
 }
 
 std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* error,
-                                       int* exit_status) {
+                                       int* exit_status, std::string* notice) {
   if (line.output == "log") return std::make_unique<LogSink>(stdout);
   if (line.output == "none") return std::make_unique<NullSink>();
-  *error = "unknown output '" + line.output + "'";
-  *exit_status = 2;
-  return nullptr;
+  DesktopOutput which;
+  if (line.output == "auto") {
+    which = DesktopOutput::kAuto;
+  } else if (line.output == "uinput") {
+    which = DesktopOutput::kUinput;
+  } else if (line.output == "x11") {
+    which = DesktopOutput::kX11;
+  } else {
+    *error = "unknown output '" + line.output + "'";
+    *exit_status = 2;
+    return nullptr;
+  }
+  DesktopOutputChoice choice = open_desktop_output(which);
+  if (choice.sink == nullptr) {
+    *error = choice.error;
+    *exit_status = 2;
+    return nullptr;
+  }
+  if (notice != nullptr) *notice = choice.notice;
+  return std::move(choice.sink);
 }

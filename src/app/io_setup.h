@@ -15,6 +15,8 @@
 std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* error,
                                         int* exit_status);
 
-// The input backend chosen by --output. On failure returns null with a message and status.
+// The input backend chosen by --output. On failure returns null with a message and status. When
+// notice is given, it receives a line for the user when there is something to tell: which way
+// "auto" chose, or that X11 on a Wayland desktop reaches only X11 windows.
 std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* error,
-                                       int* exit_status);
+                                       int* exit_status, std::string* notice = nullptr);

@@ -38,8 +38,9 @@ class Headless : public testing::Test {
 };
 
 TEST_F(Headless, SessionSteersRightClicksThenSteersLeft) {
-  const ProgramRun run = run_program(
-      kSonlet, {"--headless", "--input", kData + "/session.wav", "--profile", kData + "/user.txt"});
+  const ProgramRun run =
+      run_program(kSonlet, {"--headless", "--input", kData + "/session.wav", "--profile",
+                            kData + "/user.txt", "--output", "log"});
   ASSERT_EQ(run.status, 0) << run.err;
   // Each line: the pass number, a tab, the event. The held "a" comes first, then the click,
   // then the held "i"; the pass numbers only grow.
@@ -66,8 +67,9 @@ TEST_F(Headless, SessionSteersRightClicksThenSteersLeft) {
 
 TEST_F(Headless, TraceHasOneRowPerPassAndTheSameEvents) {
   const std::string trace = path("trace.csv");
-  const ProgramRun run = run_program(kSonlet, {"--headless", "--input", kData + "/session.wav",
-                                               "--profile", kData + "/user.txt", "--trace", trace});
+  const ProgramRun run =
+      run_program(kSonlet, {"--headless", "--input", kData + "/session.wav", "--profile",
+                            kData + "/user.txt", "--output", "log", "--trace", trace});
   ASSERT_EQ(run.status, 0) << run.err;
   std::ifstream in(trace);
   std::string header;
@@ -89,22 +91,24 @@ TEST_F(Headless, TraceHasOneRowPerPassAndTheSameEvents) {
 }
 
 TEST_F(Headless, RoomNoiseSendsNothing) {
-  const ProgramRun run = run_program(kSonlet, {"--headless", "--input", kData + "/room_noise.wav",
-                                               "--profile", kData + "/user.txt"});
+  const ProgramRun run =
+      run_program(kSonlet, {"--headless", "--input", kData + "/room_noise.wav", "--profile",
+                            kData + "/user.txt", "--output", "log"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
 }
 
 TEST_F(Headless, ProfileComesFromTheCurrentFolderByDefault) {
   // No user.txt in the folder: the message the users know, and status 1.
-  ProgramRun run =
-      run_program(kSonlet, {"--headless", "--input", kData + "/session.wav"}, dir_.string());
+  ProgramRun run = run_program(
+      kSonlet, {"--headless", "--input", kData + "/session.wav", "--output", "log"}, dir_.string());
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "Error opening user.txt\n");
   EXPECT_EQ(run.out, "");
 
   fs::copy_file(kData + "/user.txt", path("user.txt"));
-  run = run_program(kSonlet, {"--headless", "--input", kData + "/session.wav"}, dir_.string());
+  run = run_program(kSonlet, {"--headless", "--input", kData + "/session.wav", "--output", "log"},
+                    dir_.string());
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("click"), std::string::npos);
 }
@@ -117,8 +121,8 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
       {"--headless", "--input", path("missing.wav"), "--profile", profile},
       {"--headless", "--input", path("empty.wav"), "--profile", profile},
       {"--headless", "--input", path("junk.wav"), "--profile", profile},
-      {"--headless", "--input", kData + "/session.wav", "--profile", profile, "--trace",
-       path("no/such/folder/trace.csv")},
+      {"--headless", "--input", kData + "/session.wav", "--profile", profile, "--output", "none",
+       "--trace", path("no/such/folder/trace.csv")},
       {"--headless", "--bogus"},
       {"--headless", "--input"},
       {"--headless", "--output", "printer"},

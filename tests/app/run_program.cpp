@@ -18,10 +18,36 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
+// The current environment with the changes applied, built before fork: after it, only calls that
+// are safe in a child of a threaded process may be made.
+std::vector<std::string> changed_environment(const std::vector<std::string>& changes) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+  for (const std::string& change : changes) {
+    const std::string name = change.substr(0, change.find('='));
+    std::erase_if(environment, [&](const std::string& entry) {
+      return entry.compare(0, name.size() + 1, name + "=") == 0;
+    });
+    if (change.find('=') != std::string::npos) environment.push_back(change);
+  }
+  return environment;
+}
+
 }  // namespace
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& directory) {
+                       const std::string& directory,
+                       const std::vector<std::string>& environment_changes) {
+  std::vector<std::string> environment = changed_environment(environment_changes);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> arguments = args;
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (std::string& a : arguments) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
   char out_path[] = "/tmp/sonlet-out-XXXXXX";
   char err_path[] = "/tmp/sonlet-err-XXXXXX";
   const int out_fd = mkstemp(out_path);
@@ -34,11 +60,7 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     const int null_fd = open("/dev/null", O_RDONLY);
     dup2(null_fd, 0);
     if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(127);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   int wait_status = 0;

@@ -1,0 +1,85 @@
+#include "input/output_choice.h"
+
+#include <cstdlib>
+
+#include "input/uinput_sink.h"
+#include "input/x11_sink.h"
+
+namespace {
+
+// XTEST events reach the X server of the session; under Wayland that is Xwayland, which shows
+// them to X11 windows only.
+bool on_wayland() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return wayland != nullptr && *wayland != '\0';
+}
+
+std::string wayland_warning() {
+  return "this is a Wayland session: through X11 the events reach X11 windows only, and may not "
+         "move the desktop's pointer.\n" +
+         uinput_access_advice();
+}
+
+std::string uinput_notice(const UinputSink& sink) {
+  std::string notice = "pointer events go to the uinput device \"Sonlet\"";
+  if (!sink.event_node().empty()) notice += " (" + sink.event_node() + ")";
+  return notice;
+}
+
+}  // namespace
+
+std::string uinput_access_advice() {
+  return "To let Sonlet use uinput, which works on X11, on every Wayland desktop and on the "
+         "console:\n"
+         "  1. as root, put this udev rule in /etc/udev/rules.d/60-sonlet-uinput.rules (Sonlet's\n"
+         "     installation ships it in lib/udev/rules.d):\n"
+         "       KERNEL==\"uinput\", GROUP=\"input\", MODE=\"0660\", "
+         "OPTIONS+=\"static_node=uinput\"\n"
+         "  2. add yourself to the group input:  sudo usermod -aG input \"$USER\"\n"
+         "  3. restart the computer, so that both take effect.\n"
+         "Members of the group input can also read every keyboard, and so every key typed,\n"
+         "passwords included: add only people who may have that.";
+}
+
+DesktopOutputChoice open_desktop_output(DesktopOutput which) {
+  DesktopOutputChoice choice;
+  std::string uinput_why;
+  if (which != DesktopOutput::kX11) {
+    std::unique_ptr<UinputSink> uinput = UinputSink::create(&uinput_why);
+    if (uinput != nullptr) {
+      if (which == DesktopOutput::kAuto) choice.notice = uinput_notice(*uinput);
+      choice.sink = std::move(uinput);
+      return choice;
+    }
+    if (which == DesktopOutput::kUinput) {
+      choice.error = "--output uinput: " + uinput_why + ".\n" + uinput_access_advice();
+      return choice;
+    }
+  }
+
+  std::string x11_why;
+  std::unique_ptr<X11Sink> x11 = X11Sink::open(nullptr, &x11_why);
+  if (x11 == nullptr) {
+    if (which == DesktopOutput::kX11) {
+      choice.error = "--output x11: " + x11_why +
+                     ".\nStart Sonlet inside an X11 session, or use --output uinput, which works "
+                     "on X11 and Wayland alike.";
+    } else {
+      choice.error = "no way to send pointer events to the desktop.\n  uinput: " + uinput_why +
+                     ".\n  X11: " + x11_why + ".\n" + uinput_access_advice() +
+                     "\nOn an X11 session Sonlet can use the X server instead: start it inside\n"
+                     "the session, where DISPLAY is set.";
+    }
+    return choice;
+  }
+  if (which == DesktopOutput::kAuto) {
+    choice.notice = "pointer events go to the X display " + x11->display_name() +
+                    " through XTEST (uinput: " + uinput_why + ")";
+  }
+  if (on_wayland()) {
+    if (!choice.notice.empty()) choice.notice += ".\n";
+    choice.notice += wayland_warning();
+  }
+  choice.sink = std::move(x11);
+  return choice;
+}

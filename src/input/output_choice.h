@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/input_sink.h"
+
+// Which way the engine's events reach the desktop.
+enum class DesktopOutput {
+  kAuto,    // uinput when /dev/uinput can be opened, else the X server of $DISPLAY
+  kUinput,  // the virtual device: X11, Wayland and the console
+  kX11,     // the X server of $DISPLAY, through XTEST
+};
+
+struct DesktopOutputChoice {
+  std::unique_ptr<InputSink> sink;  // null when no way could be opened
+  std::string error;                // when sink is null: why, and what the user can do
+  std::string notice;               // when auto chose, or X11 was taken on Wayland: what and why
+};
+
+// Opens the way asked for. Never gives a sink that sends nothing: without one, error says what
+// failed and how to grant access.
+DesktopOutputChoice open_desktop_output(DesktopOutput which);
+
+// How to give a user access to /dev/uinput, and what that access also allows: several lines,
+// without a final line break.
+std::string uinput_access_advice();

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/input_sink.h"
+
+struct libevdev_uinput;
+
+// Sends the engine's events through a virtual input device named "Sonlet", made with the kernel's
+// uinput module: relative X and Y, the left button and the ENTER key. The kernel passes its
+// events to the desktop like a real mouse's and keyboard's, so they work on X11, on every Wayland
+// desktop and on the console. The desktop's pointer settings (acceleration) apply to its motion.
+class UinputSink : public InputSink {
+ public:
+  static constexpr const char* kControlNode = "/dev/uinput";
+
+  // Creates the device and waits until the desktop can have seen it (see the .cpp). On failure
+  // returns null with the reason, for the user, in *why.
+  static std::unique_ptr<UinputSink> create(std::string* why);
+
+  // Releases the left button and ENTER if they are down, then removes the device.
+  ~UinputSink() override;
+  UinputSink(const UinputSink&) = delete;
+  UinputSink& operator=(const UinputSink&) = delete;
+
+  // The device's event node, e.g. /dev/input/event7; empty when the kernel did not tell it.
+  const std::string& event_node() const { return event_node_; }
+
+  void move(int dx, int dy) override;
+  void left_down() override;
+  void left_up() override;
+  void enter_down() override;
+  void enter_up() override;
+
+ private:
+  UinputSink(int control_fd, libevdev_uinput* device);
+  // Writes one event; a failure is reported once on standard error (the engine has no use for
+  // a status), and the next events are still tried.
+  void write(unsigned int type, unsigned int code, int value);
+  void sync_report();
+
+  int control_fd_;
+  libevdev_uinput* device_;
+  std::string event_node_;
+  bool left_is_down_ = false;
+  bool enter_is_down_ = false;
+  bool write_failed_ = false;
+};

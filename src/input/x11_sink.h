@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/input_sink.h"
+
+struct _XDisplay;
+
+// Sends the engine's events to an X server through its XTEST extension, as if from the server's
+// own test pointer and keyboard: relative motion, button 1, the Return key. They reach X11
+// windows only; on a Wayland desktop they reach no native window (uinput does).
+class X11Sink : public InputSink {
+ public:
+  // Connects to the X display `display_name`, or to $DISPLAY when it is null. On failure returns
+  // null with the reason, for the user, in *why.
+  static std::unique_ptr<X11Sink> open(const char* display_name, std::string* why);
+
+  // Releases button 1 and Return if they are down, then disconnects. The X server does not
+  // release them for a client that goes away: without this they would stay down.
+  ~X11Sink() override;
+  X11Sink(const X11Sink&) = delete;
+  X11Sink& operator=(const X11Sink&) = delete;
+
+  // The display connected to, as Xlib names it (e.g. ":0").
+  const std::string& display_name() const { return display_name_; }
+
+  // Each returns once the X server has taken the event, so events reach it in the order sent and
+  // none waits in a buffer.
+  void move(int dx, int dy) override;
+  void left_down() override;
+  void left_up() override;
+  void enter_down() override;
+  void enter_up() override;
+
+ private:
+  X11Sink(_XDisplay* display, unsigned int return_keycode);
+
+  _XDisplay* display_;
+  unsigned int return_keycode_;
+  std::string display_name_;
+  bool left_is_down_ = false;
+  bool enter_is_down_ = false;
+};

@@ -1,0 +1,161 @@
+#include "input/uinput_sink.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <libevdev/libevdev.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Event {
+  unsigned int type;
+  unsigned int code;
+  int value;
+  bool operator==(const Event&) const = default;
+};
+
+void PrintTo(const Event& e, std::ostream* out) {
+  const char* name = libevdev_event_code_get_name(e.type, e.code);
+  *out << (name != nullptr ? name : "?") << " " << e.value;
+}
+
+const Event kSync = {EV_SYN, SYN_REPORT, 0};
+
+// Reads the device through its event node, as the desktop does.
+class NodeReader {
+ public:
+  explicit NodeReader(const std::string& node) {
+    fd_ = open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ >= 0 && libevdev_new_from_fd(fd_, &device_) != 0) device_ = nullptr;
+  }
+  ~NodeReader() {
+    libevdev_free(device_);
+    if (fd_ >= 0) close(fd_);
+  }
+  libevdev* device() const { return device_; }
+
+  // What is queued now. A write to uinput is in the readers' queues when it returns.
+  std::vector<Event> queued() {
+    std::vector<Event> events;
+    read_into(&events);
+    return events;
+  }
+
+  // Reads until `count` events have come, the device is gone, or `timeout` has passed.
+  std::vector<Event> wait_for(size_t count, std::chrono::milliseconds timeout) {
+    std::vector<Event> events;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (events.size() < count && std::chrono::steady_clock::now() < deadline) {
+      pollfd ready = {fd_, POLLIN, 0};
+      poll(&ready, 1, 10);
+      if (!read_into(&events)) break;
+    }
+    return events;
+  }
+
+ private:
+  // False once the device is gone.
+  bool read_into(std::vector<Event>* events) {
+    input_event e;
+    for (;;) {
+      const int status = libevdev_next_event(device_, LIBEVDEV_READ_FLAG_NORMAL, &e);
+      if (status == LIBEVDEV_READ_STATUS_SUCCESS) {
+        events->push_back({e.type, e.code, e.value});
+      } else if (status == -EAGAIN) {
+        return true;
+      } else if (status != LIBEVDEV_READ_STATUS_SYNC) {
+        return false;
+      }
+    }
+  }
+
+  int fd_ = -1;
+  libevdev* device_ = nullptr;
+};
+
+// Where the kernel has no uinput (these development machines: opening /dev/uinput fails with
+// ENODEV, or the node is missing) or the user may not open it, the tests skip, saying why.
+class UinputSinkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    sink_ = UinputSink::create(&why);
+    if (sink_ == nullptr) GTEST_SKIP() << "no uinput device can be made here: " << why;
+    ASSERT_FALSE(sink_->event_node().empty());
+    reader_ = std::make_unique<NodeReader>(sink_->event_node());
+    ASSERT_NE(reader_->device(), nullptr) << "cannot read " << sink_->event_node();
+  }
+
+  std::unique_ptr<UinputSink> sink_;
+  std::unique_ptr<NodeReader> reader_;
+};
+
+// The desktop classes a device by what it declares: relative X and Y with a left button make a
+// mouse, ENTER a key. Anything more (absolute axes, other buttons) could make it a tablet or
+// offer buttons the engine never uses.
+TEST_F(UinputSinkTest, DeviceIsNamedSonletAndDeclaresOnlyWhatTheEngineSends) {
+  libevdev* d = reader_->device();
+  EXPECT_STREQ(libevdev_get_name(d), "Sonlet");
+  std::vector<Event> declared;
+  for (unsigned int type : {EV_REL, EV_KEY, EV_ABS}) {
+    for (unsigned int code = 0;
+         code <= static_cast<unsigned int>(libevdev_event_type_get_max(type)); ++code) {
+      if (libevdev_has_event_code(d, type, code)) declared.push_back({type, code, 0});
+    }
+  }
+  EXPECT_EQ(
+      declared,
+      (std::vector<Event>{
+          {EV_REL, REL_X, 0}, {EV_REL, REL_Y, 0}, {EV_KEY, KEY_ENTER, 0}, {EV_KEY, BTN_LEFT, 0}}));
+  EXPECT_FALSE(libevdev_has_event_type(d, EV_REP));
+}
+
+// Each call is one report, in the order of the calls. The kernel passes on no relative axis of
+// value 0 and no report left empty, so the (0, 0) motion and the Y of (4, 0) do not come back.
+TEST_F(UinputSinkTest, EventsComeBackInOrderEachEndedByASyncReport) {
+  sink_->move(3, -2);
+  sink_->move(0, 0);
+  sink_->move(4, 0);
+  sink_->left_down();
+  sink_->left_up();
+  sink_->enter_down();
+  sink_->enter_up();
+  EXPECT_EQ(reader_->queued(), (std::vector<Event>{{EV_REL, REL_X, 3},
+                                                   {EV_REL, REL_Y, -2},
+                                                   kSync,
+                                                   {EV_REL, REL_X, 4},
+                                                   kSync,
+                                                   {EV_KEY, BTN_LEFT, 1},
+                                                   kSync,
+                                                   {EV_KEY, BTN_LEFT, 0},
+                                                   kSync,
+                                                   {EV_KEY, KEY_ENTER, 1},
+                                                   kSync,
+                                                   {EV_KEY, KEY_ENTER, 0},
+                                                   kSync}));
+}
+
+// Once the device is removed its node answers nothing more, not even events already queued: the
+// releases must come while it exists, in time for a reader that reads at once.
+TEST_F(UinputSinkTest, WhatIsHeldIsReleasedBeforeTheDeviceGoes) {
+  sink_->left_down();
+  sink_->enter_down();
+  ASSERT_EQ(reader_->queued().size(), 4u);
+
+  std::thread closer([this] { sink_.reset(); });
+  const std::vector<Event> events = reader_->wait_for(4, std::chrono::seconds(2));
+  closer.join();
+  EXPECT_EQ(events,
+            (std::vector<Event>{{EV_KEY, BTN_LEFT, 0}, kSync, {EV_KEY, KEY_ENTER, 0}, kSync}));
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include "input/x11_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input/x_watcher.h"
+#include "input/xvfb_server.h"
+
+namespace {
+
+// Each test gets its own X server, a watcher connected to it, and a sink on it.
+class X11SinkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    server_ = std::make_unique<XvfbServer>();
+    ASSERT_TRUE(server_->running()) << server_->error();
+    watcher_ = std::make_unique<XWatcher>(server_->display());
+    ASSERT_TRUE(watcher_->connected());
+    std::string why;
+    sink_ = X11Sink::open(server_->display().c_str(), &why);
+    ASSERT_NE(sink_, nullptr) << why;
+  }
+
+  std::unique_ptr<XvfbServer> server_;
+  std::unique_ptr<XWatcher> watcher_;
+  std::unique_ptr<X11Sink> sink_;
+};
+
+// XTEST relative motion is not accelerated by the X server: measured exact under Xvfb even with
+// a steep acceleration set, which this test sets too. So the pointer ends exactly at the start
+// plus the sum of what was sent (the moves stay clear of the screen's edges, which clamp).
+TEST_F(X11SinkTest, MotionMovesThePointerByTheAmountSent) {
+  watcher_->set_steep_acceleration();
+  const ScreenPoint start = {200, 300};
+  watcher_->warp_pointer(start);
+
+  sink_->move(50, 15);
+  EXPECT_EQ(watcher_->pointer(), (ScreenPoint{start.x + 50, start.y + 15}));
+  sink_->move(-120, 40);
+  EXPECT_EQ(watcher_->pointer(), (ScreenPoint{start.x + 50 - 120, start.y + 15 + 40}));
+}
+
+// A motion of (0, 0) moves nothing but is still a motion: the server must get it, in its place.
+TEST_F(X11SinkTest, ZeroMotionStillReachesTheServerInOrder) {
+  const ScreenPoint start = {400, 400};
+  watcher_->warp_pointer(start);
+
+  const std::vector<ScreenPoint> sent = {{0, 0}, {7, -3}, {0, 0}};
+  for (const ScreenPoint& m : sent) sink_->move(m.x, m.y);
+  EXPECT_EQ(watcher_->raw_motions(), sent);
+  EXPECT_EQ(watcher_->pointer(), (ScreenPoint{start.x + 7, start.y - 3}));
+}
+
+// The window under the pointer gets the button, the focused window the key. Where the pointer
+// was at the press and at the key shows that each motion was taken before the event after it.
+TEST_F(X11SinkTest, ClickAndEnterReachTheWindowInTheOrderSent) {
+  watcher_->open_window(100, 100, 300, 200);
+  const ScreenPoint start = {150, 150};
+  watcher_->warp_pointer(start);
+
+  sink_->move(20, 10);
+  sink_->left_down();
+  sink_->left_up();
+  sink_->move(-5, 0);
+  sink_->enter_down();
+  sink_->enter_up();
+
+  const std::vector<WindowEvent> events = watcher_->window_events();
+  ASSERT_EQ(whats(events), (std::vector<std::string>{"press 1", "release 1", "key-press Return",
+                                                     "key-release Return"}));
+  EXPECT_EQ(events[0].at, (ScreenPoint{start.x + 20, start.y + 10}));
+  EXPECT_EQ(events[2].at, (ScreenPoint{start.x + 20 - 5, start.y + 10}));
+}
+
+// The X server keeps a button or key held by a client that disconnects: closing the sink must
+// release them itself.
+TEST_F(X11SinkTest, WhatIsHeldIsReleasedWhenTheSinkCloses) {
+  watcher_->open_window(100, 100, 300, 200);
+  watcher_->warp_pointer({150, 150});
+  sink_->left_down();
+  sink_->enter_down();
+  ASSERT_TRUE(watcher_->left_button_down());
+  ASSERT_TRUE(watcher_->return_key_down());
+
+  sink_.reset();
+  EXPECT_FALSE(watcher_->left_button_down());
+  EXPECT_FALSE(watcher_->return_key_down());
+  EXPECT_EQ(
+      whats(watcher_->window_events()),
+      (std::vector<std::string>{"press 1", "key-press Return", "release 1", "key-release Return"}));
+}
+
+TEST(X11SinkOpen, SaysWhyWhenTheServerIsGoneOrHasNoXtest) {
+  XvfbServer gone;
+  ASSERT_TRUE(gone.running()) << gone.error();
+  const std::string gone_display = gone.display();
+  gone.stop();
+  std::string why;
+  EXPECT_EQ(X11Sink::open(gone_display.c_str(), &why), nullptr);
+  EXPECT_NE(why.find("'" + gone_display + "'"), std::string::npos) << why;
+
+  XvfbServer without_xtest({"-extension", "XTEST"});
+  ASSERT_TRUE(without_xtest.running()) << without_xtest.error();
+  why.clear();
+  EXPECT_EQ(X11Sink::open(without_xtest.display().c_str(), &why), nullptr);
+  EXPECT_NE(why.find("XTEST"), std::string::npos) << why;
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct _XDisplay;
+
+struct ScreenPoint {
+  int x = 0;
+  int y = 0;
+  bool operator==(const ScreenPoint&) const = default;
+};
+
+// For test messages: "(x, y)".
+inline void PrintTo(const ScreenPoint& p, std::ostream* out) {
+  *out << "(" << p.x << ", " << p.y << ")";
+}
+
+// What a test window was sent: "press 1", "release 1", "key-press Return", "key-release Return"
+// (the button number or the key's X name), and where the pointer was on the screen.
+struct WindowEvent {
+  std::string what;
+  ScreenPoint at;
+};
+
+// The test's own X client: sets the scene (pointer position, a window with the keyboard focus)
+// and reads back what reached the server. Its connection stays open as long as it lives.
+class XWatcher {
+ public:
+  explicit XWatcher(const std::string& display);
+  ~XWatcher();
+  XWatcher(const XWatcher&) = delete;
+  XWatcher& operator=(const XWatcher&) = delete;
+
+  bool connected() const { return display_ != nullptr; }
+
+  ScreenPoint pointer();
+  void warp_pointer(ScreenPoint to);
+  // Makes the X server scale pointer motion steeply: 10 times beyond 1 unit per event.
+  void set_steep_acceleration();
+
+  // Maps a window at (x, y), gives it the keyboard focus (a bare server has no window manager to
+  // do that) and records the button and key events it gets.
+  void open_window(int x, int y, int width, int height);
+  // The window's events since the last call, in the order the server sent them.
+  std::vector<WindowEvent> window_events();
+  // The raw relative motions the server passed on since the last call, in order: what each
+  // motion request carried, before any acceleration, including motions of (0, 0).
+  std::vector<ScreenPoint> raw_motions();
+
+  bool left_button_down();
+  bool return_key_down();
+
+ private:
+  // Waits for the server to answer, then files every event that came before the answer.
+  void collect();
+
+  _XDisplay* display_ = nullptr;
+  unsigned long window_ = 0;
+  int xinput_opcode_ = -1;
+  std::vector<WindowEvent> window_events_;
+  std::vector<ScreenPoint> raw_motions_;
+};
+
+// The events' `what`s, for comparing a sequence at a glance.
+std::vector<std::string> whats(const std::vector<WindowEvent>& events);
