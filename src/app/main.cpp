@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
   if (!CSonletApp::display_available()) return CSonletApp::run_without_display(line);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("sonlet"));
-  QApplication::setDesktopFileName(QStringLiteral("sonlet"));
+  // The desktop entry that started us, so that the desktop shows its icon for the window.
+  QApplication::setDesktopFileName(QStringLiteral("org.sonlet.Sonlet"));
   CSonletApp sonlet(line);
   return sonlet.run();
 }
