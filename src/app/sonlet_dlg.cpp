@@ -24,6 +24,7 @@
 #include "app/meter_bar.h"
 #include "app/panel_relay.h"
 #include "app/profile.h"
+#include "app/readout.h"
 #include "app/track_bar.h"
 #include "engine/audio_source.h"
 #include "engine/engine_runner.h"
@@ -51,15 +52,14 @@ QString id(int number) { return QString::number(number); }
 
 QLabel* label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
 
-QLineEdit* readout(int number, int width_in_digits, QWidget* parent) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(id(number));
-  edit->setReadOnly(true);
-  const QFontMetrics metrics(edit->font());
+CReadout* readout(int number, int width_in_digits, QWidget* parent) {
+  auto* field = new CReadout(parent);
+  field->setObjectName(id(number));
+  const QFontMetrics metrics(field->font());
   // Room for the digits, the frame and the text margins of the style.
-  edit->setFixedWidth(metrics.horizontalAdvance(QString(width_in_digits, QLatin1Char('0'))) +
-                      2 * metrics.averageCharWidth() + 6);
-  return edit;
+  field->setFixedWidth(metrics.horizontalAdvance(QString(width_in_digits, QLatin1Char('0'))) +
+                       2 * metrics.averageCharWidth() + 6);
+  return field;
 }
 
 CTrackBar* track_bar(int number, Qt::Orientation orientation, int minimum, int maximum,
@@ -94,10 +94,10 @@ QGroupBox* group(const QString& title, bool centred, QWidget* parent) {
 // Sets a read-out's text when it differs from what it shows: an unchanged field is not
 // repainted.
 template <size_t N>
-void show_text(QLineEdit* edit, const std::array<char, N>& text, std::array<char, N>* shown) {
+void show_text(CReadout* field, const std::array<char, N>& text, std::array<char, N>* shown) {
   if (std::strncmp(text.data(), shown->data(), N) == 0) return;
   *shown = text;
-  edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(strnlen(text.data(), N))));
+  field->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(strnlen(text.data(), N))));
 }
 
 // The manual in the current folder, as the user keeps it beside the profile; otherwise the copy

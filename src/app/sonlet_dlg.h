@@ -10,6 +10,7 @@
 class AudioSource;
 class CMeterBar;
 class CPanelRelay;
+class CReadout;
 class CTrackBar;
 class EngineRunner;
 class InputSink;
@@ -18,7 +19,6 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLayout;
-class QLineEdit;
 class QPushButton;
 class VoiceEngine;
 struct PanelSnapshot;
@@ -96,13 +96,13 @@ class CSonletDlg : public QDialog {
   QComboBox* click_action_ = nullptr;        // 1008, hidden
   CTrackBar* click_max_ = nullptr;           // 1009
   CMeterBar* voice_window_meter_ = nullptr;  // 1010
-  QLineEdit* intensity_text_ = nullptr;      // 1014
-  QLineEdit* pitch_text_ = nullptr;          // 1015
-  QLineEdit* f1_text_ = nullptr;             // 1017
-  QLineEdit* f2_text_ = nullptr;             // 1018
-  QLineEdit* height_text_ = nullptr;         // 1019
+  CReadout* intensity_text_ = nullptr;       // 1014
+  CReadout* pitch_text_ = nullptr;           // 1015
+  CReadout* f1_text_ = nullptr;              // 1017
+  CReadout* f2_text_ = nullptr;              // 1018
+  CReadout* height_text_ = nullptr;          // 1019
   CTrackBar* height_ = nullptr;              // 1020
-  QLineEdit* tract_text_ = nullptr;          // 1022, hidden
+  CReadout* tract_text_ = nullptr;           // 1022, hidden
   CTrackBar* speed_ = nullptr;               // 1025
   CMeterBar* speed_meter_ = nullptr;         // 1027
   Readouts shown_readouts_;  // the texts in the read-outs, to skip those that did not change

@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +11,7 @@
 #include "app/meter_bar.h"
 #include "app/panel_fixture.h"
 #include "app/profile.h"
+#include "app/readout.h"
 #include "app/track_bar.h"
 #include "audio/paced_source.h"
 #include "audio/recording_source.h"
@@ -129,9 +129,9 @@ class PanelTest : public QObject {
   void hiddenControlsStayHiddenAndClickStaysLeftButton() {
     PanelUnderTest t(kProfile);
     auto* action = control<QComboBox>(*t.panel, 1008);
-    QVERIFY(action != nullptr && control<QLineEdit>(*t.panel, 1022) != nullptr);
+    QVERIFY(action != nullptr && control<CReadout>(*t.panel, 1022) != nullptr);
     QVERIFY(!action->isVisible());
-    QVERIFY(!control<QLineEdit>(*t.panel, 1022)->isVisible());
+    QVERIFY(!control<CReadout>(*t.panel, 1022)->isVisible());
     QCOMPARE(action->itemText(0), QStringLiteral("Boton Izdo Raton"));
     QCOMPARE(action->itemText(1), QStringLiteral("Tecla \"ENTER\""));
     click(control<QPushButton>(*t.panel, 1000));  // a store exchange takes the combo's index
@@ -258,7 +258,7 @@ class PanelTest : public QObject {
     t.panel->start_engine(std::make_unique<RecordingSource>(sound), std::make_unique<NullSink>());
     QTRY_VERIFY(control<CMeterBar>(*t.panel, 1003)->value() > 0);
     for (int id : {1014, 1015, 1017, 1018, 1019}) {
-      QVERIFY(control<QLineEdit>(*t.panel, id)->text().isEmpty());
+      QVERIFY(control<CReadout>(*t.panel, id)->text().isEmpty());
     }
 
     // Listening from the first pass: the panel ends with what the engine showed last.
@@ -285,17 +285,16 @@ class PanelTest : public QObject {
       return control<CMeterBar>(*t.panel, 1003)->value() == last.intensity &&
              control<CMeterBar>(*t.panel, 1027)->value() == last.speed &&
              control<CMeterBar>(*t.panel, 1010)->value() == last.voice_window &&
-             control<QLineEdit>(*t.panel, 1014)->text() == texts.intensity.data() &&
-             control<QLineEdit>(*t.panel, 1015)->text() == texts.pitch.data() &&
-             control<QLineEdit>(*t.panel, 1017)->text() == texts.f1.data() &&
-             control<QLineEdit>(*t.panel, 1018)->text() == texts.f2.data() &&
-             control<QLineEdit>(*t.panel, 1019)->text() == texts.height.data() &&
-             control<QLineEdit>(*t.panel, 1022)->text() == texts.tract.data();
+             control<CReadout>(*t.panel, 1014)->text() == texts.intensity.data() &&
+             control<CReadout>(*t.panel, 1015)->text() == texts.pitch.data() &&
+             control<CReadout>(*t.panel, 1017)->text() == texts.f1.data() &&
+             control<CReadout>(*t.panel, 1018)->text() == texts.f2.data() &&
+             control<CReadout>(*t.panel, 1019)->text() == texts.height.data() &&
+             control<CReadout>(*t.panel, 1022)->text() == texts.tract.data();
     };
     QTRY_VERIFY(shows_last());
     // The height read-out is the height setting plus 90 cm.
-    QCOMPARE(control<QLineEdit>(*t.panel, 1019)->text(),
-             QString::number(setting(s.m_nHeight) + 90));
+    QCOMPARE(control<CReadout>(*t.panel, 1019)->text(), QString::number(setting(s.m_nHeight) + 90));
   }
 };
 
