@@ -14,7 +14,8 @@ bool takes_value(const char* option) {
 }  // namespace
 
 const char* usage_text() {
-  return "Usage: sonlet --headless --input FILE [--profile FILE]\n"
+  return "Usage: sonlet [--input FILE [--realtime]] [--output auto|uinput|x11|log|none]\n"
+         "       sonlet --headless --input FILE [--realtime] [--profile FILE]\n"
          "              [--output auto|uinput|x11|log|none] [--trace FILE|-]\n"
          "       sonlet --help\n"
          "\n"
@@ -22,11 +23,15 @@ const char* usage_text() {
          "left, \"e\" up, \"o\" or \"u\" down, and a short sound such as the word \"click\"\n"
          "clicks.\n"
          "\n"
+         "Without --headless the control panel opens (it needs a display); it reads and\n"
+         "saves user.txt in the current directory.\n"
+         "\n"
          "Options:\n"
          "  --headless        run without the control panel; listening is on from the start\n"
          "  --input FILE      listen to a recording instead of the microphone (any format\n"
          "                    libsndfile reads; converted to 8000 Hz mono), as fast as the\n"
          "                    computer allows; at the end a summary goes to standard error\n"
+         "  --realtime        play the recording at its own pace, as a microphone would\n"
          "  --profile FILE    the settings file (default: user.txt in the current directory):\n"
          "                    six numbers, one per line: threshold (0..90), shortest click and\n"
          "                    longest click in 18.75 ms passes (1..50), height (0..100, cm\n"
@@ -62,6 +67,10 @@ bool parse_command_line(int argc, const char* const argv[], CommandLine* line, s
       line->headless = true;
       continue;
     }
+    if (std::strcmp(arg, "--realtime") == 0) {
+      line->realtime = true;
+      continue;
+    }
     if (!takes_value(arg)) {
       *error = std::string("unknown option '") + arg + "'";
       return false;
@@ -85,6 +94,10 @@ bool parse_command_line(int argc, const char* const argv[], CommandLine* line, s
       }
       line->output = value;
     }
+  }
+  if (line->realtime && line->input.empty()) {
+    *error = "--realtime paces a recording; give one with --input FILE";
+    return false;
   }
   if (line->trace == "-" && line->output == "log") {
     *error =

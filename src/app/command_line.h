@@ -7,6 +7,7 @@ struct CommandLine {
   bool help = false;
   bool headless = false;
   std::string input;                 // a recording to listen to; empty: the microphone
+  bool realtime = false;             // play the recording at its own pace, not at full speed
   std::string profile = "user.txt";  // the settings file
   std::string output = "auto";       // where events go: auto, uinput, x11, log or none
   std::string trace;                 // a CSV file of every pass, "-" for standard output

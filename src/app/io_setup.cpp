@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "audio/paced_source.h"
 #include "audio/recording_source.h"
 #include "input/log_sink.h"
 #include "input/output_choice.h"
@@ -20,6 +21,7 @@ std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* er
     *exit_status = 2;
     return nullptr;
   }
+  if (line.realtime) return std::make_unique<PacedSource>(std::move(recording));
   return recording;
 }
 

@@ -1,10 +1,12 @@
 // sonlet: a hands-free pointer driven by the voice.
 
+#include <QApplication>
 #include <cstdio>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/headless_run.h"
+#include "app/sonlet_app.h"
 
 int main(int argc, char** argv) {
   CommandLine line;
@@ -17,11 +19,13 @@ int main(int argc, char** argv) {
     std::fputs(usage_text(), stdout);
     return 0;
   }
-  if (!line.headless) {
-    std::fprintf(stderr,
-                 "sonlet: the control panel is not part of this version yet; run\n"
-                 "  sonlet --headless --input RECORDING\n");
-    return 2;
-  }
-  return run_headless(line);
+  if (line.headless) return run_headless(line);
+
+  if (!CSonletApp::display_available()) return CSonletApp::run_without_display(line);
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("sonlet"));
+  // The desktop entry that started us, so that the desktop shows its icon for the window.
+  QApplication::setDesktopFileName(QStringLiteral("org.sonlet.Sonlet"));
+  CSonletApp sonlet(line);
+  return sonlet.run();
 }

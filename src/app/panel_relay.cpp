@@ -1,0 +1,71 @@
+#include "app/panel_relay.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cstdint>
+
+CPanelRelay::CPanelRelay(QObject* parent) : QObject(parent) {
+  event_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (event_fd_ >= 0) {
+    notifier_ = new QSocketNotifier(event_fd_, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &CPanelRelay::deliver);
+  }
+}
+
+CPanelRelay::~CPanelRelay() {
+  delete notifier_;
+  if (event_fd_ >= 0) ::close(event_fd_);
+}
+
+void CPanelRelay::show_meters(int intensity, int speed, int voice_window) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    latest_.has_meters = true;
+    latest_.intensity = intensity;
+    latest_.speed = speed;
+    latest_.voice_window = voice_window;
+  }
+  wake();
+}
+
+void CPanelRelay::show_readouts(const Readouts& readouts) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    latest_.has_readouts = true;
+    latest_.readouts = readouts;
+  }
+  wake();
+}
+
+void CPanelRelay::wake() {
+  // The values are stored before this, so a panel that clears the flag and then takes the
+  // values sees these or newer ones; a wake-up is only needed when none is pending.
+  if (wake_pending_.exchange(true)) return;
+  if (event_fd_ >= 0) {
+    const uint64_t one = 1;
+    // Cannot block (EFD_NONBLOCK) and cannot fill up: the counter is drained at each hand-over.
+    [[maybe_unused]] const ssize_t written = ::write(event_fd_, &one, sizeof one);
+  } else {
+    // Without an eventfd (no file descriptors left) a queued call does the same job.
+    QMetaObject::invokeMethod(this, &CPanelRelay::deliver, Qt::QueuedConnection);
+  }
+}
+
+void CPanelRelay::deliver() {
+  if (event_fd_ >= 0) {
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t drained = ::read(event_fd_, &count, sizeof count);
+  }
+  // Cleared before taking the values: anything stored after the take wakes the panel again.
+  wake_pending_.store(false);
+  PanelSnapshot latest;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    latest = latest_;
+    latest_.has_meters = false;
+    latest_.has_readouts = false;
+  }
+  if (latest.has_meters || latest.has_readouts) emit arrived(latest);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <mutex>
+
+#include "engine/panel_view.h"
+
+class QSocketNotifier;
+
+// The latest meters and read-outs the engine has shown, as the panel takes them over.
+struct PanelSnapshot {
+  bool has_meters = false;  // meters arrived since the last hand-over
+  int intensity = 0;
+  int speed = 0;
+  int voice_window = 1;
+  bool has_readouts = false;  // read-outs arrived since the last hand-over
+  Readouts readouts;
+};
+
+// Carries what the engine shows from its thread to the panel's. The engine only stores the
+// latest values and, when the panel has not yet been told, wakes it through an eventfd that the
+// panel's event loop watches; it never waits for the panel. The panel takes the latest values
+// when it gets round to it, so however busy it is, at most one wake-up is pending and the
+// values it shows are the newest: a busy panel skips values, it never falls behind.
+//
+// The wake-up is an eventfd rather than a posted Qt event so that nothing allocated on the
+// engine's thread is used on the panel's: the hand-over is all in this class, where a thread
+// checker can see it.
+class CPanelRelay : public QObject, public PanelView {
+  Q_OBJECT
+ public:
+  explicit CPanelRelay(QObject* parent = nullptr);
+  ~CPanelRelay() override;
+
+  // Engine thread.
+  void show_meters(int intensity, int speed, int voice_window) override;
+  void show_readouts(const Readouts& readouts) override;
+
+ signals:
+  // Panel thread: the latest values, once per wake-up.
+  void arrived(const PanelSnapshot& latest);
+
+ private:
+  void wake();     // engine thread
+  void deliver();  // panel thread
+
+  std::mutex mutex_;  // guards latest_; held only to copy it
+  PanelSnapshot latest_;
+  std::atomic<bool> wake_pending_{false};
+  int event_fd_ = -1;
+  QSocketNotifier* notifier_ = nullptr;
+};

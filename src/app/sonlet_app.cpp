@@ -1,0 +1,65 @@
+#include "app/sonlet_app.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/icons.h"
+#include "app/io_setup.h"
+#include "app/profile.h"
+#include "app/sonlet_dlg.h"
+#include "engine/audio_source.h"
+#include "engine/input_sink.h"
+
+namespace {
+
+bool set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+}  // namespace
+
+bool CSonletApp::display_available() {
+  return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+int CSonletApp::run_without_display(const CommandLine& line) {
+  Profile profile;
+  if (read_profile(line.profile, &profile) != ProfileStatus::kOk) {
+    std::fprintf(stderr, "%s\n", kProfileOpenError);
+    return 1;
+  }
+  std::fprintf(stderr,
+               "sonlet: the control panel needs a display, and none is set (DISPLAY or "
+               "WAYLAND_DISPLAY);\nuse --headless to run without it (see sonlet --help).\n");
+  return 2;
+}
+
+int CSonletApp::run() {
+  QApplication::setWindowIcon(application_icon());
+  CSonletDlg panel(line_.profile);
+  if (!panel.load_profile()) {
+    std::fprintf(stderr, "%s\n", kProfileOpenError);
+    return panel.exit_status();
+  }
+
+  std::string error;
+  int status = 0;
+  std::unique_ptr<AudioSource> audio = open_audio(line_, &error, &status);
+  std::unique_ptr<InputSink> input;
+  if (audio != nullptr) input = open_output(line_, &error, &status);
+  if (input == nullptr) {
+    // Also on the standard error stream, for a start from a terminal.
+    std::fprintf(stderr, "sonlet: %s\n", error.c_str());
+    panel.show_error(QString::fromStdString(error));
+    return status;
+  }
+
+  panel.start_engine(std::move(audio), std::move(input));
+  panel.exec();
+  if (panel.exit_status() != 0) std::fprintf(stderr, "%s\n", kProfileWriteError);
+  return panel.exit_status();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/command_line.h"
+
+// The program with its control panel: reads the profile, opens the sound and the input that
+// the command line names, starts the engine and runs the panel until the user leaves. It owns
+// nothing but the command line; the QApplication is the caller's.
+class CSonletApp {
+ public:
+  explicit CSonletApp(CommandLine line) : line_(std::move(line)) {}
+
+  // Needs a QApplication. Returns the exit status: 0 after a normal end, 1 when the profile
+  // could not be read or saved, and the status open_audio or open_output gives when the sound
+  // or the input cannot be opened. Every failure is shown in a box before the end.
+  int run();
+
+  // Without a display there is no panel: the profile is still checked first, as with one, and
+  // then the user is told to use --headless. Returns the exit status (1 or 2).
+  static int run_without_display(const CommandLine& line);
+
+  // True when a window system is named in the environment (X11, Wayland, or a Qt platform).
+  static bool display_available();
+
+ private:
+  CommandLine line_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QSlider>
+
+// A slider that tells when the user lets go of the mouse after dragging its handle or clicking
+// its groove, the moment the panel takes the new setting. A move with the keyboard or the
+// mouse wheel changes only the slider: the setting follows at the next letting go.
+// (QSlider's own sliderReleased() comes only after the handle was dragged, not after a click
+// on the groove.)
+class CTrackBar : public QSlider {
+  Q_OBJECT
+ public:
+  explicit CTrackBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+ signals:
+  void mouseLetGo();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool pressed_ = false;
+};

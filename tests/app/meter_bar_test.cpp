@@ -1,0 +1,98 @@
+// The meters: what they show, and that they repaint only when what they show changes.
+
+#include "app/meter_bar.h"
+
+#include <QImage>
+#include <QPaintEvent>
+#include <QTest>
+
+namespace {
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int paints = 0;
+  QRect last;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints;
+      last = static_cast<QPaintEvent*>(event)->rect();
+    }
+    return false;
+  }
+};
+
+// The length of the highlighted run along the bar's middle line, from its filling end.
+int filled_length(CMeterBar& bar, Qt::Orientation orientation) {
+  const QImage image = bar.grab().toImage();
+  const QRgb fill = bar.palette().color(QPalette::Highlight).rgb();
+  int length = 0;
+  if (orientation == Qt::Horizontal) {
+    for (int x = 1; x < image.width() - 1; ++x)
+      length += image.pixel(x, image.height() / 2) == fill;
+  } else {
+    for (int y = 1; y < image.height() - 1; ++y)
+      length += image.pixel(image.width() / 2, y) == fill;
+  }
+  return length;
+}
+
+}  // namespace
+
+class MeterBarTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void fillsInProportionWithinTheBorder() {
+    for (Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical}) {
+      CMeterBar bar(orientation);
+      bar.setRange(0, 90);
+      // 92 pixels with the border: 90 inside, one per dB.
+      bar.resize(orientation == Qt::Horizontal ? QSize(92, 12) : QSize(12, 92));
+      bar.setValue(30);
+      QCOMPARE(filled_length(bar, orientation), 30);
+      bar.setValue(200);  // kept within the range
+      QCOMPARE(bar.value(), 90);
+      QCOMPARE(filled_length(bar, orientation), 90);
+      bar.setValue(-5);
+      QCOMPARE(filled_length(bar, orientation), 0);
+    }
+  }
+
+  void verticalBarFillsFromTheBottom() {
+    CMeterBar bar(Qt::Vertical);
+    bar.setRange(0, 10);
+    bar.resize(12, 102);
+    bar.setValue(5);
+    const QImage image = bar.grab().toImage();
+    const QRgb fill = bar.palette().color(QPalette::Highlight).rgb();
+    QVERIFY(image.pixel(6, 100) == fill);
+    QVERIFY(image.pixel(6, 2) != fill);
+  }
+
+  void repaintsOnlyWhenTheFilledPixelsChange() {
+    CMeterBar bar(Qt::Horizontal);
+    bar.setRange(0, 90);
+    bar.resize(47, 12);  // 45 pixels inside: two dB per pixel
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    bar.setValue(40);
+    PaintCounter counter(&bar);
+    QCoreApplication::processEvents();
+    const int before = counter.paints;
+
+    bar.setValue(41);  // still 20 pixels
+    QCoreApplication::processEvents();
+    QCOMPARE(counter.paints, before);
+
+    bar.setValue(44);  // 22 pixels: only the two new ones are painted
+    QTRY_COMPARE(counter.paints, before + 1);
+    QCOMPARE(counter.last.width(), 2);
+  }
+};
+
+QTEST_MAIN(MeterBarTest)
+#include "meter_bar_test.moc"
