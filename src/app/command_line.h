@@ -6,7 +6,10 @@
 struct CommandLine {
   bool help = false;
   bool headless = false;
+  bool list_devices = false;         // print the sound input devices and exit
   std::string input;                 // a recording to listen to; empty: the microphone
+  std::string device;                // the microphone: a device name or part of one; empty:
+                                     // the default input
   std::string profile = "user.txt";  // the settings file
   std::string output = "log";        // where events go: log or none
   std::string trace;                 // a CSV file of every pass, "-" for standard output

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/device_listing.h"
 #include "app/headless_run.h"
 
 int main(int argc, char** argv) {
@@ -17,10 +18,11 @@ int main(int argc, char** argv) {
     std::fputs(usage_text(), stdout);
     return 0;
   }
+  if (line.list_devices) return list_input_devices();
   if (!line.headless) {
     std::fprintf(stderr,
                  "sonlet: the control panel is not part of this version yet; run\n"
-                 "  sonlet --headless --input RECORDING\n");
+                 "  sonlet --headless\n");
     return 2;
   }
   return run_headless(line);
