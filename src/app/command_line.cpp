@@ -5,7 +5,7 @@
 namespace {
 
 bool takes_value(const char* option) {
-  for (const char* name : {"--input", "--profile", "--output", "--trace"}) {
+  for (const char* name : {"--input", "--device", "--profile", "--output", "--trace"}) {
     if (std::strcmp(option, name) == 0) return true;
   }
   return false;
@@ -14,9 +14,11 @@ bool takes_value(const char* option) {
 }  // namespace
 
 const char* usage_text() {
-  return "Usage: sonlet [--input FILE [--realtime]] [--output auto|uinput|x11|log|none]\n"
-         "       sonlet --headless --input FILE [--realtime] [--profile FILE]\n"
+  return "Usage: sonlet [--device NAME | --input FILE [--realtime]]\n"
+         "              [--output auto|uinput|x11|log|none]\n"
+         "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
          "              [--output auto|uinput|x11|log|none] [--trace FILE|-]\n"
+         "       sonlet --list-devices\n"
          "       sonlet --help\n"
          "\n"
          "Sonlet moves the mouse pointer with the voice: a held \"a\" moves it right, \"i\"\n"
@@ -27,7 +29,15 @@ const char* usage_text() {
          "saves user.txt in the current directory.\n"
          "\n"
          "Options:\n"
-         "  --headless        run without the control panel; listening is on from the start\n"
+         "  --headless        run without the control panel; listening is on from the start;\n"
+         "                    it listens to the microphone until Ctrl-C (or SIGTERM), then\n"
+         "                    prints a summary on standard error\n"
+         "  --device NAME     the microphone to listen to: a name as --list-devices prints it,\n"
+         "                    or part of one (default: the system's default input). A device\n"
+         "                    that cannot record 8000 Hz mono itself is converted. If it stops\n"
+         "                    (unplugged, sound server restarted), Sonlet says so once and\n"
+         "                    opens it again when it is back\n"
+         "  --list-devices    print the sound input devices, the default marked with *\n"
          "  --input FILE      listen to a recording instead of the microphone (any format\n"
          "                    libsndfile reads; converted to 8000 Hz mono), as fast as the\n"
          "                    computer allows; at the end a summary goes to standard error\n"
@@ -51,9 +61,12 @@ const char* usage_text() {
          "                    it shows why a vowel did or did not steer\n"
          "  -h, --help        show this help and exit\n"
          "\n"
-         "Exit status: 0 when the recording was processed; 1 when the settings file cannot be\n"
-         "opened; 2 when the arguments, the recording or the trace file are wrong, or when the\n"
-         "pointer events have nowhere to go.\n";
+         "Exit status: 0 when the recording was processed or listening was stopped; 1 when\n"
+         "the settings file cannot be opened; 2 when the arguments, the recording or the trace\n"
+         "file are wrong, or when the pointer events have nowhere to go; 255 when the\n"
+         "microphone cannot be opened (after a line on standard output, \"Error al abrir el\n"
+         "dispositivo de audio A/D\" and PortAudio's error number, and a one-second wait) or\n"
+         "no sound input device is found.\n";
 }
 
 bool parse_command_line(int argc, const char* const argv[], CommandLine* line, std::string* error) {
@@ -71,6 +84,10 @@ bool parse_command_line(int argc, const char* const argv[], CommandLine* line, s
       line->realtime = true;
       continue;
     }
+    if (std::strcmp(arg, "--list-devices") == 0) {
+      line->list_devices = true;
+      continue;
+    }
     if (!takes_value(arg)) {
       *error = std::string("unknown option '") + arg + "'";
       return false;
@@ -82,6 +99,8 @@ bool parse_command_line(int argc, const char* const argv[], CommandLine* line, s
     const std::string value = argv[++i];
     if (std::strcmp(arg, "--input") == 0) {
       line->input = value;
+    } else if (std::strcmp(arg, "--device") == 0) {
+      line->device = value;
     } else if (std::strcmp(arg, "--profile") == 0) {
       line->profile = value;
     } else if (std::strcmp(arg, "--trace") == 0) {
@@ -97,6 +116,10 @@ bool parse_command_line(int argc, const char* const argv[], CommandLine* line, s
   }
   if (line->realtime && line->input.empty()) {
     *error = "--realtime paces a recording; give one with --input FILE";
+    return false;
+  }
+  if (!line->input.empty() && !line->device.empty()) {
+    *error = "--input and --device both say what to listen to; give one of them";
     return false;
   }
   if (line->trace == "-" && line->output == "log") {

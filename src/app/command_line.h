@@ -6,8 +6,11 @@
 struct CommandLine {
   bool help = false;
   bool headless = false;
+  bool list_devices = false;         // print the sound input devices and exit
   std::string input;                 // a recording to listen to; empty: the microphone
   bool realtime = false;             // play the recording at its own pace, not at full speed
+  std::string device;                // the microphone: a device name or part of one; empty:
+                                     // the default input
   std::string profile = "user.txt";  // the settings file
   std::string output = "auto";       // where events go: auto, uinput, x11, log or none
   std::string trace;                 // a CSV file of every pass, "-" for standard output

@@ -8,6 +8,7 @@
 
 #include "app/io_setup.h"
 #include "app/profile.h"
+#include "app/stop_signals.h"
 #include "engine/engine_runner.h"
 #include "engine/pass_trace.h"
 #include "engine/voice_engine.h"
@@ -41,6 +42,15 @@ void print_summary(const EngineStats& s) {
 }  // namespace
 
 int run_headless(const CommandLine& line) {
+  const bool live = line.input.empty();
+  if (live) {
+    // Events from the microphone happen in real time: let each line out as it is written, also
+    // into a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  }
+  // Before any thread exists, so that all of them leave the two signals to this one.
+  StopSignals stop_signals;
+
   Profile profile;
   if (read_profile(line.profile, &profile) != ProfileStatus::kOk) {
     std::fprintf(stderr, "%s\n", kProfileOpenError);
@@ -51,6 +61,7 @@ int run_headless(const CommandLine& line) {
   std::unique_ptr<AudioSource> audio = open_audio(line, &error, &exit_status);
   if (audio == nullptr) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
+    if (exit_status == kAudioOpenFailed) end_after_audio_failure();
     return exit_status;
   }
   std::string notice;
@@ -86,6 +97,7 @@ int run_headless(const CommandLine& line) {
   auto engine = std::make_unique<VoiceEngine>(settings, *audio, *input, panel, trace.get());
   EngineRunner runner(*engine, *audio);
   runner.start();
+  stop_signals.watch([&runner] { runner.request_stop(); });
   runner.join();
 
   std::fflush(stdout);

@@ -1,7 +1,10 @@
 #include "app/io_setup.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
+#include "audio/capture_source.h"
 #include "audio/paced_source.h"
 #include "audio/recording_source.h"
 #include "input/log_sink.h"
@@ -10,11 +13,18 @@
 std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* error,
                                         int* exit_status) {
   if (line.input.empty()) {
-    *error =
-        "listening to the microphone is not available in this version; give a recording "
-        "with --input FILE.";
-    *exit_status = 2;
-    return nullptr;
+    auto microphone = std::make_unique<CaptureSource>(line.device);
+    const WaveCaptureOpenStatus status = microphone->open();
+    if (!status.ok()) {
+      std::fputs(wave_capture_open_line(status).c_str(), stdout);
+      std::fflush(stdout);
+      *error = "cannot listen to the microphone: " + status.detail +
+               ". Check that it is plugged in and not muted; sonlet --list-devices shows the "
+               "devices Sonlet can see.";
+      *exit_status = kAudioOpenFailed;
+      return nullptr;
+    }
+    return microphone;
   }
   auto recording = std::make_unique<RecordingSource>();
   if (!recording->open(line.input, error)) {
@@ -50,3 +60,5 @@ std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* err
   if (notice != nullptr) *notice = choice.notice;
   return std::move(choice.sink);
 }
+
+void end_after_audio_failure() { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); }

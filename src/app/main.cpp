@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/device_listing.h"
 #include "app/headless_run.h"
 #include "app/sonlet_app.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     std::fputs(usage_text(), stdout);
     return 0;
   }
+  if (line.list_devices) return list_input_devices();
   if (line.headless) return run_headless(line);
 
   if (!CSonletApp::display_available()) return CSonletApp::run_without_display(line);

@@ -1,6 +1,7 @@
 #include "engine/voice_engine.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -16,7 +17,9 @@ VoiceEngine::VoiceEngine(const EngineSettings& settings, AudioSource& audio, Inp
     : settings_(settings), audio_(audio), input_(input), panel_(panel), observer_(observer) {}
 
 bool VoiceEngine::start() {
-  if (audio_.read(block_, kBlockSamples) == AudioSource::Status::kEnded) return false;
+  const AudioSource::Status status = audio_.read(block_, kBlockSamples);
+  if (status == AudioSource::Status::kEnded) return false;
+  note_sound(status);
   for (int i = 0; i < kBlockSamples; ++i) intensity_frame_[kBlockSamples + i] = block_[i];
   return true;
 }
@@ -24,7 +27,9 @@ bool VoiceEngine::start() {
 bool VoiceEngine::pass() {
   // A failed read leaves the block as the read left it; the pass goes on with it, as the level
   // and the listening state would only stall otherwise.
-  if (audio_.read(block_, kBlockSamples) == AudioSource::Status::kEnded) return false;
+  const AudioSource::Status status = audio_.read(block_, kBlockSamples);
+  if (status == AudioSource::Status::kEnded) return false;
+  note_sound(status);
 
   PassRecord record;
   record.pass = stats_.passes;
@@ -49,6 +54,20 @@ bool VoiceEngine::pass() {
   ++stats_.passes;
   if (observer_ != nullptr) observer_->pass_done(record);
   return true;
+}
+
+void VoiceEngine::note_sound(AudioSource::Status status) {
+  // Said once when the sound stops coming, not on every failed pass, and once when it is back.
+  if (status == AudioSource::Status::kFailed && !sound_lost_) {
+    sound_lost_ = true;
+    std::fputs(
+        "sonlet: the microphone stopped sending sound (unplugged, or the sound server "
+        "restarted?); Sonlet keeps trying to reopen it.\n",
+        stderr);
+  } else if (status == AudioSource::Status::kOk && sound_lost_) {
+    sound_lost_ = false;
+    std::fputs("sonlet: the microphone is back; listening again.\n", stderr);
+  }
 }
 
 void VoiceEngine::show_meters(bool loud) {

@@ -41,6 +41,7 @@ class VoiceEngine {
   const EngineStats& stats() const { return stats_; }
 
  private:
+  void note_sound(AudioSource::Status status);
   void show_meters(bool loud);
   void count(const PassEvent& event);
 
@@ -56,6 +57,8 @@ class VoiceEngine {
   int voice_window_ = 1;  // the voice-window meter: passes of the current loud, pitched sound
   ListeningPass listening_;
   EngineStats stats_;
+  // The last read failed (the microphone went away) and the user has been told.
+  bool sound_lost_ = false;
 };
 
 // The engine's thread body: the start sequence, then passes until a stop is asked for (looked at

@@ -1,0 +1,94 @@
+#include "audio/capture_devices.h"
+
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+#include <portaudio.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
+void quiet_jack(const char*) {}
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
+
+PortAudioUse::PortAudioUse() {
+  snd_lib_error_set_handler(quiet_alsa);
+  jack_set_error_function(quiet_jack);
+  jack_set_info_function(quiet_jack);
+  error_ = Pa_Initialize();
+  // Back to the libraries' own reporting (null restores it in both).
+  snd_lib_error_set_handler(nullptr);
+  jack_set_error_function(nullptr);
+  jack_set_info_function(nullptr);
+}
+
+PortAudioUse::~PortAudioUse() {
+  if (error_ == paNoError) Pa_Terminate();
+}
+
+std::vector<CaptureDeviceInfo> list_capture_devices() {
+  std::vector<CaptureDeviceInfo> devices;
+  const PaDeviceIndex default_input = Pa_GetDefaultInputDevice();
+  const PaDeviceIndex count = Pa_GetDeviceCount();
+  for (PaDeviceIndex i = 0; i < count; ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (info == nullptr || info->maxInputChannels <= 0) continue;
+    CaptureDeviceInfo device;
+    device.index = i;
+    device.name = info->name != nullptr ? info->name : "";
+    const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+    device.host_api = api != nullptr && api->name != nullptr ? api->name : "";
+    device.channels = info->maxInputChannels;
+    device.default_rate = info->defaultSampleRate;
+    device.is_default = i == default_input;
+    devices.push_back(device);
+  }
+  return devices;
+}
+
+int choose_capture_device(const std::vector<CaptureDeviceInfo>& devices, const std::string& wanted,
+                          std::string* why) {
+  const int count = static_cast<int>(devices.size());
+  if (wanted.empty()) {
+    for (int i = 0; i < count; ++i) {
+      if (devices[i].is_default) return i;
+    }
+    *why = count == 0 ? "no sound input device was found"
+                      : "there is no default sound input device; choose one with --device";
+    return -1;
+  }
+  for (int i = 0; i < count; ++i) {
+    if (devices[i].name == wanted) return i;
+  }
+  const std::string part = lower(wanted);
+  std::vector<int> matches;
+  for (int i = 0; i < count; ++i) {
+    if (lower(devices[i].name).find(part) != std::string::npos) matches.push_back(i);
+  }
+  if (matches.size() == 1) return matches.front();
+  if (matches.empty()) {
+    *why = "no sound input device is called '" + wanted + "'";
+  } else {
+    *why = "'" + wanted + "' fits several sound input devices:";
+    for (int i : matches) *why += " '" + devices[i].name + "'";
+    *why += "; give more of the name";
+  }
+  return -1;
+}
+
+void print_capture_devices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out) {
+  for (const CaptureDeviceInfo& d : devices) {
+    std::fprintf(out, "%s %s  (%s, %d input channel%s, %.0f Hz)\n", d.is_default ? "*" : " ",
+                 d.name.c_str(), d.host_api.c_str(), d.channels, d.channels == 1 ? "" : "s",
+                 d.default_rate);
+  }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "audio/wave_capture.h"
+#include "engine/audio_source.h"
+
+// The microphone as the engine hears it, kept going through faults. When the stream stops or
+// goes quiet (a USB microphone pulled out, the sound server restarted), the read fails within
+// about a second, the device is closed, and later reads try to open it again, less often the
+// longer it stays away, until it is back. Meanwhile each read returns kFailed with silence in
+// the block, so the engine's passes go on slowly and a sound cut off by the fault simply ends.
+class CaptureSource : public AudioSource {
+ public:
+  // `device`: a name or part of one, as --list-devices prints them; empty for the default input.
+  explicit CaptureSource(std::string device = "");
+  ~CaptureSource() override;
+
+  // The first opening, whose failure the program reports and ends on.
+  WaveCaptureOpenStatus open();
+
+  // kOk with the next samples; kFailed (silence in samples[]) while the device is away;
+  // kEnded once a stop has been asked for.
+  Status read(int16_t samples[], int count) override;
+
+  // Any thread: a waiting read, or the pause between two attempts to reopen, returns at once.
+  void interrupt() override;
+
+  // The device that is open, empty while none is.
+  const std::string& device_name() const { return capture_.device_name; }
+
+ private:
+  Status failed(int16_t samples[], int count);
+
+  std::string device_;
+  WaveCapture capture_;
+  bool open_ = false;
+  std::chrono::milliseconds retry_delay_{0};
+  std::chrono::steady_clock::time_point next_attempt_{};
+};

@@ -1,0 +1,225 @@
+#include "audio/wave_capture.h"
+
+#include <portaudio.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "audio/capture_converter.h"
+#include "audio/capture_devices.h"
+
+struct WaveCapture::Stream {
+  PortAudioUse portaudio;
+  PaStream* pa = nullptr;
+  CaptureConverter converter;
+};
+
+namespace {
+
+// The device's thread: hands what it recorded to the ring, converting it first when the device
+// records its own format. Nothing here allocates, locks or waits.
+int on_recorded(const void* input, void* /*output*/, unsigned long frames,
+                const PaStreamCallbackTimeInfo* /*time*/, PaStreamCallbackFlags /*flags*/,
+                void* user) {
+  auto* capture = static_cast<WaveCapture*>(user);
+  if (input == nullptr) return paContinue;
+  const int count = static_cast<int>(frames);
+  if (capture->converting) {
+    capture->stream->converter.convert(static_cast<const float*>(input), count, capture->ring);
+  } else {
+    capture->ring.push(static_cast<const int16_t*>(input), count);
+  }
+  return paContinue;
+}
+
+// PortAudio calls this when the stream ends for any reason: a device that went away or a sound
+// server that stopped, as well as our own close. A waiting read then gives up at once.
+void on_finished(void* user) { static_cast<WaveCapture*>(user)->ring.mark_failed(); }
+
+std::string portaudio_text(PaError error) {
+  std::string text = Pa_GetErrorText(error);
+  if (error == paUnanticipatedHostError) {
+    const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo();
+    if (host != nullptr && host->errorText != nullptr && host->errorText[0] != '\0')
+      text += std::string(" (") + host->errorText + ")";
+  }
+  return text;
+}
+
+WaveCaptureOpenStatus failure(WaveCaptureOpenStatus::Step step, int error, std::string detail) {
+  WaveCaptureOpenStatus status;
+  status.step = step;
+  status.error = error;
+  status.detail = std::move(detail);
+  return status;
+}
+
+struct Format {
+  double rate;
+  int channels;
+  PaSampleFormat sample;
+};
+
+// The formats to try on a device, best first: the engine's own, then the device's rate in mono,
+// then its rate with its channels (two, or all it has: some cards record only in pairs).
+std::vector<Format> formats_to_try(const CaptureDeviceInfo& device, int sample_rate) {
+  std::vector<Format> formats = {{static_cast<double>(sample_rate), 1, paInt16}};
+  const double own_rate = device.default_rate > 0 ? device.default_rate : 48000.0;
+  formats.push_back({own_rate, 1, paFloat32});
+  if (device.channels >= 2) formats.push_back({own_rate, 2, paFloat32});
+  if (device.channels > 2) formats.push_back({own_rate, device.channels, paFloat32});
+  return formats;
+}
+
+// Frames per callback when converting: a power of two (sound servers' ALSA routes negotiate
+// huge periods otherwise) that spans no more than one block, so a block is never held back.
+unsigned long converting_frames_per_buffer(double device_rate, int samples_per_buffer,
+                                           int sample_rate) {
+  const double block_frames = device_rate * samples_per_buffer / sample_rate;
+  unsigned long frames = 64;
+  while (static_cast<double>(frames * 2) <= block_frames) frames *= 2;
+  return frames;
+}
+
+}  // namespace
+
+WaveCapture::WaveCapture() = default;
+
+WaveCapture::~WaveCapture() { CloseWaveCapture(this); }
+
+WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buffer, int sample_rate,
+                                      const std::string& device) {
+  using Step = WaveCaptureOpenStatus::Step;
+  CloseWaveCapture(capture);
+
+  auto stream = std::unique_ptr<WaveCapture::Stream>(new (std::nothrow) WaveCapture::Stream);
+  if (stream == nullptr) return failure(Step::kPrepareBuffers, paInsufficientMemory, "no memory");
+  if (stream->portaudio.error() != paNoError) {
+    return failure(Step::kOpenDevice, stream->portaudio.error(),
+                   "PortAudio could not start: " + portaudio_text(stream->portaudio.error()));
+  }
+
+  const std::vector<CaptureDeviceInfo> devices = list_capture_devices();
+  std::string why;
+  const int chosen = choose_capture_device(devices, device, &why);
+  if (chosen < 0) {
+    return failure(Step::kOpenDevice, devices.empty() ? paDeviceUnavailable : paInvalidDevice, why);
+  }
+  const CaptureDeviceInfo& info = devices[static_cast<size_t>(chosen)];
+  const PaDeviceInfo* pa_info = Pa_GetDeviceInfo(info.index);
+
+  PaStreamParameters parameters{};
+  parameters.device = info.index;
+  parameters.suggestedLatency = pa_info != nullptr ? pa_info->defaultLowInputLatency : 0.05;
+  bool found = false;
+  PaError format_error = paNoError;
+  Format format{};
+  for (const Format& f : formats_to_try(info, sample_rate)) {
+    parameters.channelCount = f.channels;
+    parameters.sampleFormat = f.sample;
+    const PaError e = Pa_IsFormatSupported(&parameters, nullptr, f.rate);
+    if (e == paFormatIsSupported) {
+      format = f;
+      found = true;
+      break;
+    }
+    if (format_error == paNoError) format_error = e;
+  }
+  if (!found) {
+    return failure(Step::kOpenDevice, format_error,
+                   "the sound input device '" + info.name +
+                       "' records in no format Sonlet can use: " + portaudio_text(format_error));
+  }
+  parameters.channelCount = format.channels;
+  parameters.sampleFormat = format.sample;
+  const bool converting = format.sample != paInt16;
+  const unsigned long frames_per_buffer =
+      converting ? converting_frames_per_buffer(format.rate, samples_per_buffer, sample_rate)
+                 : static_cast<unsigned long>(samples_per_buffer);
+
+  PaError e = Pa_OpenStream(&stream->pa, &parameters, nullptr, format.rate, frames_per_buffer,
+                            paNoFlag, on_recorded, capture);
+  if (e != paNoError) {
+    stream->pa = nullptr;
+    return failure(
+        Step::kOpenDevice, e,
+        "the sound input device '" + info.name + "' could not be opened: " + portaudio_text(e));
+  }
+  Pa_SetStreamFinishedCallback(stream->pa, on_finished);
+
+  // From here on `stream` closes itself if we give up: hand it to the record, whose close undoes
+  // everything.
+  capture->stream = std::move(stream);
+  capture->device_name = info.name;
+  capture->converting = converting;
+
+  // The buffers are allocated once and kept across reopenings.
+  bool ring_ready = true;
+  if (capture->ring.samples_per_buffer() == samples_per_buffer) {
+    capture->ring.reset();
+  } else {
+    ring_ready = capture->ring.prepare(samples_per_buffer);
+  }
+  const bool converter_ready =
+      !converting || capture->stream->converter.prepare(static_cast<int>(format.rate),
+                                                        format.channels, sample_rate);
+  if (!ring_ready || !converter_ready) {
+    CloseWaveCapture(capture);
+    return failure(Step::kPrepareBuffers, paInsufficientMemory,
+                   ring_ready ? "the sound conversion could not be set up"
+                              : "no memory for the capture buffers");
+  }
+
+  e = Pa_StartStream(capture->stream->pa);
+  if (e != paNoError) {
+    CloseWaveCapture(capture);
+    return failure(Step::kStartDevice, e,
+                   "the sound input device '" + info.name +
+                       "' would not start recording: " + portaudio_text(e));
+  }
+  return {};
+}
+
+CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count) {
+  if (capture->ring.all_full()) {
+    // The engine has fallen 200 blocks behind and the device had nowhere to record. No newline:
+    // the next one overwrites it, as it always has.
+    std::fputs("!!!!Saturacion en el buffer de audio A/D\r", stdout);
+    std::fflush(stdout);
+  }
+  if (count <= 0) return CaptureRing::ReadResult::kOk;
+  return capture->ring.read(samples, count, capture->wait_limit, capture->first_wait_limit);
+}
+
+void CloseWaveCapture(WaveCapture* capture) {
+  if (capture->stream == nullptr) return;
+  if (capture->stream->pa != nullptr) {
+    Pa_AbortStream(capture->stream->pa);
+    Pa_CloseStream(capture->stream->pa);
+  }
+  capture->stream.reset();  // stops PortAudio, so that a later open sees the devices anew
+  capture->converting = false;
+  capture->device_name.clear();
+}
+
+std::string wave_capture_open_line(const WaveCaptureOpenStatus& status) {
+  const char* format = nullptr;
+  switch (status.step) {
+    case WaveCaptureOpenStatus::Step::kNone:
+      return "";
+    case WaveCaptureOpenStatus::Step::kOpenDevice:
+      format = "Error al abrir el dispositivo de audio A/D %d\n";
+      break;
+    case WaveCaptureOpenStatus::Step::kPrepareBuffers:
+      format = "Error al preparar la cabecera A/D %d\n";
+      break;
+    case WaveCaptureOpenStatus::Step::kStartDevice:
+      format = "Error al enviar el buffer al A/D %d\n";
+      break;
+  }
+  char line[96];
+  std::snprintf(line, sizeof line, format, status.error);
+  return line;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audio/capture_ring.h"
+
+// Live capture from a sound input device through PortAudio: 16-bit mono samples at the rate
+// asked for, handed over in the order they were recorded through a ring of 200 buffers of one
+// block each (CaptureRing). A device that will not record that rate in mono records at its own
+// rate and channel count, and its sound is converted on the way into the ring.
+
+// What went wrong when capture could not be opened, for the message and the exit status that
+// the program chooses.
+struct WaveCaptureOpenStatus {
+  enum class Step {
+    kNone,            // opened
+    kOpenDevice,      // PortAudio, the device or its format
+    kPrepareBuffers,  // memory for the buffers or the converter
+    kStartDevice,     // the device would not start recording
+  };
+  Step step = Step::kNone;
+  int error = 0;       // PortAudio's error number (negative)
+  std::string detail;  // for people: which device, and why
+
+  bool ok() const { return step == Step::kNone; }
+};
+
+// The capture record. It belongs to the thread that reads; only its ring is shared with the
+// device's callback, and only the ring's interrupt() may be called from other threads.
+struct WaveCapture {
+  WaveCapture();
+  ~WaveCapture();  // closes the stream
+  WaveCapture(const WaveCapture&) = delete;
+  WaveCapture& operator=(const WaveCapture&) = delete;
+
+  CaptureRing ring;
+  // How long a read waits for the next buffer before it takes the stream for dead; the first
+  // buffer after opening gets longer, as a sound server may take a while to start delivering.
+  std::chrono::milliseconds wait_limit{1000};
+  std::chrono::milliseconds first_wait_limit{3000};
+
+  std::string device_name;  // the device that is open
+  bool converting = false;  // recording at the device's own rate and channel count
+
+  struct Stream;  // PortAudio's stream and, when needed, the converter
+  std::unique_ptr<Stream> stream;
+};
+
+// Opens `device` (a name or part of one, as list_capture_devices gives them; empty for the
+// default input), prepares the ring of samples_per_buffer samples per buffer at sample_rate Hz,
+// mono, and starts recording. On failure nothing stays open.
+WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buffer, int sample_rate,
+                                      const std::string& device = "");
+
+// Copies the next count samples in capture order to samples[0..count-1], waiting for the device
+// as needed but no longer than the record's wait limits for each buffer. When all the buffers
+// are full at the start, the saturation line goes to standard output first; the oldest sound is
+// still delivered. kFailed: the stream failed or went quiet; kInterrupted: a stop was asked for.
+CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count);
+
+// Stops recording and closes the device. The ring keeps its memory for a later open.
+void CloseWaveCapture(WaveCapture* capture);
+
+// The line for standard output that tells which opening step failed, with PortAudio's error
+// number: "Error al abrir el dispositivo de audio A/D -9996\n" and the like.
+std::string wave_capture_open_line(const WaveCaptureOpenStatus& status);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A program running beside the test, as a user runs sonlet from a terminal: its standard output
+// and error are collected while it runs, and it is stopped with a signal.
+class LiveProgram {
+ public:
+  // Starts program with args; `environment` adds or replaces variables ("NAME=value").
+  LiveProgram(const std::string& program, const std::vector<std::string>& args,
+              const std::vector<std::string>& environment = {});
+  ~LiveProgram();  // kills it if it still runs
+  LiveProgram(const LiveProgram&) = delete;
+  LiveProgram& operator=(const LiveProgram&) = delete;
+
+  pid_t pid() const { return pid_; }
+  std::string out() const;
+  std::string err() const;
+
+  // Waits until `done` holds for (stdout, stderr) or `limit` has passed; returns whether it held.
+  bool wait_for(const std::function<bool(const std::string&, const std::string&)>& done,
+                std::chrono::milliseconds limit) const;
+
+  // Waits until the program records from the sound server (its stream shows there).
+  bool wait_until_listening(std::chrono::milliseconds limit) const;
+
+  // Sends `signal` and waits for the end; returns the exit status, -1 when it did not exit
+  // normally or not within `limit`.
+  int stop(int signal, std::chrono::milliseconds limit);
+  // Waits for the end without a signal.
+  int wait(std::chrono::milliseconds limit);
+
+ private:
+  pid_t pid_ = -1;
+  std::string out_path_;
+  std::string err_path_;
+};
+
+std::vector<std::string> lines_of(const std::string& text);

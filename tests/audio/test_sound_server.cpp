@@ -1,0 +1,18 @@
+#include "audio/test_sound_server.h"
+
+#include <cstdlib>
+
+std::string sound_server_missing() {
+  const char* server = std::getenv("PULSE_SERVER");
+  if (server == nullptr || server[0] == '\0') {
+    return "no test sound server: run the tests through scripts/test, or start one with "
+           "scripts/sound-server start and eval \"$(scripts/sound-server env)\"";
+  }
+  if (std::system("pactl info >/dev/null 2>&1") != 0)
+    return std::string("the test sound server at ") + server + " does not answer";
+  return "";
+}
+
+bool play_sound(const std::string& path) {
+  return std::system(("paplay '" + path + "'").c_str()) == 0;
+}
