@@ -8,6 +8,7 @@
 #include "app/device_listing.h"
 #include "app/headless_run.h"
 #include "app/sonlet_app.h"
+#include "app/stop_signals.h"
 
 int main(int argc, char** argv) {
   CommandLine line;
@@ -24,10 +25,12 @@ int main(int argc, char** argv) {
   if (line.headless) return run_headless(line);
 
   if (!CSonletApp::display_available()) return CSonletApp::run_without_display(line);
+  // Before Qt starts its threads, so that Ctrl-C and SIGTERM come to the panel's watcher.
+  StopSignals stop_signals;
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("sonlet"));
   // The desktop entry that started us, so that the desktop shows its icon for the window.
   QApplication::setDesktopFileName(QStringLiteral("org.sonlet.Sonlet"));
-  CSonletApp sonlet(line);
+  CSonletApp sonlet(line, &stop_signals);
   return sonlet.run();
 }

@@ -1,6 +1,7 @@
 #include "app/sonlet_app.h"
 
 #include <QApplication>
+#include <QMetaObject>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "app/io_setup.h"
 #include "app/profile.h"
 #include "app/sonlet_dlg.h"
+#include "app/stop_signals.h"
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
 
@@ -59,7 +61,22 @@ int CSonletApp::run() {
   }
 
   panel.start_engine(std::move(audio), std::move(input));
+  // A session that ends, or a Ctrl-C in the terminal, closes the panel on its own thread as the
+  // close box would; a box open over it goes first, so that the panel's own loop can end.
+  if (stop_signals_ != nullptr) {
+    stop_signals_->watch([&panel] {
+      QMetaObject::invokeMethod(
+          &panel,
+          [&panel] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (box != nullptr && box != &panel) box->close();
+            panel.close();
+          },
+          Qt::QueuedConnection);
+    });
+  }
   panel.exec();
+  if (stop_signals_ != nullptr) stop_signals_->stop_watching();
   if (panel.exit_status() != 0) std::fprintf(stderr, "%s\n", kProfileWriteError);
   return panel.exit_status();
 }

@@ -2,12 +2,18 @@
 
 #include "app/command_line.h"
 
+class StopSignals;
+
 // The program with its control panel: reads the profile, opens the sound and the input that
 // the command line names, starts the engine and runs the panel until the user leaves. It owns
-// nothing but the command line; the QApplication is the caller's.
+// nothing but the command line; the QApplication is the caller's, and so is the StopSignals,
+// made before the QApplication, through which Ctrl-C and SIGTERM close the panel as its close
+// box does (the settings are saved, the engine stopped, nothing left pressed). Without one
+// (null) the signals keep their default effect.
 class CSonletApp {
  public:
-  explicit CSonletApp(CommandLine line) : line_(std::move(line)) {}
+  CSonletApp(CommandLine line, StopSignals* stop_signals)
+      : line_(std::move(line)), stop_signals_(stop_signals) {}
 
   // Needs a QApplication. Returns the exit status: 0 after a normal end, 1 when the profile
   // could not be read or saved, and the status open_audio or open_output gives when the sound
@@ -23,4 +29,5 @@ class CSonletApp {
 
  private:
   CommandLine line_;
+  StopSignals* stop_signals_;
 };

@@ -8,13 +8,7 @@ StopSignals::StopSignals() {
 }
 
 StopSignals::~StopSignals() {
-  if (watcher_.joinable()) {
-    // The watcher waits in sigwait; a signal aimed at that thread alone releases it, and the
-    // flag tells it that this one is not a request from outside.
-    closing_.store(true);
-    pthread_kill(watcher_.native_handle(), SIGTERM);
-    watcher_.join();
-  }
+  stop_watching();
   // A second Ctrl-C during the stop is still pending; it must not kill the process now that the
   // stop is done.
   const timespec now{};
@@ -31,4 +25,13 @@ void StopSignals::watch(std::function<void()> on_stop) {
     }
     if (!closing_.load()) on_stop();
   });
+}
+
+void StopSignals::stop_watching() {
+  if (!watcher_.joinable()) return;
+  // The watcher waits in sigwait; a signal aimed at that thread alone releases it, and the flag
+  // tells it that this one is not a request from outside.
+  closing_.store(true);
+  pthread_kill(watcher_.native_handle(), SIGTERM);
+  watcher_.join();
 }

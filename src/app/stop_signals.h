@@ -23,6 +23,10 @@ class StopSignals {
   // before this call. At most once.
   void watch(std::function<void()> on_stop);
 
+  // Ends the watching: on_stop is not called after this returns. Signals that come later stay
+  // pending and are dropped when this object goes.
+  void stop_watching();
+
  private:
   sigset_t signals_;
   sigset_t old_mask_;

@@ -146,7 +146,7 @@ class PanelProfileTest : public QObject {
     CommandLine line;
     line.profile = root.filePath(QStringLiteral("user.txt")).toStdString();
     BoxAnswerer answerer;
-    CSonletApp app(line);
+    CSonletApp app(line, nullptr);
     QCOMPARE(app.run(), 1);
     QCOMPARE(answerer.boxes, 1);
     QCOMPARE(answerer.title, QStringLiteral("Error"));
@@ -162,7 +162,7 @@ class PanelProfileTest : public QObject {
     line.input = root.filePath(QStringLiteral("no-such-recording.wav")).toStdString();
     write_file(QString::fromStdString(line.profile), lines({45, 3, 20, 80, 50, 1}));
     BoxAnswerer answerer;
-    CSonletApp app(line);
+    CSonletApp app(line, nullptr);
     const int status = app.run();
     QVERIFY(status != 0);
     QCOMPARE(answerer.boxes, 1);

@@ -1,0 +1,66 @@
+// The whole program with its control panel, ended from outside: a session that logs out sends
+// SIGTERM, a terminal sends SIGINT. Either must close the panel as its close box does.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/live_program.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kSonlet = SONLET_BINARY;
+const std::string kData = SONLET_DATA_DIR;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class PanelSignal : public testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/sonlet-panel-signal-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    profile_ = folder_ + "/user.txt";
+    // One line: the panel writes it back as six, so a rewritten file shows that it saved.
+    std::ofstream(profile_) << "40 2 25 60 30 0";
+  }
+  void TearDown() override {
+    std::remove(profile_.c_str());
+    rmdir(folder_.c_str());
+  }
+  std::string folder_;
+  std::string profile_;
+};
+
+TEST_P(PanelSignal, SavesTheSettingsStopsTheEngineAndEndsWithZero) {
+  LiveProgram sonlet(
+      kSonlet,
+      {"--input", kData + "/session.wav", "--realtime", "--profile", profile_, "--output", "log"},
+      {"QT_QPA_PLATFORM=offscreen"});
+  // Time for the panel to come up and its engine to start. A signal that came sooner would
+  // still be taken (it waits, blocked, from the first lines of main) unless it came before
+  // them, which a second rules out.
+  std::this_thread::sleep_for(1s);
+  ASSERT_EQ(sonlet.stop(GetParam(), 10s), 0) << sonlet.err();
+  EXPECT_EQ(read_file(profile_), "40\n2\n25\n60\n30\n0\n") << sonlet.err();
+  // The panel starts in the Stopped state: nothing may have been sent.
+  EXPECT_EQ(sonlet.out(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(SigtermAndSigint, PanelSignal, testing::Values(SIGTERM, SIGINT));
+
+}  // namespace
