@@ -6,24 +6,9 @@
 #include <QPaintEvent>
 #include <QTest>
 
+#include "app/paint_counter.h"
+
 namespace {
-
-// Counts the paint events a widget gets.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  int paints = 0;
-  QRect last;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      ++paints;
-      last = static_cast<QPaintEvent*>(event)->rect();
-    }
-    return false;
-  }
-};
 
 // The length of the highlighted run along the bar's middle line, from its filling end.
 int filled_length(CMeterBar& bar, Qt::Orientation orientation) {

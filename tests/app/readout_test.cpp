@@ -5,25 +5,7 @@
 #include <QPaintEvent>
 #include <QTest>
 
-namespace {
-
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  int paints = 0;
-  QRect last;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      ++paints;
-      last = static_cast<QPaintEvent*>(event)->rect();
-    }
-    return false;
-  }
-};
-
-}  // namespace
+#include "app/paint_counter.h"
 
 class ReadoutTest : public QObject {
   Q_OBJECT
