@@ -63,10 +63,11 @@ const char* usage_text() {
          "\n"
          "Exit status: 0 when the recording was processed or listening was stopped; 1 when\n"
          "the settings file cannot be opened; 2 when the arguments, the recording or the trace\n"
-         "file are wrong, or when the pointer events have nowhere to go; 255 when the\n"
-         "microphone cannot be opened (after a line on standard output, \"Error al abrir el\n"
-         "dispositivo de audio A/D\" and PortAudio's error number, and a one-second wait) or\n"
-         "no sound input device is found.\n";
+         "file are wrong, or when the pointer events have nowhere to go; 3 when the sound\n"
+         "system stopped answering and would not let go of the microphone (start Sonlet\n"
+         "again); 255 when the microphone cannot be opened (after a line on standard output,\n"
+         "\"Error al abrir el dispositivo de audio A/D\" and PortAudio's error number, and a\n"
+         "one-second wait) or no sound input device is found.\n";
 }
 
 bool parse_command_line(int argc, const char* const argv[], CommandLine* line, std::string* error) {

@@ -9,8 +9,10 @@
 #include "app/headless_run.h"
 #include "app/sonlet_app.h"
 #include "app/stop_signals.h"
+#include "audio/portaudio_diagnostics.h"
 
 int main(int argc, char** argv) {
+  limit_portaudio_diagnostics();
   CommandLine line;
   std::string error;
   if (!parse_command_line(argc, argv, &line, &error)) {

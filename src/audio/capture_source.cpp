@@ -1,6 +1,8 @@
 #include "audio/capture_source.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "analysis/signal_constants.h"
 
@@ -56,10 +58,23 @@ AudioSource::Status CaptureSource::read(int16_t samples[], int count) {
   }
   // The stream is gone or silent: let go of the device and try it again shortly.
   CloseWaveCapture(&capture_);
+  if (capture_.stuck) end_stuck();
   open_ = false;
   retry_delay_ = kFirstRetry;
   next_attempt_ = Clock::now() + retry_delay_;
   return failed(samples, count);
+}
+
+void CaptureSource::end_stuck() {
+  // Nothing is held down between two passes, so ending here leaves no button or key pressed.
+  std::fflush(stdout);
+  std::fputs(
+      "sonlet: the sound system stopped answering and PortAudio would not let go of the "
+      "microphone, so Sonlet has to end. Start it again; the settings last saved in user.txt "
+      "are kept.\n",
+      stderr);
+  std::fflush(stderr);
+  std::_Exit(kCaptureStuckStatus);
 }
 
 void CaptureSource::interrupt() { capture_.ring.interrupt(); }

@@ -12,6 +12,12 @@
 // about a second, the device is closed, and later reads try to open it again, less often the
 // longer it stays away, until it is back. Meanwhile each read returns kFailed with silence in
 // the block, so the engine's passes go on slowly and a sound cut off by the fault simply ends.
+//
+// One fault cannot be recovered from inside the process: PortAudio refusing to stop a stream
+// whose sound server vanished as it started. The program then says so and ends at once with
+// kCaptureStuckStatus, as waiting would hang it for good and PortAudio can no longer be used.
+inline constexpr int kCaptureStuckStatus = 3;
+
 class CaptureSource : public AudioSource {
  public:
   // `device`: a name or part of one, as --list-devices prints them; empty for the default input.
@@ -33,6 +39,7 @@ class CaptureSource : public AudioSource {
 
  private:
   Status failed(int16_t samples[], int count);
+  [[noreturn]] void end_stuck();
 
   std::string device_;
   WaveCapture capture_;

@@ -3,8 +3,13 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "audio/capture_converter.h"
@@ -86,12 +91,21 @@ unsigned long converting_frames_per_buffer(double device_rate, int samples, int 
 
 WaveCapture::WaveCapture() = default;
 
-WaveCapture::~WaveCapture() { CloseWaveCapture(this); }
+WaveCapture::~WaveCapture() {
+  CloseWaveCapture(this);
+  // A stream PortAudio would not stop is left as it is: ending PortAudio under its running
+  // thread would wait for that thread too.
+  if (stuck) static_cast<void>(stream.release());
+}
 
 WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buffer, int sample_rate,
                                       const std::string& device) {
   using Step = WaveCaptureOpenStatus::Step;
   CloseWaveCapture(capture);
+  if (capture->stuck) {
+    return failure(Step::kOpenDevice, paInternalError,
+                   "PortAudio did not let go of the sound device after the sound server went away");
+  }
 
   auto stream = std::unique_ptr<WaveCapture::Stream>(new (std::nothrow) WaveCapture::Stream);
   if (stream == nullptr) return failure(Step::kPrepareBuffers, paInsufficientMemory, "no memory");
@@ -200,12 +214,38 @@ CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture,
 }
 
 void CloseWaveCapture(WaveCapture* capture) {
-  if (capture->stream == nullptr) return;
-  if (capture->stream->pa != nullptr) {
-    Pa_AbortStream(capture->stream->pa);
-    Pa_CloseStream(capture->stream->pa);
+  if (capture->stream == nullptr || capture->stuck) return;
+  // PortAudio stops its device thread and waits for it. When a sound server vanishes while a
+  // stream starts, that thread can spin for ever in ALSA's pulse route, and the wait with it;
+  // so the stopping runs on a thread of its own, and the caller waits only for a while. The
+  // record stays untouched until the stop is over, as the device thread may still read it.
+  struct Stopping {
+    std::mutex mutex;
+    std::condition_variable done_changed;
+    bool done = false;
+  };
+  auto stopping = std::make_shared<Stopping>();
+  PaStream* pa = capture->stream->pa;
+  std::thread stopper([stopping, pa] {
+    if (pa != nullptr) {
+      Pa_AbortStream(pa);
+      Pa_CloseStream(pa);
+    }
+    std::lock_guard<std::mutex> lock(stopping->mutex);
+    stopping->done = true;
+    stopping->done_changed.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(stopping->mutex);
+  const bool stopped = stopping->done_changed.wait_for(lock, std::chrono::seconds(2),
+                                                       [&stopping] { return stopping->done; });
+  lock.unlock();
+  if (!stopped) {
+    stopper.detach();
+    capture->stuck = true;
+    return;
   }
-  capture->stream.reset();  // stops PortAudio, so that a later open sees the devices anew
+  stopper.join();
+  capture->stream.reset();  // ends PortAudio, so that a later open sees the devices anew
   capture->converting = false;
   capture->device_name.clear();
 }

@@ -44,6 +44,9 @@ struct WaveCapture {
 
   std::string device_name;  // the device that is open
   bool converting = false;  // recording at the device's own rate and channel count
+  // PortAudio would not let go of the last stream (its device thread never stopped): it cannot
+  // be used again in this process, and opening refuses.
+  bool stuck = false;
 
   struct Stream;  // PortAudio's stream and, when needed, the converter
   std::unique_ptr<Stream> stream;
@@ -61,7 +64,9 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
 // still delivered. kFailed: the stream failed or went quiet; kInterrupted: a stop was asked for.
 CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count);
 
-// Stops recording and closes the device. The ring keeps its memory for a later open.
+// Stops recording and closes the device. The ring keeps its memory for a later open. Waits at
+// most about two seconds: when PortAudio's device thread does not stop by then, the stream is
+// abandoned to a thread of its own and `stuck` is set.
 void CloseWaveCapture(WaveCapture* capture);
 
 // The line for standard output that tells which opening step failed, with PortAudio's error

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +58,12 @@ LiveProgram::LiveProgram(const std::string& program, const std::vector<std::stri
   envp.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
+    // A program that runs away must not outlive a test that was killed for taking too long, nor
+    // fill the disk with what it prints: past 256 MiB in a file it gets SIGXFSZ and ends, and the
+    // test sees an abnormal end.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const rlimit file_size{256 << 20, 256 << 20};
+    setrlimit(RLIMIT_FSIZE, &file_size);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
     const int null_fd = open("/dev/null", O_RDONLY);
