@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -13,10 +12,14 @@ namespace {
 // "Expression 'err' failed in 'src/hostapi/alsa/pa_linux_alsa.c', line: 3665".
 constexpr char kCheckLineStart[] = "Expression '";
 
+// Trivially destructible, so that the process's filter can live in static storage and still
+// serve whatever is printed while the program ends.
 struct Filter {
   int fd;
-  std::string line;  // the unfinished line
-  int check_lines = 0;
+  bool owned;  // made by open_diagnostics_filter, freed when its stream closes
+  int check_lines;
+  size_t length;    // of the unfinished line
+  char line[1024];  // the unfinished line; a longer one goes out in pieces
 };
 
 void write_all(int fd, const char* data, size_t size) {
@@ -29,69 +32,72 @@ void write_all(int fd, const char* data, size_t size) {
   }
 }
 
+bool is_check_line_start(const Filter& filter) {
+  return std::strncmp(filter.line, kCheckLineStart,
+                      std::min(filter.length, sizeof kCheckLineStart - 1)) == 0;
+}
+
 void pass_line(Filter* filter) {
-  const std::string& line = filter->line;
-  if (line.compare(0, sizeof kCheckLineStart - 1, kCheckLineStart) == 0) {
-    ++filter->check_lines;
-    if (filter->check_lines > kPortAudioLinesKept) return;
-    write_all(filter->fd, line.data(), line.size());
-    if (filter->check_lines == kPortAudioLinesKept) {
-      static constexpr char kNote[] =
-          "sonlet: PortAudio's further failed-check lines are left out.\n";
-      write_all(filter->fd, kNote, sizeof kNote - 1);
-    }
-    return;
+  const bool check_line =
+      filter->length >= sizeof kCheckLineStart - 1 && is_check_line_start(*filter);
+  if (check_line && ++filter->check_lines > kPortAudioLinesKept) return;
+  write_all(filter->fd, filter->line, filter->length);
+  if (check_line && filter->check_lines == kPortAudioLinesKept) {
+    static constexpr char kNote[] =
+        "sonlet: PortAudio's further failed-check lines are left out.\n";
+    write_all(filter->fd, kNote, sizeof kNote - 1);
   }
-  write_all(filter->fd, line.data(), line.size());
 }
 
 // The stream's lock is held around every call, so one filter never sees two writers at once.
 ssize_t filter_write(void* cookie, const char* data, size_t size) {
   auto* filter = static_cast<Filter*>(cookie);
   for (size_t i = 0; i < size; ++i) {
-    filter->line.push_back(data[i]);
-    if (data[i] == '\n') {
+    filter->line[filter->length++] = data[i];
+    if (data[i] == '\n' || filter->length == sizeof filter->line) {
       pass_line(filter);
-      filter->line.clear();
+      filter->length = 0;
     }
   }
-  // A line without its end yet, such as a prompt or the saturation line's "\r": let it out now
-  // rather than hold it back, unless it may still turn into one of PortAudio's lines.
-  if (!filter->line.empty() &&
-      std::strncmp(filter->line.c_str(), kCheckLineStart,
-                   std::min(filter->line.size(), sizeof kCheckLineStart - 1)) != 0) {
-    write_all(filter->fd, filter->line.data(), filter->line.size());
-    filter->line.clear();
+  // A line without its end yet, such as the saturation line that ends in a return: let it out
+  // now rather than hold it back, unless it may still turn into one of PortAudio's lines.
+  if (filter->length > 0 && !is_check_line_start(*filter)) {
+    write_all(filter->fd, filter->line, filter->length);
+    filter->length = 0;
   }
   return static_cast<ssize_t>(size);
 }
 
 int filter_close(void* cookie) {
   auto* filter = static_cast<Filter*>(cookie);
-  if (!filter->line.empty()) pass_line(filter);
-  delete filter;
+  if (filter->length > 0) pass_line(filter);
+  filter->length = 0;
+  if (filter->owned) delete filter;
   return 0;
+}
+
+std::FILE* open_stream(Filter* filter) {
+  cookie_io_functions_t functions{};
+  functions.write = filter_write;
+  functions.close = filter_close;
+  std::FILE* stream = fopencookie(filter, "w", functions);
+  // Unbuffered, as the standard error stream is: each message goes out when it is printed.
+  if (stream != nullptr) std::setvbuf(stream, nullptr, _IONBF, 0);
+  return stream;
 }
 
 }  // namespace
 
 std::FILE* open_diagnostics_filter(int fd) {
-  auto* filter = new Filter{fd, {}, 0};
-  cookie_io_functions_t functions{};
-  functions.write = filter_write;
-  functions.close = filter_close;
-  std::FILE* stream = fopencookie(filter, "w", functions);
-  if (stream == nullptr) {
-    delete filter;
-    return nullptr;
-  }
-  // Unbuffered, as the standard error stream is: each message goes out when it is printed.
-  std::setvbuf(stream, nullptr, _IONBF, 0);
+  auto* filter = new Filter{fd, true, 0, 0, {}};
+  std::FILE* stream = open_stream(filter);
+  if (stream == nullptr) delete filter;
   return stream;
 }
 
 bool limit_portaudio_diagnostics(int fd) {
-  std::FILE* stream = open_diagnostics_filter(fd);
+  static Filter process_filter{fd, false, 0, 0, {}};
+  std::FILE* stream = open_stream(&process_filter);
   if (stream == nullptr) return false;
   // The C library lets a program set stderr as any other variable; PortAudio, Qt and Sonlet all
   // print through it.
