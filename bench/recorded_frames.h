@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/synthetic_vowel.h"
+#include "support/synthetic_vowel.h"
 #include "audio/recording.h"
 
 // DC-blocked analysis frames of a bundled recording, so that the benchmarks time real speech.

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/device_listing.h"
-#include "app/headless_run.h"
-#include "app/sonlet_app.h"
-#include "app/stop_signals.h"
-#include "audio/portaudio_diagnostics.h"
+#include "cli/command_line.h"
+#include "cli/device_listing.h"
+#include "cli/headless_run.h"
+#include "panel/panel_app.h"
+#include "cli/stop_signals.h"
+#include "cli/portaudio_diagnostics.h"
 
 int main(int argc, char** argv) {
   limit_portaudio_diagnostics();

@@ -1,8 +1,8 @@
-#include "app/device_listing.h"
+#include "cli/device_listing.h"
 
 #include <cstdio>
 
-#include "app/io_setup.h"
+#include "cli/io_setup.h"
 #include "audio/capture_devices.h"
 
 int list_input_devices() {

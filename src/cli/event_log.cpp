@@ -1,4 +1,4 @@
-#include "input/log_sink.h"
+#include "cli/event_log.h"
 
 #include <cinttypes>
 

@@ -25,13 +25,3 @@ class LogSink : public InputSink {
   bool left_is_down_ = false;
   bool enter_is_down_ = false;
 };
-
-// Sends nothing: for measuring the engine alone.
-class NullSink : public InputSink {
- public:
-  void move(int, int) override {}
-  void left_down() override {}
-  void left_up() override {}
-  void enter_down() override {}
-  void enter_up() override {}
-};

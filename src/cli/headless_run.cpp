@@ -1,4 +1,4 @@
-#include "app/headless_run.h"
+#include "cli/headless_run.h"
 
 #include <atomic>
 #include <cinttypes>
@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "app/io_setup.h"
-#include "app/profile.h"
-#include "app/stop_signals.h"
+#include "cli/io_setup.h"
+#include "settings/profile_file.h"
+#include "cli/stop_signals.h"
 #include "engine/engine_runner.h"
-#include "engine/pass_trace.h"
+#include "cli/pass_trace.h"
 #include "engine/voice_engine.h"
 
 namespace {

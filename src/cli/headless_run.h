@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 
 // Runs the engine without the panel, as the command line asks, and returns the exit status.
 int run_headless(const CommandLine& line);

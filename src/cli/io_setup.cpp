@@ -1,4 +1,4 @@
-#include "app/io_setup.h"
+#include "cli/io_setup.h"
 
 #include <chrono>
 #include <cstdio>
@@ -7,7 +7,8 @@
 #include "audio/capture_source.h"
 #include "audio/paced_source.h"
 #include "audio/recording_source.h"
-#include "input/log_sink.h"
+#include "cli/event_log.h"
+#include "input/null_sink.h"
 #include "input/output_choice.h"
 
 std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* error,

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
 

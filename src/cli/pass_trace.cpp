@@ -1,4 +1,4 @@
-#include "engine/pass_trace.h"
+#include "cli/pass_trace.h"
 
 #include <cinttypes>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "audio/portaudio_diagnostics.h"
+#include "cli/portaudio_diagnostics.h"
 
 #include <unistd.h>
 

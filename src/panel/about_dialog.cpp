@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "panel/about_dialog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/icons.h"
+#include "panel/icons.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Acerca de: S O N L E T"));

@@ -1,4 +1,4 @@
-#include "app/sonlet_dlg.h"
+#include "panel/control_panel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,13 +19,13 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "app/about_dlg.h"
-#include "app/icons.h"
-#include "app/meter_bar.h"
-#include "app/panel_relay.h"
-#include "app/profile.h"
-#include "app/readout.h"
-#include "app/track_bar.h"
+#include "panel/about_dialog.h"
+#include "panel/icons.h"
+#include "panel/meter_bar.h"
+#include "panel/panel_relay.h"
+#include "settings/profile_file.h"
+#include "panel/readout.h"
+#include "panel/track_bar.h"
 #include "engine/audio_source.h"
 #include "engine/engine_runner.h"
 #include "engine/input_sink.h"

@@ -1,4 +1,4 @@
-#include "app/icons.h"
+#include "panel/icons.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/meter_bar.h"
+#include "panel/meter_bar.h"
 
 #include <QFontMetrics>
 #include <QPaintEvent>

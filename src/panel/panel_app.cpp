@@ -1,4 +1,4 @@
-#include "app/sonlet_app.h"
+#include "panel/panel_app.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "app/icons.h"
-#include "app/io_setup.h"
-#include "app/profile.h"
-#include "app/sonlet_dlg.h"
-#include "app/stop_signals.h"
+#include "panel/icons.h"
+#include "cli/io_setup.h"
+#include "settings/profile_file.h"
+#include "panel/control_panel.h"
+#include "cli/stop_signals.h"
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
 

@@ -1,4 +1,4 @@
-#include "app/panel_relay.h"
+#include "panel/panel_relay.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

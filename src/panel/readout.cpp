@@ -1,4 +1,4 @@
-#include "app/readout.h"
+#include "panel/readout.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/track_bar.h"
+#include "panel/track_bar.h"
 
 #include <QMouseEvent>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/frame_preparation.h"
-#include "analysis/synthetic_vowel.h"
+#include "support/synthetic_vowel.h"
 #include "audio/recording.h"
 
 namespace {

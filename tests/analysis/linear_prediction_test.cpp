@@ -11,7 +11,7 @@
 #include "analysis/median5.h"
 #include "analysis/pitch.h"
 #include "analysis/signal_constants.h"
-#include "analysis/synthetic_vowel.h"
+#include "support/synthetic_vowel.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/capture_source.h"
-#include "audio/test_sound_server.h"
+#include "support/test_sound_server.h"
 #include "audio/wave_capture.h"
 
 namespace {

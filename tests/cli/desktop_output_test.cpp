@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/run_program.h"
-#include "input/x_watcher.h"
-#include "input/xvfb_server.h"
+#include "cli/run_program.h"
+#include "support/x_watcher.h"
+#include "support/xvfb_server.h"
 
 namespace {
 

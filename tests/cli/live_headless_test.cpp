@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/live_program.h"
-#include "audio/test_sound_server.h"
+#include "cli/live_program.h"
+#include "support/test_sound_server.h"
 
 namespace {
 

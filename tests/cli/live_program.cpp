@@ -1,4 +1,4 @@
-#include "app/live_program.h"
+#include "cli/live_program.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,7 +1,7 @@
 // The standard error stream that keeps PortAudio's flood of failed-check lines out of the
 // user's terminal and journal while letting everything else through as it is printed.
 
-#include "audio/portaudio_diagnostics.h"
+#include "cli/portaudio_diagnostics.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

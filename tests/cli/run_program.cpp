@@ -1,4 +1,4 @@
-#include "app/run_program.h"
+#include "cli/run_program.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

@@ -1,7 +1,7 @@
 #include "engine/engine_harness.h"
 
 #include "analysis/signal_constants.h"
-#include "analysis/synthetic_vowel.h"
+#include "support/synthetic_vowel.h"
 
 std::vector<int16_t> steady_vowel(double f1, double f2, int blocks, double peak) {
   return synthetic_vowel(blocks * kBlockSamples, f1, f2, peak);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "input/x_watcher.h"
-#include "input/xvfb_server.h"
+#include "support/x_watcher.h"
+#include "support/xvfb_server.h"
 
 namespace {
 

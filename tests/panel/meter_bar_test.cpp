@@ -1,12 +1,12 @@
 // The meters: what they show, and that they repaint only when what they show changes.
 
-#include "app/meter_bar.h"
+#include "panel/meter_bar.h"
 
 #include <QImage>
 #include <QPaintEvent>
 #include <QTest>
 
-#include "app/paint_counter.h"
+#include "panel/paint_counter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/panel_fixture.h"
+#include "panel/panel_fixture.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/sonlet_dlg.h"
+#include "panel/control_panel.h"
 
 class QSlider;
 class QWidget;

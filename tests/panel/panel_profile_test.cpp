@@ -8,10 +8,10 @@
 #include <QTest>
 #include <string>
 
-#include "app/panel_fixture.h"
-#include "app/profile.h"
-#include "app/run_program.h"
-#include "app/sonlet_app.h"
+#include "panel/panel_fixture.h"
+#include "settings/profile_file.h"
+#include "cli/run_program.h"
+#include "panel/panel_app.h"
 
 namespace {
 

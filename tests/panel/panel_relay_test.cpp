@@ -1,6 +1,6 @@
 // The hand-over of the engine's measurements from its thread to the panel's.
 
-#include "app/panel_relay.h"
+#include "panel/panel_relay.h"
 
 #include <QTest>
 #include <atomic>

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "app/live_program.h"
+#include "cli/live_program.h"
 
 namespace {
 

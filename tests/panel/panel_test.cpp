@@ -8,15 +8,15 @@
 #include <QTest>
 #include <memory>
 
-#include "app/meter_bar.h"
-#include "app/panel_fixture.h"
-#include "app/profile.h"
-#include "app/readout.h"
-#include "app/track_bar.h"
+#include "panel/meter_bar.h"
+#include "panel/panel_fixture.h"
+#include "settings/profile_file.h"
+#include "panel/readout.h"
+#include "panel/track_bar.h"
 #include "audio/paced_source.h"
 #include "audio/recording_source.h"
 #include "engine/engine_harness.h"
-#include "input/log_sink.h"
+#include "input/null_sink.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The read-out fields: they show their text and repaint only when it changes.
 
-#include "app/readout.h"
+#include "panel/readout.h"
 
 #include <QPaintEvent>
 #include <QTest>
 
-#include "app/paint_counter.h"
+#include "panel/paint_counter.h"
 
 class ReadoutTest : public QObject {
   Q_OBJECT

@@ -1,4 +1,4 @@
-#include "app/profile.h"
+#include "settings/profile_file.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

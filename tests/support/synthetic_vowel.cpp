@@ -1,4 +1,4 @@
-#include "analysis/synthetic_vowel.h"
+#include "support/synthetic_vowel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "audio/test_sound_server.h"
+#include "support/test_sound_server.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "input/x_watcher.h"
+#include "support/x_watcher.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -1,4 +1,4 @@
-#include "input/xvfb_server.h"
+#include "support/xvfb_server.h"
 
 #include <fcntl.h>
 #include <poll.h>
