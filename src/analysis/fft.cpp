@@ -5,17 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <vector>
 
 #include "analysis/rounded_math.h"
 
 namespace {
-
-void print_length_message() {
-  std::fputs("\tError: Len of FFT must be exp(2,N), being N natural\n\n", stdout);
-}
 
 // ln n / ln 2 with both logarithms and the quotient rounded to float; the caller decides what a
 // fractional result means.
@@ -39,11 +34,7 @@ inline __m128 add_in_order(__m128 a, __m128 b) {
 
 float fft_log2(int n) {
   const float q = log2_quotient(n);
-  if (q != std::trunc(q)) {
-    print_length_message();
-    return -1.0f;
-  }
-  return q;
+  return q != std::trunc(q) ? -1.0f : q;
 }
 
 void even_odd_split(int a[], int n) {
@@ -61,15 +52,12 @@ bool fft_tables(int n, FftTables* tables) {
   *tables = FftTables{};
   const float log2n = fft_log2(n);
   if (log2n == -1.0f) return false;
-  // A length that is not a power of two gets no tables: the caller learns it from the result and
-  // the operator from the message. The second test catches what the float logarithm lets through
-  // (n = 0, or a large n that rounds to a power of two as a float). The float quotient is not
-  // whole for 8192 and 32768 either, so those lengths are refused by fft_log2 as well.
+  // A length that is not a power of two gets no tables, and the caller learns it from the
+  // result. The second test catches what the float logarithm lets through (n = 0, or a large n
+  // that rounds to a power of two as a float). The float quotient is not whole for 8192 and
+  // 32768 either, so those lengths are refused by fft_log2 as well.
   const int stages = log2n >= 0.0f && log2n < 31.0f ? static_cast<int>(log2n) : -1;
-  if (stages < 0 || n != 1 << stages) {
-    print_length_message();
-    return false;
-  }
+  if (stages < 0 || n != 1 << stages) return false;
 
   tables->n = n;
   tables->stages = stages;

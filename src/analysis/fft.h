@@ -16,16 +16,16 @@ struct FftTables {
   std::vector<std::vector<float>> sin_table;
 };
 
-// log2 n as a float, computed in single precision from ln n / ln 2. When n is not a power of two
-// it prints the length message on standard output and returns -1.
+// log2 n as a float, computed in single precision from ln n / ln 2; -1 when that is not a whole
+// number (n is not a power of two).
 float fft_log2(int n);
 
 // Reorders a[0..n-1] in place: even positions in order to the front half, odd positions in
 // order to the back half.
 void even_odd_split(int a[], int n);
 
-// Builds the tables for length n. A length that is not a power of two is refused: the length
-// message is printed, *tables is left empty and the result is false.
+// Builds the tables for length n. A length that is not a power of two is refused: *tables is
+// left empty and the result is false.
 bool fft_tables(int n, FftTables* tables);
 
 // Out-of-place transform of n points: in: in_re[0..n-1], in_im[0..n-1]; out: out_re[0..n-1],

@@ -35,10 +35,10 @@ void lifter(float ceps[], float lag) {
 namespace {
 
 // The companion matrix of the predictor polynomial holds -a[i] / a[8]. A leading coefficient of
-// 0 has no roots of that degree (the root finder would end the program), and one so small that
-// an entry overflows makes an infinite matrix that balancing cannot scale. Such frames keep the
-// previous roots, as when the root finder gives up. Coefficients that are not numbers go
-// through: the root finder reports them and leaves the roots stale.
+// 0 has no roots of that degree (the root finder refuses it), and one so small that an entry
+// overflows makes an infinite matrix that balancing cannot scale. Such frames keep the previous
+// roots, as when the root finder gives up. Coefficients that are not numbers go through: the
+// root finder gives up on them and leaves the roots stale.
 bool roots_can_be_found(const float a[]) {
   if (a[kLpcOrder] == 0.0f) return false;
   for (int i = 0; i < kLpcOrder; ++i) {
@@ -82,10 +82,9 @@ void envelope_autocorrelation(const float frame[], float lag, const FftTables& t
   for (int i = 0; i <= kLpcOrder; ++i) R[i] = re[i];
 }
 
-bool predictor_roots(const float a[], float wr[], float wi[]) {
-  if (!roots_can_be_found(a)) return false;
-  zrhqr(a, kLpcOrder, wr, wi);
-  return true;
+RootsStatus predictor_roots(const float a[], float wr[], float wi[]) {
+  if (!roots_can_be_found(a)) return RootsStatus::kBadArguments;
+  return zrhqr(a, kLpcOrder, wr, wi);
 }
 
 void roots_to_formants(const float wi[], const float wr[], float freq[], float angle[],
@@ -109,8 +108,8 @@ void formant_candidates(const float acc[], float candidates[]) {
   }
 }
 
-void formant_step(const float frame[], float lag, const FftTables& tables, float wr[], float wi[],
-                  float candidates[], const SignalKernels& kernels) {
+RootsStatus formant_step(const float frame[], float lag, const FftTables& tables, float wr[],
+                         float wi[], float candidates[], const SignalKernels& kernels) {
   float R[kLpcOrder + 1];
   envelope_autocorrelation(frame, lag, tables, R, kernels);
 
@@ -118,7 +117,7 @@ void formant_step(const float frame[], float lag, const FftTables& tables, float
   float k[kLpcOrder];
   levinson_durbin(R, a, k);
 
-  predictor_roots(a, wr, wi);
+  const RootsStatus roots = predictor_roots(a, wr, wi);
 
   float freq[kFormantRoots + 1];
   float angle[kFormantRoots + 1];
@@ -126,6 +125,7 @@ void formant_step(const float frame[], float lag, const FftTables& tables, float
   float acc[kFormantRoots + 1] = {};
   roots_to_formants(wi, wr, freq, angle, radius, acc);
   formant_candidates(acc, candidates);
+  return roots;
 }
 
 void formant_medians(float f1_candidate, float f2_candidate, float f1_history[], float f2_history[],

@@ -2,6 +2,7 @@
 
 #include "analysis/fft.h"
 #include "analysis/signal_kernels.h"
+#include "numeric/zrhqr.h"
 
 // Formant estimation from a pitch-adaptive, cepstrally smoothed spectral envelope: the log
 // spectrum is liftered with a cut that grows with the pitch lag, so that the harmonics of the
@@ -21,11 +22,11 @@ void envelope_autocorrelation(const float frame[], float lag, const FftTables& t
 // in/out: ceps[0..511]; in: lag.
 void lifter(float ceps[], float lag);
 
-// Roots of the predictor polynomial a[0] + a[1] z + ... + a[8] z^8 into wr[1..8], wi[1..8].
-// Returns false, leaving the arrays as they were, when the polynomial has no roots that the
-// root finder could take (a leading coefficient of 0, or one so small that the companion matrix
-// overflows). in: a[0..8]; in/out: wr[0..8], wi[0..8].
-bool predictor_roots(const float a[], float wr[], float wi[]);
+// Roots of the predictor polynomial a[0] + a[1] z + ... + a[8] z^8 into wr[1..8], wi[1..8], as
+// zrhqr gives them. Also kBadArguments, leaving the arrays as they were, when the companion
+// matrix would overflow (a leading coefficient so small that an entry is infinite).
+// in: a[0..8]; in/out: wr[0..8], wi[0..8].
+RootsStatus predictor_roots(const float a[], float wr[], float wi[]);
 
 // Angles, radii and frequencies of the predictor roots, and the accepted frequency of each:
 // roots with a positive angle and a radius of at least 0.8 (poles within 1.25 of the centre).
@@ -41,11 +42,13 @@ void formant_candidates(const float acc[], float candidates[]);
 
 // Formant step of one frame up to its candidates: envelope, predictor, roots, acceptance.
 // The root arrays belong to the caller and persist between frames: when the root finder gives
-// up, the entries it did not reach keep an earlier frame's roots.
+// up (kTooManyIterations) or cannot take the polynomial (kBadArguments), the entries it did not
+// reach keep an earlier frame's roots. Returns what the root finder said.
 // in: frame[0..299] pre-emphasised and windowed; in: lag; in: tables for 512 points;
 // in/out: wr[0..8], wi[0..8] (1..8 used); out: candidates[0..7].
-void formant_step(const float frame[], float lag, const FftTables& tables, float wr[], float wi[],
-                  float candidates[], const SignalKernels& kernels = kFastKernels);
+RootsStatus formant_step(const float frame[], float lag, const FftTables& tables, float wr[],
+                         float wi[], float candidates[],
+                         const SignalKernels& kernels = kFastKernels);
 
 // Median step, run only for loud and voiced frames: each candidate through its own running
 // median of five. in/out: f1_history[0..4], f2_history[0..4]; out: *f1, *f2.

@@ -19,5 +19,7 @@ void FrameAnalyser::analyse(const float frame[], FrameAnalysis* result) {
   pre_emphasis(work, kPreEmphasis, kFrameSamples);
   apply_window(work, window_, kFrameSamples);
 
-  formant_step(work, static_cast<float>(result->pitch.lag), tables_, wr_, wi_, result->candidates);
+  if (!ready()) return;
+  result->roots = formant_step(work, static_cast<float>(result->pitch.lag), tables_, wr_, wi_,
+                               result->candidates, kernels_);
 }

@@ -10,6 +10,8 @@
 struct FrameAnalysis {
   PitchResult pitch;
   float candidates[kFormantRoots] = {};  // accepted frequencies, lowest first, then zeros
+  // kTooManyIterations: the root finder gave up, and some candidates come from earlier roots.
+  RootsStatus roots = RootsStatus::kFound;
 
   float f1_candidate() const { return candidates[0]; }
   float f2_candidate() const { return candidates[1]; }
@@ -21,6 +23,10 @@ struct FrameAnalysis {
 class FrameAnalyser {
  public:
   explicit FrameAnalyser(const SignalKernels& kernels = kFastKernels);
+
+  // False when the transform tables could not be built (a length that is not a power of two):
+  // the spectra, and so the formants, are then not computed.
+  bool ready() const { return tables_.n == kFftLength; }
 
   // in: frame[0..299], the last two DC-blocked blocks, oldest first; out: *result.
   void analyse(const float frame[], FrameAnalysis* result);

@@ -14,7 +14,7 @@ constexpr float kWorthwhile = 0.95f;
 
 }  // namespace
 
-void balance_matrix(float** h, int n) {
+void balance_matrix(SquareMatrix& h, int n) {
   bool changed = true;
   while (changed) {
     changed = false;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 
 // The tests for a negligible element add a small term to a larger one and ask whether the float
 // sum still equals the larger one. That only works if float arithmetic is carried out in float.
@@ -24,7 +23,7 @@ float with_sign_of(float magnitude, float sign_source) {
 
 // One double-shift QR sweep on the active block, rows and columns l..nn (l <= nn - 2), with the
 // pair of shifts whose sum is x + y and whose product is x * y - w.
-void double_shift_sweep(float** h, int l, int nn, float x, float y, float w) {
+void double_shift_sweep(SquareMatrix& h, int l, int nn, float x, float y, float w) {
   float p = 0.0f;
   float q = 0.0f;
   float r = 0.0f;
@@ -109,8 +108,8 @@ void double_shift_sweep(float** h, int l, int nn, float x, float y, float w) {
 
 }  // namespace
 
-void hqr(float** h, int n, float wr[], float wi[]) {
-  if (n < 1) return;  // no eigenvalues, and h[1][1] need not hold a value
+bool hqr(SquareMatrix& h, int n, float wr[], float wi[]) {
+  if (n < 1) return true;  // no eigenvalues, and h[1][1] need not hold a value
 
   // Scale for the negligibility test where both neighbouring diagonal elements are zero.
   float anorm = std::fabs(h[1][1]);
@@ -159,11 +158,7 @@ void hqr(float** h, int n, float wr[], float wi[]) {
           }
           nn -= 2;
         } else {
-          if (its == kMaxSweeps) {
-            std::fputs("Warning!!! Too many iterations in hqr\n\n", stdout);
-            std::fflush(stdout);
-            return;
-          }
+          if (its == kMaxSweeps) return false;
           if (its == kFirstExceptionalShift || its == kSecondExceptionalShift) {
             t += x;
             for (int i = 1; i <= nn; ++i) h[i][i] -= x;
@@ -177,4 +172,5 @@ void hqr(float** h, int n, float wr[], float wi[]) {
       }
     } while (l < nn - 1);
   }
+  return true;
 }

@@ -1,12 +1,16 @@
 #pragma once
 
-// Single-precision matrices whose rows and columns are numbered over arbitrary integer ranges.
-// The root finder works on rows and columns 1..50, so its loops read like the algorithm text.
+// The root finder's working matrix: single precision, rows and columns numbered 1..kMaxOrder so
+// that the loops read like the algorithm texts; row 0 and column 0 are spare. It is one plain
+// array, so its owner keeps it on the stack or in its own storage and nothing is allocated per
+// frame, and h[i][j] never points outside it.
 
-// Makes a matrix with rows first_row..last_row and columns first_col..last_col. The elements are
-// not initialised. On allocation failure the process ends through numeric_error.
-float** matrix(int first_row, int last_row, int first_col, int last_col);
+inline constexpr int kMaxMatrixOrder = 50;
 
-// Releases a matrix made by matrix(); first_row and first_col must be those used to make it.
-// last_row and last_col are taken for symmetry with matrix() and not used.
-void matrix_free(float** m, int first_row, int last_row, int first_col, int last_col);
+struct SquareMatrix {
+  float element[kMaxMatrixOrder + 1][kMaxMatrixOrder + 1];
+
+  // Row i, its elements at [1..kMaxMatrixOrder]. in: i in 0..kMaxMatrixOrder.
+  float* operator[](int i) { return element[i]; }
+  const float* operator[](int i) const { return element[i]; }
+};

@@ -138,7 +138,7 @@ TEST(PredictorRoots, FindsRootsAndSkipsPolynomialsWithoutThem) {
   const std::vector<std::complex<double>> poles = {std::polar(1.05, 0.4), std::polar(1.1, 1.2),
                                                    std::polar(1.15, 2.0), std::polar(1.2, 2.8)};
   std::vector<float> a = polynomial_from_pairs(poles);
-  ASSERT_TRUE(predictor_roots(a.data(), wr, wi));
+  ASSERT_EQ(predictor_roots(a.data(), wr, wi), RootsStatus::kFound);
   for (int i = 2; i <= kFormantRoots; ++i) EXPECT_LE(wr[i - 1], wr[i]);
   for (const auto& p : poles) {
     for (const auto& root : {p, std::conj(p)}) {
@@ -157,7 +157,7 @@ TEST(PredictorRoots, FindsRootsAndSkipsPolynomialsWithoutThem) {
   for (float leading : {0.0f, -0.0f, 1e-40f, -1e-39f}) {
     std::vector<float> degenerate = a;
     degenerate[kLpcOrder] = leading;
-    EXPECT_FALSE(predictor_roots(degenerate.data(), wr, wi)) << leading;
+    EXPECT_EQ(predictor_roots(degenerate.data(), wr, wi), RootsStatus::kBadArguments) << leading;
     for (int i = 0; i <= kFormantRoots; ++i) {
       EXPECT_EQ(wr[i], kept_wr[i]);
       EXPECT_EQ(wi[i], kept_wi[i]);

@@ -15,7 +15,7 @@ using Rows = std::vector<std::vector<float>>;
 // Balances a copy of rows (row i of the result is row i + 1 of the 1-based matrix).
 Rows Balanced(const Rows& rows) {
   const int n = static_cast<int>(rows.size());
-  float** h = matrix(1, n, 1, n);
+  SquareMatrix h;
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) h[i][j] = rows[i - 1][j - 1];
   }
@@ -24,7 +24,6 @@ Rows Balanced(const Rows& rows) {
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) out[i - 1][j - 1] = h[i][j];
   }
-  matrix_free(h, 1, n, 1, n);
   return out;
 }
 
