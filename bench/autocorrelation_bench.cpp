@@ -9,7 +9,7 @@ namespace {
 // The pitch search's autocorrelation: 250 lags over one 300-sample frame of a held vowel.
 template <void (*Kernel)(const float[], float[], int, int)>
 void BM_Autocorrelation(benchmark::State& state) {
-  const auto frames = recorded_frames("vowel_a_male.wav");
+  const auto frames = RecordedFrames("vowel_a_male.wav");
   const std::vector<float>& frame = frames.at(frames.size() / 2);
   float r[kPitchLags];
   for (auto _ : state) {

@@ -28,7 +28,7 @@ struct Frame {
 };
 
 template <auto Transform>
-void run(benchmark::State& state) {
+void Run(benchmark::State& state) {
   Frame f;
   for (auto _ : state) {
     Transform(0, f.re.data(), f.im.data(), f.out_re.data(), f.out_im.data(), 512, f.tables);
@@ -38,8 +38,8 @@ void run(benchmark::State& state) {
   }
 }
 
-void BM_Fft512Forward(benchmark::State& state) { run<fft>(state); }
-void BM_Fft512ForwardPlain(benchmark::State& state) { run<fft_plain>(state); }
+void BM_Fft512Forward(benchmark::State& state) { Run<fft>(state); }
+void BM_Fft512ForwardPlain(benchmark::State& state) { Run<fft_plain>(state); }
 
 BENCHMARK(BM_Fft512Forward)->Repetitions(15)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Fft512ForwardPlain)->Repetitions(15)->ReportAggregatesOnly(true);

@@ -8,20 +8,20 @@ namespace {
 // One whole analysed frame, from the 300 DC-blocked samples to the two formant candidates: the
 // pitch step, pre-emphasis and window, the envelope, the predictor and its roots. The frames
 // cycle through a recorded session (vowels, a click and pauses), as a day of listening would.
-void run(benchmark::State& state, const SignalKernels& kernels) {
-  const auto frames = recorded_frames("session.wav");
+void Run(benchmark::State& state, const SignalKernels& kernels) {
+  const auto frames = RecordedFrames("session.wav");
   FrameAnalyser analyser(kernels);
   FrameAnalysis result;
   size_t f = 0;
   for (auto _ : state) {
-    analyser.analyse(frames[f].data(), &result);
+    analyser.Analyse(frames[f].data(), &result);
     benchmark::DoNotOptimize(result);
     if (++f == frames.size()) f = 0;
   }
 }
 
-void BM_AnalysedFrame(benchmark::State& state) { run(state, kFastKernels); }
-void BM_AnalysedFramePlain(benchmark::State& state) { run(state, kPlainKernels); }
+void BM_AnalysedFrame(benchmark::State& state) { Run(state, kFastKernels); }
+void BM_AnalysedFramePlain(benchmark::State& state) { Run(state, kPlainKernels); }
 
 }  // namespace
 

@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kValues = 512;
 
-std::vector<float> magnitudes() {
+std::vector<float> Magnitudes() {
   std::mt19937 gen(1);
   std::uniform_real_distribution<float> decades(-3.0f, 7.0f);
   std::vector<float> v(kValues);
@@ -21,7 +21,7 @@ std::vector<float> magnitudes() {
   return v;
 }
 
-std::vector<float> doubled_log_levels() {
+std::vector<float> DoubledLogLevels() {
   std::mt19937 gen(2);
   std::uniform_real_distribution<float> level(-5.0f, 8.0f);
   std::vector<float> v(kValues);
@@ -29,57 +29,57 @@ std::vector<float> doubled_log_levels() {
   return v;
 }
 
-void report(benchmark::State& state) {
+void Report(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kValues);
   state.counters["per_value"] = benchmark::Counter(
       kValues, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_RoundedLog10Block(benchmark::State& state) {
-  const std::vector<float> in = magnitudes();
+  const std::vector<float> in = Magnitudes();
   std::vector<float> out(kValues);
   for (auto _ : state) {
     log10_block(in.data(), out.data(), kValues);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  report(state);
+  Report(state);
 }
 BENCHMARK(BM_RoundedLog10Block);
 
 void BM_RoundedLog10Scalar(benchmark::State& state) {
-  const std::vector<float> in = magnitudes();
+  const std::vector<float> in = Magnitudes();
   std::vector<float> out(kValues);
   for (auto _ : state) {
     for (int i = 0; i < kValues; ++i) out[i] = log10_rounded(in[i]);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  report(state);
+  Report(state);
 }
 BENCHMARK(BM_RoundedLog10Scalar);
 
 void BM_RoundedExp10Block(benchmark::State& state) {
-  const std::vector<float> in = doubled_log_levels();
+  const std::vector<float> in = DoubledLogLevels();
   std::vector<float> out(kValues);
   for (auto _ : state) {
     exp10_block(in.data(), out.data(), kValues);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  report(state);
+  Report(state);
 }
 BENCHMARK(BM_RoundedExp10Block);
 
 void BM_RoundedExp10Scalar(benchmark::State& state) {
-  const std::vector<float> in = doubled_log_levels();
+  const std::vector<float> in = DoubledLogLevels();
   std::vector<float> out(kValues);
   for (auto _ : state) {
     for (int i = 0; i < kValues; ++i) out[i] = exp10_rounded(in[i]);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  report(state);
+  Report(state);
 }
 BENCHMARK(BM_RoundedExp10Scalar);
 

@@ -2,9 +2,9 @@
 
 #include "analysis/formants.h"
 #include "analysis/frame_preparation.h"
-#include "analysis/signal_constants.h"
 #include "analysis/levinson_durbin.h"
 #include "analysis/pitch.h"
+#include "analysis/signal_constants.h"
 #include "numeric/zrhqr.h"
 #include "recorded_frames.h"
 
@@ -13,7 +13,7 @@ namespace {
 // Degree-8 roots of the envelope predictor of one frame of a held "a", as every analysed frame
 // asks for them.
 void BM_Zrhqr8(benchmark::State& state) {
-  const auto frames = recorded_frames("vowel_a_male.wav");
+  const auto frames = RecordedFrames("vowel_a_male.wav");
   float work[kFrameSamples], window[kFrameSamples];
   const std::vector<float>& frame = frames.at(frames.size() / 2);
   std::copy(frame.begin(), frame.end(), work);

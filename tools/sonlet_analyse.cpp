@@ -14,7 +14,7 @@
 
 namespace {
 
-void print_usage(FILE* out) {
+void PrintUsage(FILE* out) {
   std::fputs(
       "Usage: sonlet-analyse FILE\n"
       "\n"
@@ -37,18 +37,18 @@ void print_usage(FILE* out) {
 
 int main(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-    print_usage(stdout);
+    PrintUsage(stdout);
     return 0;
   }
   if (argc != 2 || argv[1][0] == '-') {
     std::fprintf(stderr, "sonlet-analyse: expected one recording to analyse.\n\n");
-    print_usage(stderr);
+    PrintUsage(stderr);
     return 2;
   }
 
   std::vector<int16_t> samples;
   std::string error;
-  if (!load_recording(argv[1], &samples, &error)) {
+  if (!LoadRecording(argv[1], &samples, &error)) {
     std::fprintf(stderr, "sonlet-analyse: %s\n", error.c_str());
     return 2;
   }
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kBlockSamples; ++i) frame[i] = frame[i + kBlockSamples];
     dc_block(samples.data() + b * kBlockSamples, &dc_state, frame + kBlockSamples);
     if (b == 0) continue;
-    analyser.analyse(frame, &result);
+    analyser.Analyse(frame, &result);
     const double end_time = static_cast<double>((b + 1) * kBlockSamples) / kSampleRate;
     std::printf("%zu\t%.4f\t%d\t%.1f\t%.0f\t%.0f\n", b - 1, end_time, result.pitch.lag,
                 result.pitch.f0, result.f1_candidate(), result.f2_candidate());

@@ -11,7 +11,7 @@ FrameAnalyser::FrameAnalyser(const SignalKernels& kernels) : kernels_(kernels) {
   hamming_window(kFrameSamples, window_);
 }
 
-void FrameAnalyser::analyse(const float frame[], FrameAnalysis* result) {
+void FrameAnalyser::Analyse(const float frame[], FrameAnalysis* result) {
   result->pitch = pitch_step(frame, kernels_);
 
   float work[kFrameSamples];

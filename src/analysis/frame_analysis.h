@@ -29,7 +29,7 @@ class FrameAnalyser {
   bool ready() const { return tables_.n == kFftLength; }
 
   // in: frame[0..299], the last two DC-blocked blocks, oldest first; out: *result.
-  void analyse(const float frame[], FrameAnalysis* result);
+  void Analyse(const float frame[], FrameAnalysis* result);
 
  private:
   const SignalKernels& kernels_;

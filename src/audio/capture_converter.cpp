@@ -9,7 +9,7 @@ CaptureConverter::~CaptureConverter() {
   if (state_ != nullptr) src_delete(state_);
 }
 
-bool CaptureConverter::prepare(int device_rate, int channels, int ring_rate) {
+bool CaptureConverter::Prepare(int device_rate, int channels, int ring_rate) {
   if (device_rate <= 0 || channels <= 0 || ring_rate <= 0) return false;
   if (state_ != nullptr) src_delete(state_);
   int error = 0;
@@ -27,7 +27,7 @@ bool CaptureConverter::prepare(int device_rate, int channels, int ring_rate) {
   return true;
 }
 
-void CaptureConverter::convert(const float frames[], int frame_count, CaptureRing& ring) {
+void CaptureConverter::Convert(const float frames[], int frame_count, CaptureRing& ring) {
   if (state_ == nullptr) return;
   while (frame_count > 0) {
     const int chunk = std::min(frame_count, kChunkFrames);
@@ -53,7 +53,7 @@ void CaptureConverter::convert(const float frames[], int frame_count, CaptureRin
       used += data.input_frames_used;
       const int got = static_cast<int>(data.output_frames_gen);
       src_float_to_short_array(converted_.data(), samples_.data(), got);
-      ring.push(samples_.data(), got);
+      ring.Push(samples_.data(), got);
       if (data.input_frames_used == 0 && got == 0) break;
     }
   }

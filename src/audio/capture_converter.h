@@ -20,11 +20,11 @@ class CaptureConverter {
 
   // Sets up for a device recording `channels` interleaved channels at device_rate Hz, to be
   // converted to ring_rate Hz. Returns false when the converter cannot be had.
-  bool prepare(int device_rate, int channels, int ring_rate);
+  bool Prepare(int device_rate, int channels, int ring_rate);
 
   // Mixes frames[0..frame_count*channels-1] (interleaved, full scale +-1) down to mono,
   // converts it to ring_rate 16-bit samples and records them into the ring.
-  void convert(const float frames[], int frame_count, CaptureRing& ring);
+  void Convert(const float frames[], int frame_count, CaptureRing& ring);
 
  private:
   static constexpr int kChunkFrames = 256;  // device frames converted at a time

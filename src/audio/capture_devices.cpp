@@ -9,10 +9,10 @@
 
 namespace {
 
-void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
-void quiet_jack(const char*) {}
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+void QuietJack(const char*) {}
 
-std::string lower(std::string text) {
+std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
@@ -21,9 +21,9 @@ std::string lower(std::string text) {
 }  // namespace
 
 PortAudioUse::PortAudioUse() {
-  snd_lib_error_set_handler(quiet_alsa);
-  jack_set_error_function(quiet_jack);
-  jack_set_info_function(quiet_jack);
+  snd_lib_error_set_handler(QuietAlsa);
+  jack_set_error_function(QuietJack);
+  jack_set_info_function(QuietJack);
   error_ = Pa_Initialize();
   // Back to the libraries' own reporting (null restores it in both).
   snd_lib_error_set_handler(nullptr);
@@ -35,7 +35,7 @@ PortAudioUse::~PortAudioUse() {
   if (error_ == paNoError) Pa_Terminate();
 }
 
-std::vector<CaptureDeviceInfo> list_capture_devices() {
+std::vector<CaptureDeviceInfo> ListCaptureDevices() {
   std::vector<CaptureDeviceInfo> devices;
   const PaDeviceIndex default_input = Pa_GetDefaultInputDevice();
   const PaDeviceIndex count = Pa_GetDeviceCount();
@@ -55,8 +55,8 @@ std::vector<CaptureDeviceInfo> list_capture_devices() {
   return devices;
 }
 
-int choose_capture_device(const std::vector<CaptureDeviceInfo>& devices, const std::string& wanted,
-                          std::string* why) {
+int ChooseCaptureDevice(const std::vector<CaptureDeviceInfo>& devices, const std::string& wanted,
+                        std::string* why) {
   const int count = static_cast<int>(devices.size());
   if (wanted.empty()) {
     for (int i = 0; i < count; ++i) {
@@ -69,10 +69,10 @@ int choose_capture_device(const std::vector<CaptureDeviceInfo>& devices, const s
   for (int i = 0; i < count; ++i) {
     if (devices[i].name == wanted) return i;
   }
-  const std::string part = lower(wanted);
+  const std::string part = Lower(wanted);
   std::vector<int> matches;
   for (int i = 0; i < count; ++i) {
-    if (lower(devices[i].name).find(part) != std::string::npos) matches.push_back(i);
+    if (Lower(devices[i].name).find(part) != std::string::npos) matches.push_back(i);
   }
   if (matches.size() == 1) return matches.front();
   if (matches.empty()) {
@@ -85,7 +85,7 @@ int choose_capture_device(const std::vector<CaptureDeviceInfo>& devices, const s
   return -1;
 }
 
-void print_capture_devices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out) {
+void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out) {
   for (const CaptureDeviceInfo& d : devices) {
     std::fprintf(out, "%s %s  (%s, %d input channel%s, %.0f Hz)\n", d.is_default ? "*" : " ",
                  d.name.c_str(), d.host_api.c_str(), d.channels, d.channels == 1 ? "" : "s",

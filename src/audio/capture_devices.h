@@ -35,13 +35,13 @@ struct CaptureDeviceInfo {
 };
 
 // Every device with at least one input channel. PortAudio must be started.
-std::vector<CaptureDeviceInfo> list_capture_devices();
+std::vector<CaptureDeviceInfo> ListCaptureDevices();
 
 // Picks the device `wanted` names: the default input when it is empty; otherwise the device of
 // exactly that name, or else the only one whose name contains it, ignoring case. Returns its
 // position in `devices`, or -1 with the reason for the user in *why.
-int choose_capture_device(const std::vector<CaptureDeviceInfo>& devices, const std::string& wanted,
-                          std::string* why);
+int ChooseCaptureDevice(const std::vector<CaptureDeviceInfo>& devices, const std::string& wanted,
+                        std::string* why);
 
 // One line per device, the default marked with "*", name first so it can be copied to --device.
-void print_capture_devices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out);
+void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out);

@@ -19,7 +19,7 @@ static_assert(std::atomic<uint32_t>::is_always_lock_free);
 
 // Sleeps while *word still holds `expected`, at most `timeout`. Returns early on a wake-up, a
 // change of the word or a signal; the caller looks again either way.
-void futex_wait(std::atomic<uint32_t>* word, uint32_t expected, Clock::duration timeout) {
+void FutexWait(std::atomic<uint32_t>* word, uint32_t expected, Clock::duration timeout) {
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
   timespec relative{};
   relative.tv_sec = static_cast<time_t>(ns / 1000000000);
@@ -27,7 +27,7 @@ void futex_wait(std::atomic<uint32_t>* word, uint32_t expected, Clock::duration 
   syscall(SYS_futex, word, FUTEX_WAIT_PRIVATE, expected, &relative, nullptr, 0);
 }
 
-void futex_wake(std::atomic<uint32_t>* word) {
+void FutexWake(std::atomic<uint32_t>* word) {
   syscall(SYS_futex, word, FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }
 
@@ -36,16 +36,16 @@ void futex_wake(std::atomic<uint32_t>* word) {
 CaptureRing::CaptureRing() = default;
 CaptureRing::~CaptureRing() = default;
 
-bool CaptureRing::prepare(int samples_per_buffer) {
+bool CaptureRing::Prepare(int samples_per_buffer) {
   if (samples_per_buffer <= 0) return false;
   samples_.reset(new (std::nothrow) int16_t[static_cast<size_t>(kBuffers) * samples_per_buffer]);
   if (samples_ == nullptr) return false;
   samples_per_buffer_ = samples_per_buffer;
-  reset();
+  Reset();
   return true;
 }
 
-void CaptureRing::reset() {
+void CaptureRing::Reset() {
   filled_.store(0);
   returned_.store(0);
   failed_.store(false);
@@ -57,7 +57,7 @@ void CaptureRing::reset() {
   first_block_seen_ = false;
 }
 
-void CaptureRing::push(const int16_t samples[], int count) {
+void CaptureRing::Push(const int16_t samples[], int count) {
   const int per_buffer = samples_per_buffer_;
   while (count > 0) {
     const uint32_t filled = filled_.load(std::memory_order_relaxed);  // only this side writes it
@@ -75,27 +75,27 @@ void CaptureRing::push(const int16_t samples[], int count) {
       fill_position_ = 0;
       fill_index_ = fill_index_ == kBuffers - 1 ? 0 : fill_index_ + 1;
       filled_.store(filled + 1, std::memory_order_release);
-      signal_event();
+      SignalEvent();
     }
   }
 }
 
-void CaptureRing::mark_failed() {
+void CaptureRing::MarkFailed() {
   failed_.store(true);
-  signal_event();
+  SignalEvent();
 }
 
-void CaptureRing::interrupt() {
+void CaptureRing::Interrupt() {
   interrupted_.store(true);
-  signal_event();
+  SignalEvent();
 }
 
-bool CaptureRing::all_full() const {
+bool CaptureRing::AllFull() const {
   return filled_.load(std::memory_order_acquire) - returned_.load(std::memory_order_relaxed) ==
          kBuffers;
 }
 
-CaptureRing::ReadResult CaptureRing::read(int16_t samples[], int count,
+CaptureRing::ReadResult CaptureRing::Read(int16_t samples[], int count,
                                           std::chrono::milliseconds wait_limit,
                                           std::chrono::milliseconds first_wait_limit) {
   const int per_buffer = samples_per_buffer_;
@@ -112,7 +112,7 @@ CaptureRing::ReadResult CaptureRing::read(int16_t samples[], int count,
         if (filled_.load(std::memory_order_acquire) != returned) break;
         if (interrupted_.load()) return ReadResult::kInterrupted;
         if (failed_.load() || Clock::now() >= deadline) return ReadResult::kFailed;
-        wait_for_event(seen, deadline);
+        WaitForEvent(seen, deadline);
       }
     }
     first_block_seen_ = true;
@@ -131,28 +131,28 @@ CaptureRing::ReadResult CaptureRing::read(int16_t samples[], int count,
   return ReadResult::kOk;
 }
 
-bool CaptureRing::pause(std::chrono::milliseconds duration) {
+bool CaptureRing::Pause(std::chrono::milliseconds duration) {
   const Clock::time_point deadline = Clock::now() + duration;
   for (;;) {
     const uint32_t seen = events_.load();
     if (interrupted_.load()) return false;
     if (Clock::now() >= deadline) return true;
-    wait_for_event(seen, deadline);
+    WaitForEvent(seen, deadline);
   }
 }
 
-void CaptureRing::wait_for_event(uint32_t seen, Clock::time_point deadline) {
+void CaptureRing::WaitForEvent(uint32_t seen, Clock::time_point deadline) {
   // The flag is raised before the kernel compares events_ with `seen`: a producer that bumps
   // events_ after that comparison sees the flag and wakes us; one that bumped it before makes the
   // comparison fail, so no wake-up is lost.
   reader_waiting_.store(1);
   const Clock::duration left = deadline - Clock::now();
-  if (left > Clock::duration::zero()) futex_wait(&events_, seen, left);
+  if (left > Clock::duration::zero()) FutexWait(&events_, seen, left);
   reader_waiting_.store(0);
 }
 
-void CaptureRing::signal_event() {
+void CaptureRing::SignalEvent() {
   events_.fetch_add(1);
   // A wake-up costs a system call; skip it while the reader is busy with the last block.
-  if (reader_waiting_.load() != 0) futex_wake(&events_);
+  if (reader_waiting_.load() != 0) FutexWake(&events_);
 }

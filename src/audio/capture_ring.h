@@ -32,11 +32,11 @@ class CaptureRing {
 
   // Allocates the buffers of samples_per_buffer samples each (the only allocation) and empties
   // the ring. Returns false when the memory cannot be had. Call only while no producer runs.
-  bool prepare(int samples_per_buffer);
+  bool Prepare(int samples_per_buffer);
 
   // Empties the ring and clears a failure, for a new stream. A stop request stays. Call only while
   // no producer runs.
-  void reset();
+  void Reset();
 
   int samples_per_buffer() const { return samples_per_buffer_; }
 
@@ -44,32 +44,32 @@ class CaptureRing {
 
   // Records samples[0..count-1] into the buffers in order. What does not fit because every
   // buffer is full is dropped.
-  void push(const int16_t samples[], int count);
+  void Push(const int16_t samples[], int count);
 
   // The stream has stopped or failed: a waiting read returns kFailed at once.
-  void mark_failed();
+  void MarkFailed();
 
   // --- Consumer side: the engine's thread. ---
 
   // True when all the buffers are full: the device has had none to record into.
-  bool all_full() const;
+  bool AllFull() const;
 
   // Blocks until count samples have been copied to samples[0..count-1] in capture order. It
   // waits for each buffer at most wait_limit, or first_wait_limit while no buffer has been filled
   // since the last reset (a device may take a while to deliver its first block). On kFailed or
   // kInterrupted the samples copied so far stay in the array and the rest is untouched; the
   // next read goes on from where this one stopped.
-  ReadResult read(int16_t samples[], int count, std::chrono::milliseconds wait_limit,
+  ReadResult Read(int16_t samples[], int count, std::chrono::milliseconds wait_limit,
                   std::chrono::milliseconds first_wait_limit);
 
   // Sleeps for `duration` unless a stop is asked for; returns false when it was.
-  bool pause(std::chrono::milliseconds duration);
+  bool Pause(std::chrono::milliseconds duration);
 
   // --- Any thread. ---
 
   // Asks for a stop: a waiting read or pause returns at once, and so do all later ones that
   // would wait. It stays asked for the life of the ring.
-  void interrupt();
+  void Interrupt();
   bool interrupted() const { return interrupted_.load(); }
 
   // Samples lost because every buffer was full, since the last reset.
@@ -77,8 +77,8 @@ class CaptureRing {
 
  private:
   // Waits until events_ differs from `seen` or the deadline passes.
-  void wait_for_event(uint32_t seen, std::chrono::steady_clock::time_point deadline);
-  void signal_event();
+  void WaitForEvent(uint32_t seen, std::chrono::steady_clock::time_point deadline);
+  void SignalEvent();
 
   std::unique_ptr<int16_t[]> samples_;  // kBuffers buffers, one after the other
   int samples_per_buffer_ = 0;

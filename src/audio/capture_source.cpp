@@ -25,26 +25,26 @@ CaptureSource::CaptureSource(std::string device) : device_(std::move(device)) {}
 
 CaptureSource::~CaptureSource() { CloseWaveCapture(&capture_); }
 
-WaveCaptureOpenStatus CaptureSource::open() {
+WaveCaptureOpenStatus CaptureSource::Open() {
   const WaveCaptureOpenStatus status =
       OpenWaveCapture(&capture_, kBlockSamples, kSampleRate, device_);
   open_ = status.ok();
   return status;
 }
 
-AudioSource::Status CaptureSource::read(int16_t samples[], int count) {
+AudioSource::Status CaptureSource::Read(int16_t samples[], int count) {
   if (!open_) {
     const auto until_attempt = std::chrono::ceil<milliseconds>(next_attempt_ - Clock::now());
     if (until_attempt > kLongestIdleRead) {
-      if (!capture_.ring.pause(kLongestIdleRead)) return Status::kEnded;
-      return failed(samples, count);
+      if (!capture_.ring.Pause(kLongestIdleRead)) return Status::kEnded;
+      return Failed(samples, count);
     }
-    if (!capture_.ring.pause(std::max(until_attempt, milliseconds{0}))) return Status::kEnded;
+    if (!capture_.ring.Pause(std::max(until_attempt, milliseconds{0}))) return Status::kEnded;
     open_ = OpenWaveCapture(&capture_, kBlockSamples, kSampleRate, device_).ok();
     if (!open_) {
       retry_delay_ = std::clamp(retry_delay_ * 2, kFirstRetry, kLongestRetry);
       next_attempt_ = Clock::now() + retry_delay_;
-      return failed(samples, count);
+      return Failed(samples, count);
     }
   }
 
@@ -58,14 +58,14 @@ AudioSource::Status CaptureSource::read(int16_t samples[], int count) {
   }
   // The stream is gone or silent: let go of the device and try it again shortly.
   CloseWaveCapture(&capture_);
-  if (capture_.stuck) end_stuck();
+  if (capture_.stuck) EndStuck();
   open_ = false;
   retry_delay_ = kFirstRetry;
   next_attempt_ = Clock::now() + retry_delay_;
-  return failed(samples, count);
+  return Failed(samples, count);
 }
 
-void CaptureSource::end_stuck() {
+void CaptureSource::EndStuck() {
   // Nothing is held down between two passes, so ending here leaves no button or key pressed.
   std::fflush(stdout);
   std::fputs(
@@ -77,9 +77,9 @@ void CaptureSource::end_stuck() {
   std::_Exit(kCaptureStuckStatus);
 }
 
-void CaptureSource::interrupt() { capture_.ring.interrupt(); }
+void CaptureSource::Interrupt() { capture_.ring.Interrupt(); }
 
-AudioSource::Status CaptureSource::failed(int16_t samples[], int count) {
+AudioSource::Status CaptureSource::Failed(int16_t samples[], int count) {
   std::fill_n(samples, count, int16_t{0});
   return Status::kFailed;
 }

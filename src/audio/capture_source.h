@@ -25,21 +25,21 @@ class CaptureSource : public AudioSource {
   ~CaptureSource() override;
 
   // The first opening, whose failure the program reports and ends on.
-  WaveCaptureOpenStatus open();
+  WaveCaptureOpenStatus Open();
 
   // kOk with the next samples; kFailed (silence in samples[]) while the device is away;
   // kEnded once a stop has been asked for.
-  Status read(int16_t samples[], int count) override;
+  Status Read(int16_t samples[], int count) override;
 
   // Any thread: a waiting read, or the pause between two attempts to reopen, returns at once.
-  void interrupt() override;
+  void Interrupt() override;
 
   // The device that is open, empty while none is.
   const std::string& device_name() const { return capture_.device_name; }
 
  private:
-  Status failed(int16_t samples[], int count);
-  [[noreturn]] void end_stuck();
+  Status Failed(int16_t samples[], int count);
+  [[noreturn]] void EndStuck();
 
   std::string device_;
   WaveCapture capture_;

@@ -4,7 +4,7 @@
 
 PacedSource::PacedSource(std::unique_ptr<AudioSource> inner) : inner_(std::move(inner)) {}
 
-AudioSource::Status PacedSource::read(int16_t samples[], int count) {
+AudioSource::Status PacedSource::Read(int16_t samples[], int count) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!started_) {
@@ -18,14 +18,14 @@ AudioSource::Status PacedSource::read(int16_t samples[], int count) {
     const auto due = start_ + std::chrono::nanoseconds(samples_due_ * 1'000'000'000 / kSampleRate);
     if (wake_.wait_until(lock, due, [this] { return interrupted_; })) return Status::kEnded;
   }
-  return inner_->read(samples, count);
+  return inner_->Read(samples, count);
 }
 
-void PacedSource::interrupt() {
+void PacedSource::Interrupt() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     interrupted_ = true;
   }
   wake_.notify_all();
-  inner_->interrupt();
+  inner_->Interrupt();
 }

@@ -18,8 +18,8 @@ class PacedSource : public AudioSource {
 
   // Waits until the last of the samples asked for is due, then reads them from the inner
   // source. An interrupt ends the wait, and every later read, with kEnded.
-  Status read(int16_t samples[], int count) override;
-  void interrupt() override;
+  Status Read(int16_t samples[], int count) override;
+  void Interrupt() override;
 
  private:
   std::unique_ptr<AudioSource> inner_;

@@ -13,7 +13,7 @@ namespace {
 constexpr int kChunkFrames = 1024;  // read from the file this many frames at a time
 
 // libsndfile reads 16-bit samples as x / 32768; this is the way back, clipped to 16 bits.
-int16_t to_sample(float v) {
+int16_t ToSample(float v) {
   const float scaled = std::nearbyint(v * 32768.0f);
   return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
 }
@@ -39,7 +39,7 @@ struct RecordingReader::State {
   }
 
   // Reads the next chunk of the file into `mono`; false at the end.
-  bool read_chunk() {
+  bool ReadChunk() {
     if (file_ended) return false;
     const sf_count_t got = sf_readf_float(file, interleaved.data(), kChunkFrames);
     if (got <= 0) {
@@ -58,16 +58,16 @@ struct RecordingReader::State {
   }
 
   // Refills `converted` with more samples at 8000 Hz; false when nothing more will come.
-  bool refill() {
+  bool Refill() {
     converted.clear();
     converted_used = 0;
     if (converter == nullptr) {
-      if (!read_chunk()) return false;
+      if (!ReadChunk()) return false;
       converted = mono;
       return true;
     }
     while (converted.empty() && !converter_ended) {
-      if (mono_used == mono.size()) read_chunk();
+      if (mono_used == mono.size()) ReadChunk();
       const bool last = file_ended;
       converted.resize(kChunkFrames * 8);
       SRC_DATA data{};
@@ -93,7 +93,7 @@ struct RecordingReader::State {
 RecordingReader::RecordingReader() = default;
 RecordingReader::~RecordingReader() = default;
 
-bool RecordingReader::open(const std::string& path, std::string* error) {
+bool RecordingReader::Open(const std::string& path, std::string* error) {
   auto state = std::make_unique<State>();
   state->file = sf_open(path.c_str(), SFM_READ, &state->info);
   if (state->file == nullptr) {
@@ -120,28 +120,28 @@ bool RecordingReader::open(const std::string& path, std::string* error) {
   return true;
 }
 
-int RecordingReader::read(int16_t samples[], int count) {
+int RecordingReader::Read(int16_t samples[], int count) {
   int given = 0;
   while (state_ != nullptr && given < count) {
     State& s = *state_;
-    if (s.converted_used == s.converted.size() && !s.refill()) break;
+    if (s.converted_used == s.converted.size() && !s.Refill()) break;
     const size_t take =
         std::min(s.converted.size() - s.converted_used, static_cast<size_t>(count - given));
     std::transform(s.converted.begin() + static_cast<std::ptrdiff_t>(s.converted_used),
                    s.converted.begin() + static_cast<std::ptrdiff_t>(s.converted_used + take),
-                   samples + given, to_sample);
+                   samples + given, ToSample);
     s.converted_used += take;
     given += static_cast<int>(take);
   }
   return given;
 }
 
-bool load_recording(const std::string& path, std::vector<int16_t>* samples, std::string* error) {
+bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::string* error) {
   RecordingReader reader;
-  if (!reader.open(path, error)) return false;
+  if (!reader.Open(path, error)) return false;
   samples->clear();
   int16_t block[4096];
-  for (int got; (got = reader.read(block, 4096)) > 0;)
+  for (int got; (got = reader.Read(block, 4096)) > 0;)
     samples->insert(samples->end(), block, block + got);
   if (samples->empty()) {
     *error = "the recording '" + path + "' holds no sound.";

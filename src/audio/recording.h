@@ -18,11 +18,11 @@ class RecordingReader {
 
   // Opens the file. Returns false with a message for the user in *error when it is missing,
   // unreadable or holds no sound.
-  bool open(const std::string& path, std::string* error);
+  bool Open(const std::string& path, std::string* error);
 
   // Fills samples[0..count-1] with the next samples; returns how many it gave, fewer than count
   // only at the end of the recording.
-  int read(int16_t samples[], int count);
+  int Read(int16_t samples[], int count);
 
  private:
   struct State;
@@ -30,4 +30,4 @@ class RecordingReader {
 };
 
 // The whole recording at once, for tests and tools that look at short files.
-bool load_recording(const std::string& path, std::vector<int16_t>* samples, std::string* error);
+bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::string* error);

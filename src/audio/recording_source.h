@@ -16,9 +16,9 @@ class RecordingSource : public AudioSource {
   explicit RecordingSource(std::vector<int16_t> samples) : samples_(std::move(samples)) {}
   // A file, read as the engine goes. Returns false with a message when it cannot be read.
   RecordingSource() = default;
-  bool open(const std::string& path, std::string* error);
+  bool Open(const std::string& path, std::string* error);
 
-  Status read(int16_t samples[], int count) override;
+  Status Read(int16_t samples[], int count) override;
 
  private:
   std::vector<int16_t> samples_;

@@ -25,25 +25,25 @@ namespace {
 
 // The device's thread: hands what it recorded to the ring, converting it first when the device
 // records its own format. Nothing here allocates, locks or waits.
-int on_recorded(const void* input, void* /*output*/, unsigned long frames,
-                const PaStreamCallbackTimeInfo* /*time*/, PaStreamCallbackFlags /*flags*/,
-                void* user) {
+int OnRecorded(const void* input, void* /*output*/, unsigned long frames,
+               const PaStreamCallbackTimeInfo* /*time*/, PaStreamCallbackFlags /*flags*/,
+               void* user) {
   auto* capture = static_cast<WaveCapture*>(user);
   if (input == nullptr) return paContinue;
   const int count = static_cast<int>(frames);
   if (capture->converting) {
-    capture->stream->converter.convert(static_cast<const float*>(input), count, capture->ring);
+    capture->stream->converter.Convert(static_cast<const float*>(input), count, capture->ring);
   } else {
-    capture->ring.push(static_cast<const int16_t*>(input), count);
+    capture->ring.Push(static_cast<const int16_t*>(input), count);
   }
   return paContinue;
 }
 
 // PortAudio calls this when the stream ends for any reason: a device that went away or a sound
 // server that stopped, as well as our own close. A waiting read then gives up at once.
-void on_finished(void* user) { static_cast<WaveCapture*>(user)->ring.mark_failed(); }
+void OnFinished(void* user) { static_cast<WaveCapture*>(user)->ring.MarkFailed(); }
 
-std::string portaudio_text(PaError error) {
+std::string PortaudioText(PaError error) {
   std::string text = Pa_GetErrorText(error);
   if (error == paUnanticipatedHostError) {
     const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo();
@@ -53,7 +53,7 @@ std::string portaudio_text(PaError error) {
   return text;
 }
 
-WaveCaptureOpenStatus failure(WaveCaptureOpenStatus::Step step, int error, std::string detail) {
+WaveCaptureOpenStatus Failure(WaveCaptureOpenStatus::Step step, int error, std::string detail) {
   WaveCaptureOpenStatus status;
   status.step = step;
   status.error = error;
@@ -69,7 +69,7 @@ struct Format {
 
 // The formats to try on a device, best first: the engine's own, then the device's rate in mono,
 // then its rate with its channels (two, or all it has: some cards record only in pairs).
-std::vector<Format> formats_to_try(const CaptureDeviceInfo& device, int sample_rate) {
+std::vector<Format> FormatsToTry(const CaptureDeviceInfo& device, int sample_rate) {
   std::vector<Format> formats = {{static_cast<double>(sample_rate), 1, paInt16}};
   const double own_rate = device.default_rate > 0 ? device.default_rate : 48000.0;
   formats.push_back({own_rate, 1, paFloat32});
@@ -80,7 +80,7 @@ std::vector<Format> formats_to_try(const CaptureDeviceInfo& device, int sample_r
 
 // Frames per callback when converting: a power of two (sound servers' ALSA routes negotiate
 // huge periods otherwise) that spans no more than `samples` samples of the engine's rate.
-unsigned long converting_frames_per_buffer(double device_rate, int samples, int sample_rate) {
+unsigned long ConvertingFramesPerBuffer(double device_rate, int samples, int sample_rate) {
   const double block_frames = device_rate * samples / sample_rate;
   unsigned long frames = 64;
   while (static_cast<double>(frames * 2) <= block_frames) frames *= 2;
@@ -103,22 +103,22 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   using Step = WaveCaptureOpenStatus::Step;
   CloseWaveCapture(capture);
   if (capture->stuck) {
-    return failure(Step::kOpenDevice, paInternalError,
+    return Failure(Step::kOpenDevice, paInternalError,
                    "PortAudio did not let go of the sound device after the sound server went away");
   }
 
   auto stream = std::unique_ptr<WaveCapture::Stream>(new (std::nothrow) WaveCapture::Stream);
-  if (stream == nullptr) return failure(Step::kPrepareBuffers, paInsufficientMemory, "no memory");
+  if (stream == nullptr) return Failure(Step::kPrepareBuffers, paInsufficientMemory, "no memory");
   if (stream->portaudio.error() != paNoError) {
-    return failure(Step::kOpenDevice, stream->portaudio.error(),
-                   "PortAudio could not start: " + portaudio_text(stream->portaudio.error()));
+    return Failure(Step::kOpenDevice, stream->portaudio.error(),
+                   "PortAudio could not start: " + PortaudioText(stream->portaudio.error()));
   }
 
-  const std::vector<CaptureDeviceInfo> devices = list_capture_devices();
+  const std::vector<CaptureDeviceInfo> devices = ListCaptureDevices();
   std::string why;
-  const int chosen = choose_capture_device(devices, device, &why);
+  const int chosen = ChooseCaptureDevice(devices, device, &why);
   if (chosen < 0) {
-    return failure(Step::kOpenDevice, devices.empty() ? paDeviceUnavailable : paInvalidDevice, why);
+    return Failure(Step::kOpenDevice, devices.empty() ? paDeviceUnavailable : paInvalidDevice, why);
   }
   const CaptureDeviceInfo& info = devices[static_cast<size_t>(chosen)];
   const PaDeviceInfo* pa_info = Pa_GetDeviceInfo(info.index);
@@ -132,7 +132,7 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   bool found = false;
   PaError format_error = paNoError;
   Format format{};
-  for (const Format& f : formats_to_try(info, sample_rate)) {
+  for (const Format& f : FormatsToTry(info, sample_rate)) {
     parameters.channelCount = f.channels;
     parameters.sampleFormat = f.sample;
     const PaError e = Pa_IsFormatSupported(&parameters, nullptr, f.rate);
@@ -144,9 +144,9 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
     if (format_error == paNoError) format_error = e;
   }
   if (!found) {
-    return failure(Step::kOpenDevice, format_error,
+    return Failure(Step::kOpenDevice, format_error,
                    "the sound input device '" + info.name +
-                       "' records in no format Sonlet can use: " + portaudio_text(format_error));
+                       "' records in no format Sonlet can use: " + PortaudioText(format_error));
   }
   parameters.channelCount = format.channels;
   parameters.sampleFormat = format.sample;
@@ -156,18 +156,18 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   // listening costs; a click is then told at most one block later, still well within what a
   // user notices.
   const unsigned long frames_per_buffer =
-      converting ? converting_frames_per_buffer(format.rate, 2 * samples_per_buffer, sample_rate)
+      converting ? ConvertingFramesPerBuffer(format.rate, 2 * samples_per_buffer, sample_rate)
                  : static_cast<unsigned long>(2 * samples_per_buffer);
 
   PaError e = Pa_OpenStream(&stream->pa, &parameters, nullptr, format.rate, frames_per_buffer,
-                            paNoFlag, on_recorded, capture);
+                            paNoFlag, OnRecorded, capture);
   if (e != paNoError) {
     stream->pa = nullptr;
-    return failure(
+    return Failure(
         Step::kOpenDevice, e,
-        "the sound input device '" + info.name + "' could not be opened: " + portaudio_text(e));
+        "the sound input device '" + info.name + "' could not be opened: " + PortaudioText(e));
   }
-  Pa_SetStreamFinishedCallback(stream->pa, on_finished);
+  Pa_SetStreamFinishedCallback(stream->pa, OnFinished);
 
   // From here on `stream` closes itself if we give up: hand it to the record, whose close undoes
   // everything.
@@ -178,16 +178,16 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   // The buffers are allocated once and kept across reopenings.
   bool ring_ready = true;
   if (capture->ring.samples_per_buffer() == samples_per_buffer) {
-    capture->ring.reset();
+    capture->ring.Reset();
   } else {
-    ring_ready = capture->ring.prepare(samples_per_buffer);
+    ring_ready = capture->ring.Prepare(samples_per_buffer);
   }
   const bool converter_ready =
-      !converting || capture->stream->converter.prepare(static_cast<int>(format.rate),
+      !converting || capture->stream->converter.Prepare(static_cast<int>(format.rate),
                                                         format.channels, sample_rate);
   if (!ring_ready || !converter_ready) {
     CloseWaveCapture(capture);
-    return failure(Step::kPrepareBuffers, paInsufficientMemory,
+    return Failure(Step::kPrepareBuffers, paInsufficientMemory,
                    ring_ready ? "the sound conversion could not be set up"
                               : "no memory for the capture buffers");
   }
@@ -195,22 +195,22 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   e = Pa_StartStream(capture->stream->pa);
   if (e != paNoError) {
     CloseWaveCapture(capture);
-    return failure(Step::kStartDevice, e,
+    return Failure(Step::kStartDevice, e,
                    "the sound input device '" + info.name +
-                       "' would not start recording: " + portaudio_text(e));
+                       "' would not start recording: " + PortaudioText(e));
   }
   return {};
 }
 
 CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count) {
-  if (capture->ring.all_full()) {
+  if (capture->ring.AllFull()) {
     // The engine has fallen 200 blocks behind and the device had nowhere to record. No newline:
     // the next one overwrites it, as it always has.
     std::fputs("!!!!Saturacion en el buffer de audio A/D\r", stdout);
     std::fflush(stdout);
   }
   if (count <= 0) return CaptureRing::ReadResult::kOk;
-  return capture->ring.read(samples, count, capture->wait_limit, capture->first_wait_limit);
+  return capture->ring.Read(samples, count, capture->wait_limit, capture->first_wait_limit);
 }
 
 void CloseWaveCapture(WaveCapture* capture) {
@@ -250,7 +250,7 @@ void CloseWaveCapture(WaveCapture* capture) {
   capture->device_name.clear();
 }
 
-std::string wave_capture_open_line(const WaveCaptureOpenStatus& status) {
+std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status) {
   const char* format = nullptr;
   switch (status.step) {
     case WaveCaptureOpenStatus::Step::kNone:

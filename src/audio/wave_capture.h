@@ -52,7 +52,7 @@ struct WaveCapture {
   std::unique_ptr<Stream> stream;
 };
 
-// Opens `device` (a name or part of one, as list_capture_devices gives them; empty for the
+// Opens `device` (a name or part of one, as ListCaptureDevices gives them; empty for the
 // default input), prepares the ring of samples_per_buffer samples per buffer at sample_rate Hz,
 // mono, and starts recording. On failure nothing stays open.
 WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buffer, int sample_rate,
@@ -71,4 +71,4 @@ void CloseWaveCapture(WaveCapture* capture);
 
 // The line for standard output that tells which opening step failed, with PortAudio's error
 // number: "Error al abrir el dispositivo de audio A/D -9996\n" and the like.
-std::string wave_capture_open_line(const WaveCaptureOpenStatus& status);
+std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status);

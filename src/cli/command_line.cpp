@@ -4,7 +4,7 @@
 
 namespace {
 
-bool takes_value(const char* option) {
+bool TakesValue(const char* option) {
   for (const char* name : {"--input", "--device", "--profile", "--output", "--trace"}) {
     if (std::strcmp(option, name) == 0) return true;
   }
@@ -13,7 +13,7 @@ bool takes_value(const char* option) {
 
 }  // namespace
 
-const char* usage_text() {
+const char* UsageText() {
   return "Usage: sonlet [--device NAME | --input FILE [--realtime]]\n"
          "              [--output auto|uinput|x11|log|none]\n"
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
@@ -70,7 +70,7 @@ const char* usage_text() {
          "one-second wait) or no sound input device is found.\n";
 }
 
-bool parse_command_line(int argc, const char* const argv[], CommandLine* line, std::string* error) {
+bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std::string* error) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
@@ -89,7 +89,7 @@ bool parse_command_line(int argc, const char* const argv[], CommandLine* line, s
       line->list_devices = true;
       continue;
     }
-    if (!takes_value(arg)) {
+    if (!TakesValue(arg)) {
       *error = std::string("unknown option '") + arg + "'";
       return false;
     }

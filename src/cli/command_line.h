@@ -18,7 +18,7 @@ struct CommandLine {
 
 // Parses argv. Returns false with a message for the user in *error when the arguments are not
 // understood; the caller then prints the message and the usage and ends with status 2.
-bool parse_command_line(int argc, const char* const argv[], CommandLine* line, std::string* error);
+bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std::string* error);
 
 // The text of --help.
-const char* usage_text();
+const char* UsageText();

@@ -2,17 +2,17 @@
 
 #include <cstdio>
 
-#include "cli/io_setup.h"
 #include "audio/capture_devices.h"
+#include "cli/io_setup.h"
 
-int list_input_devices() {
+int ListInputDevices() {
   PortAudioUse portaudio;
   if (portaudio.error() != 0) {
     std::fprintf(stderr, "sonlet: the sound system could not be started (PortAudio error %d).\n",
                  portaudio.error());
     return kAudioOpenFailed;
   }
-  const std::vector<CaptureDeviceInfo> devices = list_capture_devices();
+  const std::vector<CaptureDeviceInfo> devices = ListCaptureDevices();
   if (devices.empty()) {
     std::fputs(
         "sonlet: no sound input device was found. Plug in a microphone, or check that the "
@@ -20,6 +20,6 @@ int list_input_devices() {
         stderr);
     return kAudioOpenFailed;
   }
-  print_capture_devices(devices, stdout);
+  PrintCaptureDevices(devices, stdout);
   return 0;
 }

@@ -2,4 +2,4 @@
 
 // sonlet --list-devices: prints the sound input devices, the default marked with "*", and
 // returns the exit status (0, or kAudioOpenFailed when there is none or PortAudio fails).
-int list_input_devices();
+int ListInputDevices();

@@ -12,12 +12,12 @@ class LogSink : public InputSink {
  public:
   explicit LogSink(std::FILE* out) : out_(out) {}
 
-  void begin_pass(int64_t pass) override { pass_ = pass; }
-  void move(int dx, int dy) override;
-  void left_down() override;
-  void left_up() override;
-  void enter_down() override;
-  void enter_up() override;
+  void BeginPass(int64_t pass) override { pass_ = pass; }
+  void Move(int dx, int dy) override;
+  void LeftDown() override;
+  void LeftUp() override;
+  void EnterDown() override;
+  void EnterUp() override;
 
  private:
   std::FILE* out_;

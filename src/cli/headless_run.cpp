@@ -7,32 +7,32 @@
 #include <string>
 
 #include "cli/io_setup.h"
-#include "settings/profile_file.h"
+#include "cli/pass_trace.h"
 #include "cli/stop_signals.h"
 #include "engine/engine_runner.h"
-#include "cli/pass_trace.h"
 #include "engine/voice_engine.h"
+#include "settings/profile_file.h"
 
 namespace {
 
 // Without a panel the meters and read-outs have nowhere to go.
 class NoPanel : public PanelView {
  public:
-  void show_meters(int, int, int) override {}
-  void show_readouts(const Readouts&) override {}
+  void ShowMeters(int, int, int) override {}
+  void ShowReadouts(const Readouts&) override {}
 };
 
-void load_settings(const Profile& profile, EngineSettings* settings) {
-  set_setting(settings->m_nThreshold, profile.m_nThreshold);
-  set_setting(settings->m_nClickMin, profile.m_nClickMin);
-  set_setting(settings->m_nClickMax, profile.m_nClickMax);
-  set_setting(settings->m_nHeight, profile.m_nHeight);
-  set_setting(settings->m_nSpeed, profile.m_nSpeed);
-  set_setting(settings->m_bMale, profile.m_bMale);
-  set_setting(settings->m_nClickAction, 0);
+void LoadSettings(const Profile& profile, EngineSettings* settings) {
+  set_setting(settings->threshold, profile.threshold);
+  set_setting(settings->click_min, profile.click_min);
+  set_setting(settings->click_max, profile.click_max);
+  set_setting(settings->height, profile.height);
+  set_setting(settings->speed, profile.speed);
+  set_setting(settings->male, profile.male);
+  set_setting(settings->click_action, 0);
 }
 
-void print_summary(const EngineStats& s) {
+void PrintSummary(const EngineStats& s) {
   std::fprintf(stderr,
                "sonlet: %" PRId64 " passes; moves right %" PRId64 ", left %" PRId64 ", up %" PRId64
                ", down %" PRId64 "; clicks %" PRId64 "; ENTER strokes %" PRId64 "\n",
@@ -41,7 +41,7 @@ void print_summary(const EngineStats& s) {
 
 }  // namespace
 
-int run_headless(const CommandLine& line) {
+int RunHeadless(const CommandLine& line) {
   const bool live = line.input.empty();
   if (live) {
     // Events from the microphone happen in real time: let each line out as it is written, also
@@ -52,20 +52,20 @@ int run_headless(const CommandLine& line) {
   StopSignals stop_signals;
 
   Profile profile;
-  if (read_profile(line.profile, &profile) != ProfileStatus::kOk) {
+  if (ReadProfile(line.profile, &profile) != ProfileStatus::kOk) {
     std::fprintf(stderr, "%s\n", kProfileOpenError);
     return 1;
   }
   std::string error;
   int exit_status = 0;
-  std::unique_ptr<AudioSource> audio = open_audio(line, &error, &exit_status);
+  std::unique_ptr<AudioSource> audio = OpenAudio(line, &error, &exit_status);
   if (audio == nullptr) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
-    if (exit_status == kAudioOpenFailed) end_after_audio_failure();
+    if (exit_status == kAudioOpenFailed) EndAfterAudioFailure();
     return exit_status;
   }
   std::string notice;
-  std::unique_ptr<InputSink> input = open_output(line, &error, &exit_status, &notice);
+  std::unique_ptr<InputSink> input = OpenOutput(line, &error, &exit_status, &notice);
   if (input == nullptr) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     return exit_status;
@@ -89,16 +89,16 @@ int run_headless(const CommandLine& line) {
   if (trace_file != nullptr) trace = std::make_unique<PassTrace>(trace_file);
 
   EngineSettings settings;
-  load_settings(profile, &settings);
-  set_setting(settings.m_bListening, 1);
+  LoadSettings(profile, &settings);
+  set_setting(settings.listening, 1);
 
   NoPanel panel;
   // The engine's arrays and tables are large for a stack; it lives on the heap.
   auto engine = std::make_unique<VoiceEngine>(settings, *audio, *input, panel, trace.get());
   EngineRunner runner(*engine, *audio);
-  runner.start();
-  stop_signals.watch([&runner] { runner.request_stop(); });
-  runner.join();
+  runner.Start();
+  stop_signals.Watch([&runner] { runner.RequestStop(); });
+  runner.Join();
 
   std::fflush(stdout);
   int status = 0;
@@ -107,6 +107,6 @@ int run_headless(const CommandLine& line) {
                  line.trace.c_str());
     status = 2;
   }
-  print_summary(engine->stats());
+  PrintSummary(engine->stats());
   return status;
 }

@@ -3,4 +3,4 @@
 #include "cli/command_line.h"
 
 // Runs the engine without the panel, as the command line asks, and returns the exit status.
-int run_headless(const CommandLine& line);
+int RunHeadless(const CommandLine& line);

@@ -11,13 +11,13 @@
 #include "input/null_sink.h"
 #include "input/output_choice.h"
 
-std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* error,
-                                        int* exit_status) {
+std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, std::string* error,
+                                       int* exit_status) {
   if (line.input.empty()) {
     auto microphone = std::make_unique<CaptureSource>(line.device);
-    const WaveCaptureOpenStatus status = microphone->open();
+    const WaveCaptureOpenStatus status = microphone->Open();
     if (!status.ok()) {
-      std::fputs(wave_capture_open_line(status).c_str(), stdout);
+      std::fputs(WaveCaptureOpenLine(status).c_str(), stdout);
       std::fflush(stdout);
       *error = "cannot listen to the microphone: " + status.detail +
                ". Check that it is plugged in and not muted; sonlet --list-devices shows the "
@@ -28,7 +28,7 @@ std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* er
     return microphone;
   }
   auto recording = std::make_unique<RecordingSource>();
-  if (!recording->open(line.input, error)) {
+  if (!recording->Open(line.input, error)) {
     *exit_status = 2;
     return nullptr;
   }
@@ -36,8 +36,8 @@ std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* er
   return recording;
 }
 
-std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* error,
-                                       int* exit_status, std::string* notice) {
+std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, std::string* error, int* exit_status,
+                                      std::string* notice) {
   if (line.output == "log") return std::make_unique<LogSink>(stdout);
   if (line.output == "none") return std::make_unique<NullSink>();
   DesktopOutput which;
@@ -52,7 +52,7 @@ std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* err
     *exit_status = 2;
     return nullptr;
   }
-  DesktopOutputChoice choice = open_desktop_output(which);
+  DesktopOutputChoice choice = OpenDesktopOutput(which);
   if (choice.sink == nullptr) {
     *error = choice.error;
     *exit_status = 2;
@@ -62,4 +62,4 @@ std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* err
   return std::move(choice.sink);
 }
 
-void end_after_audio_failure() { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); }
+void EndAfterAudioFailure() { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); }

@@ -17,16 +17,16 @@ inline constexpr int kAudioOpenFailed = 255;
 // null with a message for the user in *error and the exit status to end with in *exit_status.
 // When it is the microphone that failed, the line that names the failing step and PortAudio's
 // error number has already gone to standard output, and the status is kAudioOpenFailed: the
-// caller shows *error, waits a second (end_after_audio_failure) and ends.
-std::unique_ptr<AudioSource> open_audio(const CommandLine& line, std::string* error,
-                                        int* exit_status);
+// caller shows *error, waits a second (EndAfterAudioFailure) and ends.
+std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, std::string* error,
+                                       int* exit_status);
 
 // The pause before the program ends because the microphone could not be opened, so that the
 // message is seen when the program was started from a launcher that closes its window.
-void end_after_audio_failure();
+void EndAfterAudioFailure();
 
 // The input backend chosen by --output. On failure returns null with a message and status. When
 // notice is given, it receives a line for the user when there is something to tell: which way
 // "auto" chose, or that X11 on a Wayland desktop reaches only X11 windows.
-std::unique_ptr<InputSink> open_output(const CommandLine& line, std::string* error,
-                                       int* exit_status, std::string* notice = nullptr);
+std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, std::string* error, int* exit_status,
+                                      std::string* notice = nullptr);

@@ -8,7 +8,7 @@ namespace {
 
 // "%.9g" gives every float back exactly; a NaN is written "nan" whatever its sign bit (x86 makes
 // 0/0 a negative NaN, which the C library would print as "-nan").
-void put_float(std::FILE* out, float value) {
+void PutFloat(std::FILE* out, float value) {
   if (std::isnan(value)) {
     std::fputs(",nan", out);
   } else {
@@ -25,7 +25,7 @@ PassTrace::PassTrace(std::FILE* out) : out_(out) {
       out_);
 }
 
-void PassTrace::format_event(const PassEvent& event, char* text, int size) {
+void PassTrace::FormatEvent(const PassEvent& event, char* text, int size) {
   switch (event.kind) {
     case PassEvent::Kind::kMove:
       std::snprintf(text, static_cast<size_t>(size), "move %d %d", event.dx, event.dy);
@@ -42,9 +42,9 @@ void PassTrace::format_event(const PassEvent& event, char* text, int size) {
   if (size > 0) text[0] = '\0';
 }
 
-void PassTrace::pass_done(const PassRecord& r) {
+void PassTrace::PassDone(const PassRecord& r) {
   std::fprintf(out_, "%" PRId64, r.pass);
-  put_float(out_, r.level);
+  PutFloat(out_, r.level);
   std::fprintf(out_, ",%d", r.loud ? 1 : 0);
   if (!r.listening) {
     // The analysis runs only while listening; the tracker's columns stay empty with it.
@@ -54,9 +54,9 @@ void PassTrace::pass_done(const PassRecord& r) {
   std::fprintf(out_, ",%d", r.lag);
   for (float v : {r.f0, r.ratio, r.f1_candidate, r.f2_candidate, r.pitch_median, r.f1_median,
                   r.f2_median, r.f1_normalised, r.f2_normalised}) {
-    put_float(out_, v);
+    PutFloat(out_, v);
   }
   char event[64];
-  format_event(r.event, event, sizeof event);
+  FormatEvent(r.event, event, sizeof event);
   std::fprintf(out_, ",%d,%s\n", r.run, event);
 }

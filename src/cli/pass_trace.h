@@ -12,10 +12,10 @@ class PassTrace : public PassObserver {
   // out stays the caller's; the header row is written at once.
   explicit PassTrace(std::FILE* out);
 
-  void pass_done(const PassRecord& record) override;
+  void PassDone(const PassRecord& record) override;
 
   // Formats an event as the log shows it: "move DX DY", "click", "enter", or "" for none.
-  static void format_event(const PassEvent& event, char* text, int size);
+  static void FormatEvent(const PassEvent& event, char* text, int size);
 
  private:
   std::FILE* out_;

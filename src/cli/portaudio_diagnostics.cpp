@@ -22,7 +22,7 @@ struct Filter {
   char line[1024];  // the unfinished line; a longer one goes out in pieces
 };
 
-void write_all(int fd, const char* data, size_t size) {
+void WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
@@ -32,54 +32,53 @@ void write_all(int fd, const char* data, size_t size) {
   }
 }
 
-bool is_check_line_start(const Filter& filter) {
+bool IsCheckLineStart(const Filter& filter) {
   return std::strncmp(filter.line, kCheckLineStart,
                       std::min(filter.length, sizeof kCheckLineStart - 1)) == 0;
 }
 
-void pass_line(Filter* filter) {
-  const bool check_line =
-      filter->length >= sizeof kCheckLineStart - 1 && is_check_line_start(*filter);
+void PassLine(Filter* filter) {
+  const bool check_line = filter->length >= sizeof kCheckLineStart - 1 && IsCheckLineStart(*filter);
   if (check_line && ++filter->check_lines > kPortAudioLinesKept) return;
-  write_all(filter->fd, filter->line, filter->length);
+  WriteAll(filter->fd, filter->line, filter->length);
   if (check_line && filter->check_lines == kPortAudioLinesKept) {
     static constexpr char kNote[] =
         "sonlet: PortAudio's further failed-check lines are left out.\n";
-    write_all(filter->fd, kNote, sizeof kNote - 1);
+    WriteAll(filter->fd, kNote, sizeof kNote - 1);
   }
 }
 
 // The stream's lock is held around every call, so one filter never sees two writers at once.
-ssize_t filter_write(void* cookie, const char* data, size_t size) {
+ssize_t FilterWrite(void* cookie, const char* data, size_t size) {
   auto* filter = static_cast<Filter*>(cookie);
   for (size_t i = 0; i < size; ++i) {
     filter->line[filter->length++] = data[i];
     if (data[i] == '\n' || filter->length == sizeof filter->line) {
-      pass_line(filter);
+      PassLine(filter);
       filter->length = 0;
     }
   }
   // A line without its end yet, such as the saturation line that ends in a return: let it out
   // now rather than hold it back, unless it may still turn into one of PortAudio's lines.
-  if (filter->length > 0 && !is_check_line_start(*filter)) {
-    write_all(filter->fd, filter->line, filter->length);
+  if (filter->length > 0 && !IsCheckLineStart(*filter)) {
+    WriteAll(filter->fd, filter->line, filter->length);
     filter->length = 0;
   }
   return static_cast<ssize_t>(size);
 }
 
-int filter_close(void* cookie) {
+int FilterClose(void* cookie) {
   auto* filter = static_cast<Filter*>(cookie);
-  if (filter->length > 0) pass_line(filter);
+  if (filter->length > 0) PassLine(filter);
   filter->length = 0;
   if (filter->owned) delete filter;
   return 0;
 }
 
-std::FILE* open_stream(Filter* filter) {
+std::FILE* OpenStream(Filter* filter) {
   cookie_io_functions_t functions{};
-  functions.write = filter_write;
-  functions.close = filter_close;
+  functions.write = FilterWrite;
+  functions.close = FilterClose;
   std::FILE* stream = fopencookie(filter, "w", functions);
   // Unbuffered, as the standard error stream is: each message goes out when it is printed.
   if (stream != nullptr) std::setvbuf(stream, nullptr, _IONBF, 0);
@@ -88,16 +87,16 @@ std::FILE* open_stream(Filter* filter) {
 
 }  // namespace
 
-std::FILE* open_diagnostics_filter(int fd) {
+std::FILE* OpenDiagnosticsFilter(int fd) {
   auto* filter = new Filter{fd, true, 0, 0, {}};
-  std::FILE* stream = open_stream(filter);
+  std::FILE* stream = OpenStream(filter);
   if (stream == nullptr) delete filter;
   return stream;
 }
 
-bool limit_portaudio_diagnostics(int fd) {
+bool LimitPortaudioDiagnostics(int fd) {
   static Filter process_filter{fd, false, 0, 0, {}};
-  std::FILE* stream = open_stream(&process_filter);
+  std::FILE* stream = OpenStream(&process_filter);
   if (stream == nullptr) return false;
   // The C library lets a program set stderr as any other variable; PortAudio, Qt and Sonlet all
   // print through it.

@@ -11,10 +11,10 @@
 // Replaces the process's `stderr` with a stream that does this and writes to `fd` (the standard
 // error descriptor). Call once, at the start of main, before any other thread runs. Returns
 // false, leaving stderr as it was, when the stream cannot be made.
-bool limit_portaudio_diagnostics(int fd = 2);
+bool LimitPortaudioDiagnostics(int fd = 2);
 
 // The filtering stream itself, writing to `fd`: for tests.
-std::FILE* open_diagnostics_filter(int fd);
+std::FILE* OpenDiagnosticsFilter(int fd);
 
 // How many of PortAudio's check lines pass before the rest are dropped.
 inline constexpr int kPortAudioLinesKept = 20;

@@ -8,7 +8,7 @@ StopSignals::StopSignals() {
 }
 
 StopSignals::~StopSignals() {
-  stop_watching();
+  StopWatching();
   // A second Ctrl-C during the stop is still pending; it must not kill the process now that the
   // stop is done.
   const timespec now{};
@@ -17,7 +17,7 @@ StopSignals::~StopSignals() {
   pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
 }
 
-void StopSignals::watch(std::function<void()> on_stop) {
+void StopSignals::Watch(std::function<void()> on_stop) {
   if (watcher_.joinable()) return;
   watcher_ = std::thread([this, on_stop = std::move(on_stop)] {
     int signal = 0;
@@ -27,7 +27,7 @@ void StopSignals::watch(std::function<void()> on_stop) {
   });
 }
 
-void StopSignals::stop_watching() {
+void StopSignals::StopWatching() {
   if (!watcher_.joinable()) return;
   // The watcher waits in sigwait; a signal aimed at that thread alone releases it, and the flag
   // tells it that this one is not a request from outside.

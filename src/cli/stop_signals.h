@@ -21,11 +21,11 @@ class StopSignals {
 
   // Calls on_stop (on the watching thread) when one of the signals comes, also one that came
   // before this call. At most once.
-  void watch(std::function<void()> on_stop);
+  void Watch(std::function<void()> on_stop);
 
   // Ends the watching: on_stop is not called after this returns. Signals that come later stay
   // pending and are dropped when this object goes.
-  void stop_watching();
+  void StopWatching();
 
  private:
   sigset_t signals_;

@@ -15,9 +15,9 @@ class AudioSource {
   virtual ~AudioSource() = default;
 
   // Blocks until the next count samples in capture order are in samples[0..count-1].
-  virtual Status read(int16_t samples[], int count) = 0;
+  virtual Status Read(int16_t samples[], int count) = 0;
 
   // Called from another thread when the engine is asked to stop: a read that is waiting for
   // sound returns promptly (with any status). Sources that never wait need do nothing.
-  virtual void interrupt() {}
+  virtual void Interrupt() {}
 };

@@ -1,6 +1,6 @@
 #include "engine/direction_decision.h"
 
-Direction direction_decision(float f1, float f2, int loudness_bonus) {
+Direction DecideDirection(float f1, float f2, int loudness_bonus) {
   // The first row that holds decides; a pair in no region gives no motion rather than the
   // nearest direction, so that an unclear vowel never moves the pointer the wrong way. Values
   // that are not numbers fail every comparison and give no motion.
@@ -15,7 +15,7 @@ Direction direction_decision(float f1, float f2, int loudness_bonus) {
   return Direction::kNone;
 }
 
-Motion motion_for(Direction direction, int step) {
+Motion MotionFor(Direction direction, int step) {
   switch (direction) {
     case Direction::kRight:
       return {step, 0};

@@ -7,7 +7,7 @@
 enum class Direction { kNone, kRight, kLeft, kUp, kDown };
 
 // in: normalised F1 and F2 in Hz; in: the loudness bonus of the pass.
-Direction direction_decision(float f1, float f2, int loudness_bonus);
+Direction DecideDirection(float f1, float f2, int loudness_bonus);
 
 struct Motion {
   int dx = 0;  // positive to the right
@@ -15,4 +15,4 @@ struct Motion {
 };
 
 // The motion of one pass in a direction, step units long. A negative step moves the other way.
-Motion motion_for(Direction direction, int step);
+Motion MotionFor(Direction direction, int step);

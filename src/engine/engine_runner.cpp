@@ -4,11 +4,11 @@ EngineRunner::EngineRunner(VoiceEngine& engine, AudioSource& audio)
     : engine_(engine), audio_(audio) {}
 
 EngineRunner::~EngineRunner() {
-  request_stop();
-  join();
+  RequestStop();
+  Join();
 }
 
-void EngineRunner::start() {
+void EngineRunner::Start() {
   if (thread_.joinable()) return;
   thread_ = std::thread([this] {
     VoiceEngineThread(engine_, stop_requested_);
@@ -16,11 +16,11 @@ void EngineRunner::start() {
   });
 }
 
-void EngineRunner::request_stop() {
+void EngineRunner::RequestStop() {
   stop_requested_.store(true);
-  audio_.interrupt();
+  audio_.Interrupt();
 }
 
-void EngineRunner::join() {
+void EngineRunner::Join() {
   if (thread_.joinable()) thread_.join();
 }

@@ -17,11 +17,11 @@ class EngineRunner {
   EngineRunner(const EngineRunner&) = delete;
   EngineRunner& operator=(const EngineRunner&) = delete;
 
-  void start();
+  void Start();
   // Asks the engine to stop at the start of its next pass and wakes a waiting read.
-  void request_stop();
+  void RequestStop();
   // Waits for the engine's thread to end. Safe to call more than once.
-  void join();
+  void Join();
   // True once the engine's thread has returned (the sound ended or a stop was honoured).
   bool finished() const { return finished_.load(); }
 

@@ -7,14 +7,14 @@
 // line) on another thread. Each is read whole with relaxed order: a change takes effect at the
 // next read, and the engine sees either the old or the new value, never a torn one.
 struct EngineSettings {
-  std::atomic<int32_t> m_bListening{0};    // 1 while listening
-  std::atomic<int32_t> m_nThreshold{0};    // 0..90; the threshold level is 100 - this, in dB
-  std::atomic<int32_t> m_nClickMin{0};     // 1..50 passes: a click lasts longer than this
-  std::atomic<int32_t> m_nClickMax{0};     // 1..50 passes: a click is shorter; longer steers
-  std::atomic<int32_t> m_nHeight{150};     // 0..100; body height is this + 90 cm
-  std::atomic<int32_t> m_nSpeed{50};       // 0..100, 0 fastest
-  std::atomic<int32_t> m_bMale{0};         // 1 male, 0 female
-  std::atomic<int32_t> m_nClickAction{0};  // 0 left click, 1 ENTER
+  std::atomic<int32_t> listening{0};     // 1 while listening
+  std::atomic<int32_t> threshold{0};     // 0..90; the threshold level is 100 - this, in dB
+  std::atomic<int32_t> click_min{0};     // 1..50 passes: a click lasts longer than this
+  std::atomic<int32_t> click_max{0};     // 1..50 passes: a click is shorter; longer steers
+  std::atomic<int32_t> height{150};      // 0..100; body height is this + 90 cm
+  std::atomic<int32_t> speed{50};        // 0..100, 0 fastest
+  std::atomic<int32_t> male{0};          // 1 male, 0 female
+  std::atomic<int32_t> click_action{0};  // 0 left click, 1 ENTER
 };
 
 inline int32_t setting(const std::atomic<int32_t>& value) {

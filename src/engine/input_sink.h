@@ -9,13 +9,13 @@ class InputSink {
   virtual ~InputSink() = default;
 
   // Called at the start of every pass, before its events: lets a log say when they happened.
-  virtual void begin_pass(int64_t /*pass*/) {}
+  virtual void BeginPass(int64_t /*pass*/) {}
 
   // Relative pointer motion: positive dx to the right, positive dy downwards. A (0, 0) motion is
   // still a motion.
-  virtual void move(int dx, int dy) = 0;
-  virtual void left_down() = 0;
-  virtual void left_up() = 0;
-  virtual void enter_down() = 0;
-  virtual void enter_up() = 0;
+  virtual void Move(int dx, int dy) = 0;
+  virtual void LeftDown() = 0;
+  virtual void LeftUp() = 0;
+  virtual void EnterDown() = 0;
+  virtual void EnterUp() = 0;
 };

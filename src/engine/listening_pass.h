@@ -22,7 +22,7 @@ class ListeningPass {
 
   // in: block[0..149], the newest samples; in: the intensity level and loudness of this pass.
   // Fills the analysis fields of *record and its event.
-  void run(const int16_t block[], float level, bool loud, const EngineSettings& settings,
+  void Run(const int16_t block[], float level, bool loud, const EngineSettings& settings,
            InputSink& input, PanelView& panel, PassRecord* record);
 
   // Read by the every-pass meters: the values left by the latest listening pass.
@@ -30,8 +30,8 @@ class ListeningPass {
   int speed_step() const { return normalisation_.speed_step; }
 
  private:
-  void show_readouts(float level, PanelView& panel);
-  PassEvent act(RunTracker::Action action, int step, int bonus, const EngineSettings& settings,
+  void ShowReadouts(float level, PanelView& panel);
+  PassEvent Act(RunTracker::Action action, int step, int bonus, const EngineSettings& settings,
                 InputSink& input);
 
   DcBlockState dc_state_;

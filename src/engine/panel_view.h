@@ -20,8 +20,8 @@ class PanelView {
 
   // Every pass: intensity 0..90 (dB), speed 0..10, voice window 1..50 (passes of the current
   // loud, pitched sound), already within the meters' ranges.
-  virtual void show_meters(int intensity, int speed, int voice_window) = 0;
+  virtual void ShowMeters(int intensity, int speed, int voice_window) = 0;
 
   // Every listening pass, after the analysis.
-  virtual void show_readouts(const Readouts& readouts) = 0;
+  virtual void ShowReadouts(const Readouts& readouts) = 0;
 };

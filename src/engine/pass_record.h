@@ -37,5 +37,5 @@ struct PassRecord {
 class PassObserver {
  public:
   virtual ~PassObserver() = default;
-  virtual void pass_done(const PassRecord& record) = 0;
+  virtual void PassDone(const PassRecord& record) = 0;
 };

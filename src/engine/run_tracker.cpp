@@ -1,6 +1,6 @@
 #include "engine/run_tracker.h"
 
-RunTracker::Action RunTracker::track(bool active, int32_t click_min, int32_t click_max) {
+RunTracker::Action RunTracker::Track(bool active, int32_t click_min, int32_t click_max) {
   if (active) {
     if (idle_) {
       idle_ = false;

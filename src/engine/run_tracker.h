@@ -11,7 +11,7 @@ class RunTracker {
   enum class Action { kNone, kSteer, kClick };
 
   // One listening pass. in: whether it is active; in: the click limits as read now.
-  Action track(bool active, int32_t click_min, int32_t click_max);
+  Action Track(bool active, int32_t click_min, int32_t click_max);
 
   int run_length() const { return run_length_; }
   bool idle() const { return idle_; }

@@ -7,7 +7,7 @@ namespace {
 constexpr double kReferenceTract = 17.5;  // cm
 }  // namespace
 
-float tract_length(int height_cm, bool male) {
+float TractLength(int height_cm, bool male) {
   const float height = static_cast<float>(height_cm);
   if (male) {
     const float product = 0.08f * height;
@@ -17,12 +17,12 @@ float tract_length(int height_cm, bool male) {
   return 6.645f + product;
 }
 
-SpeakerNormalisation normalise_speaker(int32_t height_setting, int32_t speed_setting, int32_t male,
-                                       float f1_median, float f2_median, bool loud_and_voiced) {
+SpeakerNormalisation NormaliseSpeaker(int32_t height_setting, int32_t speed_setting, int32_t male,
+                                      float f1_median, float f2_median, bool loud_and_voiced) {
   SpeakerNormalisation n;
   n.height_cm = height_setting + 90;
   n.speed_step = (100 - speed_setting) / 13;
-  n.tract_length = tract_length(n.height_cm, male != 0);
+  n.tract_length = TractLength(n.height_cm, male != 0);
   if (loud_and_voiced) {
     // Whole hertz are enough for the region table; the products are formed in double so that a
     // value such as 670 is not lost to 669.99994 by a float rounding before the truncation.
@@ -33,7 +33,7 @@ SpeakerNormalisation normalise_speaker(int32_t height_setting, int32_t speed_set
   return n;
 }
 
-int loudness_bonus(float level, int threshold_level) {
+int LoudnessBonus(float level, int threshold_level) {
   const float above = level - static_cast<float>(threshold_level);
   // Beyond the range of int the voice is far past any threshold; the meters stop there anyway.
   const int d = std::isfinite(above) && std::fabs(above) < 1e9f ? static_cast<int>(above) : 0;

@@ -16,47 +16,47 @@ VoiceEngine::VoiceEngine(const EngineSettings& settings, AudioSource& audio, Inp
                          PanelView& panel, PassObserver* observer)
     : settings_(settings), audio_(audio), input_(input), panel_(panel), observer_(observer) {}
 
-bool VoiceEngine::start() {
-  const AudioSource::Status status = audio_.read(block_, kBlockSamples);
+bool VoiceEngine::Start() {
+  const AudioSource::Status status = audio_.Read(block_, kBlockSamples);
   if (status == AudioSource::Status::kEnded) return false;
-  note_sound(status);
+  NoteSound(status);
   for (int i = 0; i < kBlockSamples; ++i) intensity_frame_[kBlockSamples + i] = block_[i];
   return true;
 }
 
-bool VoiceEngine::pass() {
+bool VoiceEngine::Pass() {
   // A failed read leaves the block as the read left it; the pass goes on with it, as the level
   // and the listening state would only stall otherwise.
-  const AudioSource::Status status = audio_.read(block_, kBlockSamples);
+  const AudioSource::Status status = audio_.Read(block_, kBlockSamples);
   if (status == AudioSource::Status::kEnded) return false;
-  note_sound(status);
+  NoteSound(status);
 
   PassRecord record;
   record.pass = stats_.passes;
-  input_.begin_pass(record.pass);
+  input_.BeginPass(record.pass);
 
   for (int i = 0; i < kBlockSamples; ++i) intensity_frame_[i] = intensity_frame_[i + kBlockSamples];
   for (int i = 0; i < kBlockSamples; ++i)
     intensity_frame_[kBlockSamples + i] = static_cast<float>(block_[i]);
   frame_intensity(intensity_frame_, &level_);
 
-  const int threshold_level = 100 - setting(settings_.m_nThreshold);
+  const int threshold_level = 100 - setting(settings_.threshold);
   const bool loud = level_ > static_cast<float>(threshold_level);
-  show_meters(loud);
+  ShowMeters(loud);
 
   record.level = level_;
   record.loud = loud;
-  record.listening = setting(settings_.m_bListening) != 0;
+  record.listening = setting(settings_.listening) != 0;
   if (record.listening) {
-    listening_.run(block_, level_, loud, settings_, input_, panel_, &record);
-    count(record.event);
+    listening_.Run(block_, level_, loud, settings_, input_, panel_, &record);
+    Count(record.event);
   }
   ++stats_.passes;
-  if (observer_ != nullptr) observer_->pass_done(record);
+  if (observer_ != nullptr) observer_->PassDone(record);
   return true;
 }
 
-void VoiceEngine::note_sound(AudioSource::Status status) {
+void VoiceEngine::NoteSound(AudioSource::Status status) {
   // Said once when the sound stops coming, not on every failed pass, and once when it is back.
   if (status == AudioSource::Status::kFailed && !sound_lost_) {
     sound_lost_ = true;
@@ -70,7 +70,7 @@ void VoiceEngine::note_sound(AudioSource::Status status) {
   }
 }
 
-void VoiceEngine::show_meters(bool loud) {
+void VoiceEngine::ShowMeters(bool loud) {
   // Positions as the meters show them: the level truncated to whole dB within 0..90.
   const float level = std::clamp(level_, 0.0f, static_cast<float>(kIntensityMeterMax));
   const int intensity = static_cast<int>(level);
@@ -81,10 +81,10 @@ void VoiceEngine::show_meters(bool loud) {
   } else {
     voice_window_ = kVoiceWindowMin;
   }
-  panel_.show_meters(intensity, speed, voice_window_);
+  panel_.ShowMeters(intensity, speed, voice_window_);
 }
 
-void VoiceEngine::count(const PassEvent& event) {
+void VoiceEngine::Count(const PassEvent& event) {
   switch (event.kind) {
     case PassEvent::Kind::kMove:
       if (event.direction == Direction::kRight) ++stats_.moves_right;
@@ -104,8 +104,8 @@ void VoiceEngine::count(const PassEvent& event) {
 }
 
 void VoiceEngineThread(VoiceEngine& engine, const std::atomic<bool>& stop_requested) {
-  if (stop_requested.load() || !engine.start()) return;
+  if (stop_requested.load() || !engine.Start()) return;
   while (!stop_requested.load()) {
-    if (!engine.pass()) return;
+    if (!engine.Pass()) return;
   }
 }

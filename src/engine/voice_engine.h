@@ -33,17 +33,17 @@ class VoiceEngine {
 
   // The start sequence: reads the first block, which only fills the intensity frame. Returns
   // false when the sound has ended before it.
-  bool start();
+  bool Start();
 
   // One pass. Returns false, having done nothing, when the sound has ended.
-  bool pass();
+  bool Pass();
 
   const EngineStats& stats() const { return stats_; }
 
  private:
-  void note_sound(AudioSource::Status status);
-  void show_meters(bool loud);
-  void count(const PassEvent& event);
+  void NoteSound(AudioSource::Status status);
+  void ShowMeters(bool loud);
+  void Count(const PassEvent& event);
 
   const EngineSettings& settings_;
   AudioSource& audio_;

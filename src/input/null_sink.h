@@ -5,9 +5,9 @@
 // Sends nothing: for measuring the engine alone.
 class NullSink : public InputSink {
  public:
-  void move(int, int) override {}
-  void left_down() override {}
-  void left_up() override {}
-  void enter_down() override {}
-  void enter_up() override {}
+  void Move(int, int) override {}
+  void LeftDown() override {}
+  void LeftUp() override {}
+  void EnterDown() override {}
+  void EnterUp() override {}
 };

@@ -9,18 +9,18 @@ namespace {
 
 // XTEST events reach the X server of the session; under Wayland that is Xwayland, which shows
 // them to X11 windows only.
-bool on_wayland() {
+bool OnWayland() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return wayland != nullptr && *wayland != '\0';
 }
 
-std::string wayland_warning() {
+std::string WaylandWarning() {
   return "this is a Wayland session: through X11 the events reach X11 windows only, and may not "
          "move the desktop's pointer.\n" +
-         uinput_access_advice();
+         UinputAccessAdvice();
 }
 
-std::string uinput_notice(const UinputSink& sink) {
+std::string UinputNotice(const UinputSink& sink) {
   std::string notice = "pointer events go to the uinput device \"Sonlet\"";
   if (!sink.event_node().empty()) notice += " (" + sink.event_node() + ")";
   return notice;
@@ -28,7 +28,7 @@ std::string uinput_notice(const UinputSink& sink) {
 
 }  // namespace
 
-std::string uinput_access_advice() {
+std::string UinputAccessAdvice() {
   return "To let Sonlet use uinput, which works on X11, on every Wayland desktop and on the "
          "console:\n"
          "  1. as root, put this udev rule in /etc/udev/rules.d/60-sonlet-uinput.rules (Sonlet's\n"
@@ -41,24 +41,24 @@ std::string uinput_access_advice() {
          "passwords included: add only people who may have that.";
 }
 
-DesktopOutputChoice open_desktop_output(DesktopOutput which) {
+DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
   DesktopOutputChoice choice;
   std::string uinput_why;
   if (which != DesktopOutput::kX11) {
-    std::unique_ptr<UinputSink> uinput = UinputSink::create(&uinput_why);
+    std::unique_ptr<UinputSink> uinput = UinputSink::Create(&uinput_why);
     if (uinput != nullptr) {
-      if (which == DesktopOutput::kAuto) choice.notice = uinput_notice(*uinput);
+      if (which == DesktopOutput::kAuto) choice.notice = UinputNotice(*uinput);
       choice.sink = std::move(uinput);
       return choice;
     }
     if (which == DesktopOutput::kUinput) {
-      choice.error = "--output uinput: " + uinput_why + ".\n" + uinput_access_advice();
+      choice.error = "--output uinput: " + uinput_why + ".\n" + UinputAccessAdvice();
       return choice;
     }
   }
 
   std::string x11_why;
-  std::unique_ptr<X11Sink> x11 = X11Sink::open(nullptr, &x11_why);
+  std::unique_ptr<X11Sink> x11 = X11Sink::Open(nullptr, &x11_why);
   if (x11 == nullptr) {
     if (which == DesktopOutput::kX11) {
       choice.error = "--output x11: " + x11_why +
@@ -66,7 +66,7 @@ DesktopOutputChoice open_desktop_output(DesktopOutput which) {
                      "on X11 and Wayland alike.";
     } else {
       choice.error = "no way to send pointer events to the desktop.\n  uinput: " + uinput_why +
-                     ".\n  X11: " + x11_why + ".\n" + uinput_access_advice() +
+                     ".\n  X11: " + x11_why + ".\n" + UinputAccessAdvice() +
                      "\nOn an X11 session Sonlet can use the X server instead: start it inside\n"
                      "the session, where DISPLAY is set.";
     }
@@ -76,9 +76,9 @@ DesktopOutputChoice open_desktop_output(DesktopOutput which) {
     choice.notice = "pointer events go to the X display " + x11->display_name() +
                     " through XTEST (uinput: " + uinput_why + ")";
   }
-  if (on_wayland()) {
+  if (OnWayland()) {
     if (!choice.notice.empty()) choice.notice += ".\n";
-    choice.notice += wayland_warning();
+    choice.notice += WaylandWarning();
   }
   choice.sink = std::move(x11);
   return choice;

@@ -20,8 +20,8 @@ struct DesktopOutputChoice {
 
 // Opens the way asked for. Never gives a sink that sends nothing: without one, error says what
 // failed and how to grant access.
-DesktopOutputChoice open_desktop_output(DesktopOutput which);
+DesktopOutputChoice OpenDesktopOutput(DesktopOutput which);
 
 // How to give a user access to /dev/uinput, and what that access also allows: several lines,
 // without a final line break.
-std::string uinput_access_advice();
+std::string UinputAccessAdvice();

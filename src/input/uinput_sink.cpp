@@ -24,7 +24,7 @@ constexpr auto kDesktopSettleTime = std::chrono::milliseconds(200);
 // Far longer than a desktop takes to read a pending event, short enough not to delay the exit.
 constexpr auto kReleaseReadTime = std::chrono::milliseconds(50);
 
-std::string open_failure(int error) {
+std::string OpenFailure(int error) {
   const std::string node = UinputSink::kControlNode;
   switch (error) {
     case EACCES:
@@ -42,7 +42,7 @@ std::string open_failure(int error) {
   }
 }
 
-void wait_until_seen(const std::string& event_node, Clock::time_point created) {
+void WaitUntilSeen(const std::string& event_node, Clock::time_point created) {
   if (!event_node.empty()) {
     while (access(event_node.c_str(), F_OK) != 0 && Clock::now() - created < kNodeTimeout) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -53,10 +53,10 @@ void wait_until_seen(const std::string& event_node, Clock::time_point created) {
 
 }  // namespace
 
-std::unique_ptr<UinputSink> UinputSink::create(std::string* why) {
+std::unique_ptr<UinputSink> UinputSink::Create(std::string* why) {
   const int fd = open(kControlNode, O_WRONLY | O_CLOEXEC);
   if (fd < 0) {
-    *why = open_failure(errno);
+    *why = OpenFailure(errno);
     return nullptr;
   }
 
@@ -81,7 +81,7 @@ std::unique_ptr<UinputSink> UinputSink::create(std::string* why) {
   }
   const Clock::time_point created = Clock::now();
   std::unique_ptr<UinputSink> sink(new UinputSink(fd, device));
-  wait_until_seen(sink->event_node_, created);
+  WaitUntilSeen(sink->event_node_, created);
   return sink;
 }
 
@@ -96,14 +96,14 @@ UinputSink::~UinputSink() {
   // are lost, and whether it counts a button as released then is the desktop's affair. So what is
   // held is released while the device exists, and the desktop gets a moment to read it.
   const bool held = left_is_down_ || enter_is_down_;
-  if (left_is_down_) left_up();
-  if (enter_is_down_) enter_up();
+  if (left_is_down_) LeftUp();
+  if (enter_is_down_) EnterUp();
   if (held) std::this_thread::sleep_for(kReleaseReadTime);
   libevdev_uinput_destroy(device_);
   close(control_fd_);
 }
 
-void UinputSink::write(unsigned int type, unsigned int code, int value) {
+void UinputSink::Write(unsigned int type, unsigned int code, int value) {
   int status;
   do {
     status = libevdev_uinput_write_event(device_, type, code, value);
@@ -115,38 +115,38 @@ void UinputSink::write(unsigned int type, unsigned int code, int value) {
   }
 }
 
-void UinputSink::sync_report() { write(EV_SYN, SYN_REPORT, 0); }
+void UinputSink::SyncReport() { Write(EV_SYN, SYN_REPORT, 0); }
 
 // Both axes go in one report, so a diagonal step is one motion. The kernel's input core drops a
 // relative axis whose value is 0, and a report with nothing before it: a (0, 0) motion is written
 // like any other but reaches no reader of the device, so the desktop sees no event at all. That
 // is what a motion of nothing amounts to; the pointer would not have moved either.
-void UinputSink::move(int dx, int dy) {
-  write(EV_REL, REL_X, dx);
-  write(EV_REL, REL_Y, dy);
-  sync_report();
+void UinputSink::Move(int dx, int dy) {
+  Write(EV_REL, REL_X, dx);
+  Write(EV_REL, REL_Y, dy);
+  SyncReport();
 }
 
-void UinputSink::left_down() {
-  write(EV_KEY, BTN_LEFT, 1);
-  sync_report();
+void UinputSink::LeftDown() {
+  Write(EV_KEY, BTN_LEFT, 1);
+  SyncReport();
   left_is_down_ = true;
 }
 
-void UinputSink::left_up() {
-  write(EV_KEY, BTN_LEFT, 0);
-  sync_report();
+void UinputSink::LeftUp() {
+  Write(EV_KEY, BTN_LEFT, 0);
+  SyncReport();
   left_is_down_ = false;
 }
 
-void UinputSink::enter_down() {
-  write(EV_KEY, KEY_ENTER, 1);
-  sync_report();
+void UinputSink::EnterDown() {
+  Write(EV_KEY, KEY_ENTER, 1);
+  SyncReport();
   enter_is_down_ = true;
 }
 
-void UinputSink::enter_up() {
-  write(EV_KEY, KEY_ENTER, 0);
-  sync_report();
+void UinputSink::EnterUp() {
+  Write(EV_KEY, KEY_ENTER, 0);
+  SyncReport();
   enter_is_down_ = false;
 }

@@ -17,7 +17,7 @@ class UinputSink : public InputSink {
 
   // Creates the device and waits until the desktop can have seen it (see the .cpp). On failure
   // returns null with the reason, for the user, in *why.
-  static std::unique_ptr<UinputSink> create(std::string* why);
+  static std::unique_ptr<UinputSink> Create(std::string* why);
 
   // Releases the left button and ENTER if they are down, then removes the device.
   ~UinputSink() override;
@@ -27,18 +27,18 @@ class UinputSink : public InputSink {
   // The device's event node, e.g. /dev/input/event7; empty when the kernel did not tell it.
   const std::string& event_node() const { return event_node_; }
 
-  void move(int dx, int dy) override;
-  void left_down() override;
-  void left_up() override;
-  void enter_down() override;
-  void enter_up() override;
+  void Move(int dx, int dy) override;
+  void LeftDown() override;
+  void LeftUp() override;
+  void EnterDown() override;
+  void EnterUp() override;
 
  private:
   UinputSink(int control_fd, libevdev_uinput* device);
   // Writes one event; a failure is reported once on standard error (the engine has no use for
   // a status), and the next events are still tried.
-  void write(unsigned int type, unsigned int code, int value);
-  void sync_report();
+  void Write(unsigned int type, unsigned int code, int value);
+  void SyncReport();
 
   int control_fd_;
   libevdev_uinput* device_;

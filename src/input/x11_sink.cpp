@@ -12,7 +12,7 @@ constexpr unsigned int kLeftButton = 1;
 
 }  // namespace
 
-std::unique_ptr<X11Sink> X11Sink::open(const char* display_name, std::string* why) {
+std::unique_ptr<X11Sink> X11Sink::Open(const char* display_name, std::string* why) {
   if (display_name == nullptr) {
     display_name = std::getenv("DISPLAY");
     if (display_name == nullptr || *display_name == '\0') {
@@ -51,38 +51,38 @@ X11Sink::X11Sink(_XDisplay* display, unsigned int return_keycode)
     : display_(display), return_keycode_(return_keycode), display_name_(DisplayString(display)) {}
 
 X11Sink::~X11Sink() {
-  if (left_is_down_) left_up();
-  if (enter_is_down_) enter_up();
+  if (left_is_down_) LeftUp();
+  if (enter_is_down_) EnterUp();
   XCloseDisplay(display_);
 }
 
 // XSync waits for the server's answer, by which time it has processed every request before it. A
 // motion of (0, 0) moves nothing, so X11 windows get no MotionNotify, but the server still passes
 // it to clients that ask for raw motion (XInput 2 RawMotion), as it would a mouse's.
-void X11Sink::move(int dx, int dy) {
+void X11Sink::Move(int dx, int dy) {
   XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
   XSync(display_, False);
 }
 
-void X11Sink::left_down() {
+void X11Sink::LeftDown() {
   XTestFakeButtonEvent(display_, kLeftButton, True, CurrentTime);
   XSync(display_, False);
   left_is_down_ = true;
 }
 
-void X11Sink::left_up() {
+void X11Sink::LeftUp() {
   XTestFakeButtonEvent(display_, kLeftButton, False, CurrentTime);
   XSync(display_, False);
   left_is_down_ = false;
 }
 
-void X11Sink::enter_down() {
+void X11Sink::EnterDown() {
   XTestFakeKeyEvent(display_, return_keycode_, True, CurrentTime);
   XSync(display_, False);
   enter_is_down_ = true;
 }
 
-void X11Sink::enter_up() {
+void X11Sink::EnterUp() {
   XTestFakeKeyEvent(display_, return_keycode_, False, CurrentTime);
   XSync(display_, False);
   enter_is_down_ = false;

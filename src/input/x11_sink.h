@@ -14,7 +14,7 @@ class X11Sink : public InputSink {
  public:
   // Connects to the X display `display_name`, or to $DISPLAY when it is null. On failure returns
   // null with the reason, for the user, in *why.
-  static std::unique_ptr<X11Sink> open(const char* display_name, std::string* why);
+  static std::unique_ptr<X11Sink> Open(const char* display_name, std::string* why);
 
   // Releases button 1 and Return if they are down, then disconnects. The X server does not
   // release them for a client that goes away: without this they would stay down.
@@ -27,11 +27,11 @@ class X11Sink : public InputSink {
 
   // Each returns once the X server has taken the event, so events reach it in the order sent and
   // none waits in a buffer.
-  void move(int dx, int dy) override;
-  void left_down() override;
-  void left_up() override;
-  void enter_down() override;
-  void enter_up() override;
+  void Move(int dx, int dy) override;
+  void LeftDown() override;
+  void LeftUp() override;
+  void EnterDown() override;
+  void EnterUp() override;
 
  private:
   X11Sink(_XDisplay* display, unsigned int return_keycode);

@@ -1,9 +1,9 @@
 #pragma once
 
 enum class RootsStatus {
-  kFound,                // wr and wi hold all m roots
-  kTooManyIterations,    // hqr gave up: some entries are the caller's, sorted in with the roots
-  kBadArguments,         // m outside 0..50 or a[m] == 0: nothing written
+  kFound,              // wr and wi hold all m roots
+  kTooManyIterations,  // hqr gave up: some entries are the caller's, sorted in with the roots
+  kBadArguments,       // m outside 0..50 or a[m] == 0: nothing written
 };
 
 // All roots of the real polynomial a[0] + a[1] x + ... + a[m] x^m (in: a[0..m]), as the

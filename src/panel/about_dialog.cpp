@@ -8,10 +8,10 @@
 
 #include "panel/icons.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Acerca de: S O N L E T"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  const int edge = legend_icon_edge(*this);
+  const int edge = LegendIconEdge(*this);
 
   auto* description = new QLabel(
       QStringLiteral("SONLET es una herramienta gratuita que ayuda a las personas con "
@@ -39,12 +39,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   // The vowels a, i and o-u down the left edge; the application icon at the top right and the
   // vowel e at the bottom right.
   auto* grid = new QGridLayout;
-  grid->addWidget(icon_label("vowel-a", edge, this), 0, 0);
-  grid->addWidget(icon_label("vowel-i", edge, this), 1, 0);
-  grid->addWidget(icon_label("vowel-ou", edge, this), 2, 0);
+  grid->addWidget(IconLabel("vowel-a", edge, this), 0, 0);
+  grid->addWidget(IconLabel("vowel-i", edge, this), 1, 0);
+  grid->addWidget(IconLabel("vowel-ou", edge, this), 2, 0);
   grid->addLayout(text, 0, 1, 3, 1);
-  grid->addWidget(icon_label("sonlet", edge, this), 0, 2);
-  grid->addWidget(icon_label("vowel-e", edge, this), 2, 2);
+  grid->addWidget(IconLabel("sonlet", edge, this), 0, 2);
+  grid->addWidget(IconLabel("vowel-e", edge, this), 2, 2);
   grid->setColumnStretch(1, 1);
   grid->setHorizontalSpacing(fontMetrics().height());
 

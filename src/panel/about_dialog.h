@@ -4,8 +4,8 @@
 
 // "Acerca de: S O N L E T": what the tool is, who made it and how to reach them. It ends with
 // "Aceptar", ESC or its close box.
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit CAboutDlg(QWidget* parent = nullptr);
+  explicit AboutDialog(QWidget* parent = nullptr);
 };

@@ -8,10 +8,10 @@
 #include "engine/panel_view.h"
 
 class AudioSource;
-class CMeterBar;
-class CPanelRelay;
-class CReadout;
-class CTrackBar;
+class MeterBar;
+class PanelRelay;
+class Readout;
+class TrackBar;
 class EngineRunner;
 class InputSink;
 class QAction;
@@ -29,24 +29,24 @@ struct PanelSnapshot;
 // the setting when the user lets go of it, the check box's at once, and "Iniciar" takes them
 // all. "Salir", ENTER and the close box save the settings as they were last taken; ESC leaves
 // without saving.
-class CSonletDlg : public QDialog {
+class ControlPanel : public QDialog {
   Q_OBJECT
  public:
-  explicit CSonletDlg(std::string profile_path, QWidget* parent = nullptr);
-  ~CSonletDlg() override;
+  explicit ControlPanel(std::string profile_path, QWidget* parent = nullptr);
+  ~ControlPanel() override;
 
   // Reads the profile into the settings and shows them, in the Stopped state. When the file
   // cannot be opened, says so in a box and returns false: the program then ends with status 1
   // without showing the panel.
-  bool load_profile();
+  bool LoadProfile();
 
   // Starts the engine on this sound and input with the panel's settings; the panel owns both
   // until it ends, when it stops the engine, waits for it and only then lets the input go, so
   // that no button or key is left pressed.
-  void start_engine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input);
+  void StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input);
 
   // A message box owned by the panel, captioned "Error", with only an OK button.
-  void show_error(const QString& text);
+  void ShowError(const QString& text);
 
   // 0, or 1 when the profile could not be read or saved.
   int exit_status() const { return exit_status_; }
@@ -61,54 +61,54 @@ class CSonletDlg : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QLayout* make_buttons();
-  QGroupBox* make_user_group();
-  QGroupBox* make_threshold_group();
-  QLayout* make_direction_legend();
-  QGroupBox* make_voice_parameters_group();
-  QGroupBox* make_voice_window_group();
-  QLayout* make_click_legend();
-  void make_menu(QLayout* layout);
-  void set_tab_order();
+  QLayout* MakeButtons();
+  QGroupBox* MakeUserGroup();
+  QGroupBox* MakeThresholdGroup();
+  QLayout* MakeDirectionLegend();
+  QGroupBox* MakeVoiceParametersGroup();
+  QGroupBox* MakeVoiceWindowGroup();
+  QLayout* MakeClickLegend();
+  void MakeMenu(QLayout* layout);
+  void SetTabOrder();
 
-  void on_start();
-  void on_stop();
-  void save_and_end();
-  void open_manual();
-  void show_about();
-  void set_listening_controls(bool listening);
-  void store_exchange();  // controls -> settings
-  void load_exchange();   // settings -> controls
-  void show_snapshot(const PanelSnapshot& latest);
-  void stop_engine();
+  void OnStart();
+  void OnStop();
+  void SaveAndEnd();
+  void OpenManual();
+  void ShowAbout();
+  void SetListeningControls(bool listening);
+  void StoreExchange();  // controls -> settings
+  void LoadExchange();   // settings -> controls
+  void ShowSnapshot(const PanelSnapshot& latest);
+  void StopEngine();
 
   EngineSettings settings_;
   std::string profile_path_;
   int exit_status_ = 0;
 
-  QPushButton* quit_ = nullptr;              // 1 "Salir"
-  QPushButton* start_ = nullptr;             // 1000 "Iniciar"
-  QPushButton* stop_ = nullptr;              // 1001 "Detener"
-  CTrackBar* threshold_ = nullptr;           // 1002
-  CMeterBar* intensity_meter_ = nullptr;     // 1003
-  CTrackBar* click_min_ = nullptr;           // 1004
-  QCheckBox* male_ = nullptr;                // 1005
-  QComboBox* click_action_ = nullptr;        // 1008, hidden
-  CTrackBar* click_max_ = nullptr;           // 1009
-  CMeterBar* voice_window_meter_ = nullptr;  // 1010
-  CReadout* intensity_text_ = nullptr;       // 1014
-  CReadout* pitch_text_ = nullptr;           // 1015
-  CReadout* f1_text_ = nullptr;              // 1017
-  CReadout* f2_text_ = nullptr;              // 1018
-  CReadout* height_text_ = nullptr;          // 1019
-  CTrackBar* height_ = nullptr;              // 1020
-  CReadout* tract_text_ = nullptr;           // 1022, hidden
-  CTrackBar* speed_ = nullptr;               // 1025
-  CMeterBar* speed_meter_ = nullptr;         // 1027
+  QPushButton* quit_ = nullptr;             // 1 "Salir"
+  QPushButton* start_ = nullptr;            // 1000 "Iniciar"
+  QPushButton* stop_ = nullptr;             // 1001 "Detener"
+  TrackBar* threshold_ = nullptr;           // 1002
+  MeterBar* intensity_meter_ = nullptr;     // 1003
+  TrackBar* click_min_ = nullptr;           // 1004
+  QCheckBox* male_ = nullptr;               // 1005
+  QComboBox* click_action_ = nullptr;       // 1008, hidden
+  TrackBar* click_max_ = nullptr;           // 1009
+  MeterBar* voice_window_meter_ = nullptr;  // 1010
+  Readout* intensity_text_ = nullptr;       // 1014
+  Readout* pitch_text_ = nullptr;           // 1015
+  Readout* f1_text_ = nullptr;              // 1017
+  Readout* f2_text_ = nullptr;              // 1018
+  Readout* height_text_ = nullptr;          // 1019
+  TrackBar* height_ = nullptr;              // 1020
+  Readout* tract_text_ = nullptr;           // 1022, hidden
+  TrackBar* speed_ = nullptr;               // 1025
+  MeterBar* speed_meter_ = nullptr;         // 1027
   Readouts shown_readouts_;  // the texts in the read-outs, to skip those that did not change
 
   // Destroyed in reverse order: the engine's thread ends before its parts go.
-  CPanelRelay* relay_ = nullptr;
+  PanelRelay* relay_ = nullptr;
   std::unique_ptr<AudioSource> audio_;
   std::unique_ptr<InputSink> input_;
   std::unique_ptr<VoiceEngine> engine_;

@@ -8,7 +8,7 @@
 
 // The drawings are compiled into the panel's static library, whose resource table the linker
 // would drop unless something refers to it.
-static void register_drawings() {
+static void RegisterDrawings() {
   static const bool registered = [] {
     Q_INIT_RESOURCE(sonlet);
     return true;
@@ -18,8 +18,8 @@ static void register_drawings() {
 
 namespace {
 
-QPixmap render(const QString& name, int edge, qreal device_pixel_ratio) {
-  register_drawings();
+QPixmap Render(const QString& name, int edge, qreal device_pixel_ratio) {
+  RegisterDrawings();
   QSvgRenderer renderer(QStringLiteral(":/icons/%1.svg").arg(name));
   const int pixels = qRound(edge * device_pixel_ratio);
   QPixmap pixmap(pixels, pixels);
@@ -33,19 +33,19 @@ QPixmap render(const QString& name, int edge, qreal device_pixel_ratio) {
 
 }  // namespace
 
-int legend_icon_edge(const QWidget& window) {
+int LegendIconEdge(const QWidget& window) {
   return qMax(32, 2 * QFontMetrics(window.font()).height());
 }
 
-QLabel* icon_label(const QString& name, int edge, QWidget* parent) {
+QLabel* IconLabel(const QString& name, int edge, QWidget* parent) {
   auto* label = new QLabel(parent);
-  label->setPixmap(render(name, edge, parent->devicePixelRatioF()));
+  label->setPixmap(Render(name, edge, parent->devicePixelRatioF()));
   label->setFixedSize(edge, edge);
   return label;
 }
 
-QIcon application_icon() {
+QIcon ApplicationIcon() {
   QIcon icon;
-  for (int edge : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(render("sonlet", edge, 1.0));
+  for (int edge : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(Render("sonlet", edge, 1.0));
   return icon;
 }

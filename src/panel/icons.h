@@ -9,10 +9,10 @@
 
 // The edge of a legend picture for a window of this font: about two lines of text, which is
 // what a 32-pixel icon is beside the 8-point text it was drawn for.
-int legend_icon_edge(const QWidget& window);
+int LegendIconEdge(const QWidget& window);
 
 // A label showing the drawing `name` (such as "vowel-a") in a square of `edge` pixels.
-QLabel* icon_label(const QString& name, int edge, QWidget* parent);
+QLabel* IconLabel(const QString& name, int edge, QWidget* parent);
 
 // The application icon, drawn at the sizes a desktop asks for.
-QIcon application_icon();
+QIcon ApplicationIcon();

@@ -4,7 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-CMeterBar::CMeterBar(Qt::Orientation orientation, QWidget* parent)
+MeterBar::MeterBar(Qt::Orientation orientation, QWidget* parent)
     : QWidget(parent), orientation_(orientation) {
   // The bar paints every pixel of itself: Qt need not clear the background first.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -13,60 +13,60 @@ CMeterBar::CMeterBar(Qt::Orientation orientation, QWidget* parent)
   setSizePolicy(policy);
 }
 
-void CMeterBar::setRange(int minimum, int maximum) {
+void MeterBar::SetRange(int minimum, int maximum) {
   minimum_ = minimum;
   maximum_ = qMax(minimum, maximum);
   value_ = qBound(minimum_, value_, maximum_);
-  shown_pixels_ = filled_pixels(value_);
+  shown_pixels_ = FilledPixels(value_);
   update();
 }
 
-void CMeterBar::setValue(int value) {
+void MeterBar::SetValue(int value) {
   value_ = qBound(minimum_, value, maximum_);
-  const int pixels = filled_pixels(value_);
+  const int pixels = FilledPixels(value_);
   if (pixels == shown_pixels_) return;
-  update(filled_strip(shown_pixels_, pixels));
+  update(FilledStrip(shown_pixels_, pixels));
   shown_pixels_ = pixels;
 }
 
-QSize CMeterBar::sizeHint() const {
+QSize MeterBar::sizeHint() const {
   const int thickness = QFontMetrics(font()).height();
   const int length = 8 * thickness;
   return orientation_ == Qt::Horizontal ? QSize(length, thickness) : QSize(thickness, length);
 }
 
-QSize CMeterBar::minimumSizeHint() const {
+QSize MeterBar::minimumSizeHint() const {
   const int thickness = QFontMetrics(font()).height();
   return orientation_ == Qt::Horizontal ? QSize(2 * thickness, thickness)
                                         : QSize(thickness, 2 * thickness);
 }
 
-void CMeterBar::paintEvent(QPaintEvent* event) {
+void MeterBar::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  const QRect inside = groove();
+  const QRect inside = Groove();
   if (!inside.contains(event->rect())) {
     painter.setPen(palette().color(QPalette::Dark));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
   }
-  const QRect filled = filled_strip(0, shown_pixels_);
+  const QRect filled = FilledStrip(0, shown_pixels_);
   painter.fillRect(inside.intersected(event->rect()), palette().color(QPalette::Base));
   painter.fillRect(filled.intersected(event->rect()), palette().color(QPalette::Highlight));
 }
 
-void CMeterBar::resizeEvent(QResizeEvent* /*event*/) { shown_pixels_ = filled_pixels(value_); }
+void MeterBar::resizeEvent(QResizeEvent* /*event*/) { shown_pixels_ = FilledPixels(value_); }
 
-QRect CMeterBar::groove() const { return rect().adjusted(1, 1, -1, -1); }
+QRect MeterBar::Groove() const { return rect().adjusted(1, 1, -1, -1); }
 
-int CMeterBar::filled_pixels(int value) const {
-  const QRect inside = groove();
+int MeterBar::FilledPixels(int value) const {
+  const QRect inside = Groove();
   const int length = orientation_ == Qt::Horizontal ? inside.width() : inside.height();
   if (length <= 0 || maximum_ == minimum_) return 0;
   return static_cast<int>(static_cast<qint64>(value - minimum_) * length / (maximum_ - minimum_));
 }
 
-QRect CMeterBar::filled_strip(int from, int to) const {
-  const QRect inside = groove();
+QRect MeterBar::FilledStrip(int from, int to) const {
+  const QRect inside = Groove();
   const int low = qMin(from, to);
   const int high = qMax(from, to);
   if (high == low) return QRect();

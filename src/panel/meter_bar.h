@@ -6,15 +6,15 @@
 // that the engine sets on every pass (53 times a second). It repaints only the strip between
 // the old and the new end of the filled part, and nothing when a new value fills the same
 // number of pixels, so a meter that barely moves costs next to nothing.
-class CMeterBar : public QWidget {
+class MeterBar : public QWidget {
   Q_OBJECT
  public:
   // Horizontal bars fill from the left, vertical ones from the bottom.
-  explicit CMeterBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+  explicit MeterBar(Qt::Orientation orientation, QWidget* parent = nullptr);
 
   // The value is kept within the range, as a progress bar keeps its position.
-  void setRange(int minimum, int maximum);
-  void setValue(int value);
+  void SetRange(int minimum, int maximum);
+  void SetValue(int value);
   int value() const { return value_; }
   int minimum() const { return minimum_; }
   int maximum() const { return maximum_; }
@@ -27,9 +27,9 @@ class CMeterBar : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  QRect groove() const;                        // the inside of the border
-  int filled_pixels(int value) const;          // the length of the filled part for a value
-  QRect filled_strip(int from, int to) const;  // the part of the groove between two lengths
+  QRect Groove() const;                       // the inside of the border
+  int FilledPixels(int value) const;          // the length of the filled part for a value
+  QRect FilledStrip(int from, int to) const;  // the part of the groove between two lengths
 
   Qt::Orientation orientation_;
   int minimum_ = 0;

@@ -7,30 +7,30 @@
 #include <memory>
 #include <string>
 
-#include "panel/icons.h"
 #include "cli/io_setup.h"
-#include "settings/profile_file.h"
-#include "panel/control_panel.h"
 #include "cli/stop_signals.h"
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
+#include "panel/control_panel.h"
+#include "panel/icons.h"
+#include "settings/profile_file.h"
 
 namespace {
 
-bool set(const char* name) {
+bool Set(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && value[0] != '\0';
 }
 
 }  // namespace
 
-bool CSonletApp::display_available() {
-  return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+bool PanelApp::DisplayAvailable() {
+  return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
 }
 
-int CSonletApp::run_without_display(const CommandLine& line) {
+int PanelApp::RunWithoutDisplay(const CommandLine& line) {
   Profile profile;
-  if (read_profile(line.profile, &profile) != ProfileStatus::kOk) {
+  if (ReadProfile(line.profile, &profile) != ProfileStatus::kOk) {
     std::fprintf(stderr, "%s\n", kProfileOpenError);
     return 1;
   }
@@ -40,31 +40,31 @@ int CSonletApp::run_without_display(const CommandLine& line) {
   return 2;
 }
 
-int CSonletApp::run() {
-  QApplication::setWindowIcon(application_icon());
-  CSonletDlg panel(line_.profile);
-  if (!panel.load_profile()) {
+int PanelApp::Run() {
+  QApplication::setWindowIcon(ApplicationIcon());
+  ControlPanel panel(line_.profile);
+  if (!panel.LoadProfile()) {
     std::fprintf(stderr, "%s\n", kProfileOpenError);
     return panel.exit_status();
   }
 
   std::string error;
   int status = 0;
-  std::unique_ptr<AudioSource> audio = open_audio(line_, &error, &status);
+  std::unique_ptr<AudioSource> audio = OpenAudio(line_, &error, &status);
   std::unique_ptr<InputSink> input;
-  if (audio != nullptr) input = open_output(line_, &error, &status);
+  if (audio != nullptr) input = OpenOutput(line_, &error, &status);
   if (input == nullptr) {
     // Also on the standard error stream, for a start from a terminal.
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
-    panel.show_error(QString::fromStdString(error));
+    panel.ShowError(QString::fromStdString(error));
     return status;
   }
 
-  panel.start_engine(std::move(audio), std::move(input));
+  panel.StartEngine(std::move(audio), std::move(input));
   // A session that ends, or a Ctrl-C in the terminal, closes the panel on its own thread as the
   // close box would; a box open over it goes first, so that the panel's own loop can end.
   if (stop_signals_ != nullptr) {
-    stop_signals_->watch([&panel] {
+    stop_signals_->Watch([&panel] {
       QMetaObject::invokeMethod(
           &panel,
           [&panel] {
@@ -76,7 +76,7 @@ int CSonletApp::run() {
     });
   }
   panel.exec();
-  if (stop_signals_ != nullptr) stop_signals_->stop_watching();
+  if (stop_signals_ != nullptr) stop_signals_->StopWatching();
   if (panel.exit_status() != 0) std::fprintf(stderr, "%s\n", kProfileWriteError);
   return panel.exit_status();
 }

@@ -10,22 +10,22 @@ class StopSignals;
 // made before the QApplication, through which Ctrl-C and SIGTERM close the panel as its close
 // box does (the settings are saved, the engine stopped, nothing left pressed). Without one
 // (null) the signals keep their default effect.
-class CSonletApp {
+class PanelApp {
  public:
-  CSonletApp(CommandLine line, StopSignals* stop_signals)
+  PanelApp(CommandLine line, StopSignals* stop_signals)
       : line_(std::move(line)), stop_signals_(stop_signals) {}
 
   // Needs a QApplication. Returns the exit status: 0 after a normal end, 1 when the profile
-  // could not be read or saved, and the status open_audio or open_output gives when the sound
+  // could not be read or saved, and the status OpenAudio or OpenOutput gives when the sound
   // or the input cannot be opened. Every failure is shown in a box before the end.
-  int run();
+  int Run();
 
   // Without a display there is no panel: the profile is still checked first, as with one, and
   // then the user is told to use --headless. Returns the exit status (1 or 2).
-  static int run_without_display(const CommandLine& line);
+  static int RunWithoutDisplay(const CommandLine& line);
 
   // True when a window system is named in the environment (X11, Wayland, or a Qt platform).
-  static bool display_available();
+  static bool DisplayAvailable();
 
  private:
   CommandLine line_;

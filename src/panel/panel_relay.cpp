@@ -6,20 +6,20 @@
 #include <QSocketNotifier>
 #include <cstdint>
 
-CPanelRelay::CPanelRelay(QObject* parent) : QObject(parent) {
+PanelRelay::PanelRelay(QObject* parent) : QObject(parent) {
   event_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (event_fd_ >= 0) {
     notifier_ = new QSocketNotifier(event_fd_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &CPanelRelay::deliver);
+    connect(notifier_, &QSocketNotifier::activated, this, &PanelRelay::Deliver);
   }
 }
 
-CPanelRelay::~CPanelRelay() {
+PanelRelay::~PanelRelay() {
   delete notifier_;
   if (event_fd_ >= 0) ::close(event_fd_);
 }
 
-void CPanelRelay::show_meters(int intensity, int speed, int voice_window) {
+void PanelRelay::ShowMeters(int intensity, int speed, int voice_window) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     latest_.has_meters = true;
@@ -27,19 +27,19 @@ void CPanelRelay::show_meters(int intensity, int speed, int voice_window) {
     latest_.speed = speed;
     latest_.voice_window = voice_window;
   }
-  wake();
+  Wake();
 }
 
-void CPanelRelay::show_readouts(const Readouts& readouts) {
+void PanelRelay::ShowReadouts(const Readouts& readouts) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     latest_.has_readouts = true;
     latest_.readouts = readouts;
   }
-  wake();
+  Wake();
 }
 
-void CPanelRelay::wake() {
+void PanelRelay::Wake() {
   // The values are stored before this, so a panel that clears the flag and then takes the
   // values sees these or newer ones; a wake-up is only needed when none is pending.
   if (wake_pending_.exchange(true)) return;
@@ -49,11 +49,11 @@ void CPanelRelay::wake() {
     [[maybe_unused]] const ssize_t written = ::write(event_fd_, &one, sizeof one);
   } else {
     // Without an eventfd (no file descriptors left) a queued call does the same job.
-    QMetaObject::invokeMethod(this, &CPanelRelay::deliver, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &PanelRelay::Deliver, Qt::QueuedConnection);
   }
 }
 
-void CPanelRelay::deliver() {
+void PanelRelay::Deliver() {
   if (event_fd_ >= 0) {
     uint64_t count = 0;
     [[maybe_unused]] const ssize_t drained = ::read(event_fd_, &count, sizeof count);
@@ -67,5 +67,5 @@ void CPanelRelay::deliver() {
     latest_.has_meters = false;
     latest_.has_readouts = false;
   }
-  if (latest.has_meters || latest.has_readouts) emit arrived(latest);
+  if (latest.has_meters || latest.has_readouts) emit Arrived(latest);
 }

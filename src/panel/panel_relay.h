@@ -27,23 +27,23 @@ struct PanelSnapshot {
 // The wake-up is an eventfd rather than a posted Qt event so that nothing allocated on the
 // engine's thread is used on the panel's: the hand-over is all in this class, where a thread
 // checker can see it.
-class CPanelRelay : public QObject, public PanelView {
+class PanelRelay : public QObject, public PanelView {
   Q_OBJECT
  public:
-  explicit CPanelRelay(QObject* parent = nullptr);
-  ~CPanelRelay() override;
+  explicit PanelRelay(QObject* parent = nullptr);
+  ~PanelRelay() override;
 
   // Engine thread.
-  void show_meters(int intensity, int speed, int voice_window) override;
-  void show_readouts(const Readouts& readouts) override;
+  void ShowMeters(int intensity, int speed, int voice_window) override;
+  void ShowReadouts(const Readouts& readouts) override;
 
  signals:
   // Panel thread: the latest values, once per wake-up.
-  void arrived(const PanelSnapshot& latest);
+  void Arrived(const PanelSnapshot& latest);
 
  private:
-  void wake();     // engine thread
-  void deliver();  // panel thread
+  void Wake();     // engine thread
+  void Deliver();  // panel thread
 
   std::mutex mutex_;  // guards latest_; held only to copy it
   PanelSnapshot latest_;

@@ -11,7 +11,7 @@ constexpr int kTextMargin = 2;  // pixels between the frame and the text, as a l
 
 }  // namespace
 
-CReadout::CReadout(QWidget* parent) : QWidget(parent) {
+Readout::Readout(QWidget* parent) : QWidget(parent) {
   // A tab stop like a read-only edit, so that a screen reader user can reach the value.
   setFocusPolicy(Qt::StrongFocus);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -20,33 +20,33 @@ CReadout::CReadout(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CReadout::setText(const QString& text) {
+void Readout::SetText(const QString& text) {
   if (text == text_) return;
   text_ = text;
   setAccessibleDescription(text_);
-  update(inside());
+  update(Inside());
 }
 
-void CReadout::setAlignment(Qt::Alignment alignment) {
+void Readout::SetAlignment(Qt::Alignment alignment) {
   alignment_ = alignment | Qt::AlignVCenter;
   update();
 }
 
-QSize CReadout::sizeHint() const {
+QSize Readout::sizeHint() const {
   const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
   const QFontMetrics metrics(font());
   return {metrics.horizontalAdvance(QStringLiteral("0000")) + 2 * (frame + kTextMargin),
           metrics.height() + 2 * (frame + kTextMargin)};
 }
 
-QRect CReadout::inside() const {
+QRect Readout::Inside() const {
   const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
   return rect().adjusted(frame, frame, -frame, -frame);
 }
 
-void CReadout::paintEvent(QPaintEvent* event) {
+void Readout::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  const QRect text_area = inside();
+  const QRect text_area = Inside();
   if (!text_area.contains(event->rect())) {
     // The surroundings first (the style's frame may leave its corners unpainted), then the
     // frame, drawn as the style draws a read-only line edit.
@@ -66,12 +66,12 @@ void CReadout::paintEvent(QPaintEvent* event) {
                    static_cast<int>(alignment_), text_);
 }
 
-void CReadout::focusInEvent(QFocusEvent* event) {
+void Readout::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   update();  // the style marks the focused field on its frame
 }
 
-void CReadout::focusOutEvent(QFocusEvent* event) {
+void Readout::focusOutEvent(QFocusEvent* event) {
   QWidget::focusOutEvent(event);
   update();
 }

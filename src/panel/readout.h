@@ -8,14 +8,14 @@
 // a new text repaints only the inside of the field, and the same text nothing at all. (A line
 // edit lays its text out again and redraws its frame on every change; four of them changing
 // 53 times a second cost the program twice its engine's processor time.)
-class CReadout : public QWidget {
+class Readout : public QWidget {
   Q_OBJECT
  public:
-  explicit CReadout(QWidget* parent = nullptr);
+  explicit Readout(QWidget* parent = nullptr);
 
-  void setText(const QString& text);
+  void SetText(const QString& text);
   const QString& text() const { return text_; }
-  void setAlignment(Qt::Alignment alignment);
+  void SetAlignment(Qt::Alignment alignment);
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
@@ -26,7 +26,7 @@ class CReadout : public QWidget {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  QRect inside() const;  // within the frame: what a new text repaints
+  QRect Inside() const;  // within the frame: what a new text repaints
 
   QString text_;
   Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;

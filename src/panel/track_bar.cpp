@@ -2,19 +2,19 @@
 
 #include <QMouseEvent>
 
-CTrackBar::CTrackBar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
+TrackBar::TrackBar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
 
-void CTrackBar::mousePressEvent(QMouseEvent* event) {
+void TrackBar::mousePressEvent(QMouseEvent* event) {
   QSlider::mousePressEvent(event);
   pressed_ = pressed_ || event->isAccepted();
 }
 
-void CTrackBar::mouseReleaseEvent(QMouseEvent* event) {
+void TrackBar::mouseReleaseEvent(QMouseEvent* event) {
   QSlider::mouseReleaseEvent(event);
   // The slider has set its final position by now; a release without a press of ours (the
   // press went to a popup, or the slider was disabled then) is not a letting go.
   if (pressed_ && event->buttons() == Qt::NoButton) {
     pressed_ = false;
-    emit mouseLetGo();
+    emit MouseLetGo();
   }
 }

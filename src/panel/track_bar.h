@@ -7,13 +7,13 @@
 // mouse wheel changes only the slider: the setting follows at the next letting go.
 // (QSlider's own sliderReleased() comes only after the handle was dragged, not after a click
 // on the groove.)
-class CTrackBar : public QSlider {
+class TrackBar : public QSlider {
   Q_OBJECT
  public:
-  explicit CTrackBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+  explicit TrackBar(Qt::Orientation orientation, QWidget* parent = nullptr);
 
  signals:
-  void mouseLetGo();
+  void MouseLetGo();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

@@ -16,11 +16,11 @@
 namespace {
 
 // The characters skipped before each number: the white space of the C locale.
-bool is_space(int c) {
+bool IsSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
 class InputFile {
  public:
@@ -43,22 +43,22 @@ class InputFile {
 // not matter. A number beyond the 32-bit range gives the nearest end of the range, as strtol
 // does for its own type, so that a hand-edited file with a huge number reads the same on every
 // machine and never overflows.
-bool read_number(std::FILE* file, int32_t* value) {
+bool ReadNumber(std::FILE* file, int32_t* value) {
   int c = std::getc(file);
-  while (is_space(c)) c = std::getc(file);
+  while (IsSpace(c)) c = std::getc(file);
   bool negative = false;
   if (c == '+' || c == '-') {
     negative = c == '-';
     c = std::getc(file);
   }
-  if (!is_digit(c)) return false;
+  if (!IsDigit(c)) return false;
 
   // The magnitude stops growing once it passes 2^31, the largest any 32-bit result needs (for
   // INT32_MIN), so a run of digits of any length can neither overflow nor take more than one
   // pass.
   constexpr int64_t kMagnitudeCap = int64_t{std::numeric_limits<int32_t>::max()} + 1;
   int64_t magnitude = 0;
-  while (is_digit(c)) {
+  while (IsDigit(c)) {
     if (magnitude <= kMagnitudeCap) magnitude = magnitude * 10 + (c - '0');
     c = std::getc(file);
   }
@@ -72,9 +72,9 @@ bool read_number(std::FILE* file, int32_t* value) {
 }
 
 // The six lines of the file, "%d\n" each, in file order.
-std::string format_profile(const Profile& profile) {
-  const int32_t values[] = {profile.m_nThreshold, profile.m_nClickMin, profile.m_nClickMax,
-                            profile.m_nHeight,    profile.m_nSpeed,    profile.m_bMale};
+std::string FormatProfile(const Profile& profile) {
+  const int32_t values[] = {profile.threshold, profile.click_min, profile.click_max,
+                            profile.height,    profile.speed,     profile.male};
   std::string text;
   for (int32_t value : values) {
     char digits[16];
@@ -85,7 +85,7 @@ std::string format_profile(const Profile& profile) {
   return text;
 }
 
-bool write_all(int fd, const std::string& text) {
+bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
@@ -99,7 +99,7 @@ bool write_all(int fd, const std::string& text) {
 // The directory entry of a renamed file reaches the disk with its directory. By then the new
 // file is in place, so a failure here cannot be reported as "the old file is intact" and is
 // left unexamined.
-void sync_directory_of(const std::string& path) {
+void SyncDirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   const std::string directory =
       slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
@@ -115,7 +115,7 @@ std::atomic<unsigned> g_temporary_serial{0};
 
 }  // namespace
 
-ProfileStatus read_profile(const std::string& path, Profile* profile) {
+ProfileStatus ReadProfile(const std::string& path, Profile* profile) {
   InputFile file(std::fopen(path.c_str(), "r"));
   if (file.get() == nullptr) return ProfileStatus::kCannotOpen;
   // A directory opens for reading on this platform but holds no profile.
@@ -125,21 +125,21 @@ ProfileStatus read_profile(const std::string& path, Profile* profile) {
   }
 
   Profile read;
-  int32_t* const fields[] = {&read.m_nThreshold, &read.m_nClickMin, &read.m_nClickMax,
-                             &read.m_nHeight, &read.m_nSpeed};
+  int32_t* const fields[] = {&read.threshold, &read.click_min, &read.click_max, &read.height,
+                             &read.speed};
   bool readable = true;
   for (int32_t* field : fields) {
-    readable = readable && read_number(file.get(), field);
+    readable = readable && ReadNumber(file.get(), field);
   }
   int32_t sex = 0;
-  readable = readable && read_number(file.get(), &sex);
-  read.m_bMale = readable && sex == 1 ? 1 : 0;
+  readable = readable && ReadNumber(file.get(), &sex);
+  read.male = readable && sex == 1 ? 1 : 0;
 
   *profile = read;
   return ProfileStatus::kOk;
 }
 
-ProfileStatus write_profile(const std::string& path, const Profile& profile) {
+ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
   // Through a symbolic link the file it points to is replaced, not the link. A dangling link
   // has no file to resolve to and is replaced by the new file.
   std::string target = path;
@@ -175,7 +175,7 @@ ProfileStatus write_profile(const std::string& path, const Profile& profile) {
   // A new file gets the usual 0666 less the umask from open(); an existing one keeps its bits,
   // so a chmod by the user survives the save.
   bool ok = !exists || ::fchmod(fd, existing.st_mode & 07777) == 0;
-  ok = ok && write_all(fd, format_profile(profile));
+  ok = ok && WriteAll(fd, FormatProfile(profile));
   ok = ok && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
@@ -183,6 +183,6 @@ ProfileStatus write_profile(const std::string& path, const Profile& profile) {
     ::unlink(temporary.c_str());
     return ProfileStatus::kCannotWrite;
   }
-  sync_directory_of(target);
+  SyncDirectoryOf(target);
   return ProfileStatus::kOk;
 }

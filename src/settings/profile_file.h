@@ -22,14 +22,14 @@ inline constexpr const char* kProfileWriteError = "Error abriendo user.txt para 
 // when the file does not hold a readable number for it. None is range-checked: a value outside
 // a control's range is kept as read and the panel's controls bring it into range.
 struct Profile {
-  int32_t m_nThreshold = 0;  // voice threshold position 0..90: the threshold is 100 - value dB
-  int32_t m_nClickMin = 0;   // a click lasts longer than this many passes (1..50)
-  int32_t m_nClickMax = 0;   // a click lasts shorter than this many passes (1..50)
-  int32_t m_nHeight = 150;   // body height position 0..100: height in cm is value + 90
+  int32_t threshold = 0;  // voice threshold position 0..90: the threshold is 100 - value dB
+  int32_t click_min = 0;  // a click lasts longer than this many passes (1..50)
+  int32_t click_max = 0;  // a click lasts shorter than this many passes (1..50)
+  int32_t height = 150;   // body height position 0..100: height in cm is value + 90
   // Pointer speed position 0..100, 0 the fastest. The panel gives it no value of its own when
   // the file lacks it; 50, the middle of the range, is ours.
-  int32_t m_nSpeed = 50;
-  int32_t m_bMale = 0;  // 1 male, 0 female
+  int32_t speed = 50;
+  int32_t male = 0;  // 1 male, 0 female
 
   bool operator==(const Profile& other) const = default;
 };
@@ -46,11 +46,11 @@ enum class ProfileStatus {
 // Profile{}; the sixth makes a male user only when it is exactly 1. A short, empty or malformed
 // file is not an error. A number beyond the 32-bit range reads as the nearest end of that range.
 // On kCannotOpen *profile is left as it was.
-ProfileStatus read_profile(const std::string& path, Profile* profile);
+ProfileStatus ReadProfile(const std::string& path, Profile* profile);
 
 // Replaces the file at `path` by the six settings, one "%d\n" line each. The new contents go to
 // a temporary file in the same directory, which is flushed to the disk and then renamed over
 // the old one, so a failure at any step leaves the old file as it was and no temporary behind.
 // An existing file keeps its permission bits; a file the user may not write, a directory, or a
 // path in a missing directory gives kCannotWrite.
-ProfileStatus write_profile(const std::string& path, const Profile& profile);
+ProfileStatus WriteProfile(const std::string& path, const Profile& profile);

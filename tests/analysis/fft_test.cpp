@@ -20,14 +20,14 @@ struct Signal {
   std::vector<float> re, im;
 };
 
-FftTables tables_for(int n) {
+FftTables TablesFor(int n) {
   FftTables t;
   EXPECT_TRUE(fft_tables(n, &t)) << n;
   return t;
 }
 
 // Runs fft() (fast) or fft_plain() into outputs followed by a guard zone that must stay untouched.
-Signal transform(bool fast, int inverse, const Signal& x, const FftTables& t) {
+Signal Transform(bool fast, int inverse, const Signal& x, const FftTables& t) {
   Signal out{std::vector<float>(t.n + 8, 7.0f), std::vector<float>(t.n + 8, 7.0f)};
   (fast ? fft : fft_plain)(inverse, x.re.data(), x.im.data(), out.re.data(), out.im.data(), t.n, t);
   for (int i = t.n; i < t.n + 8; ++i) EXPECT_TRUE(out.re[i] == 7.0f && out.im[i] == 7.0f);
@@ -36,7 +36,7 @@ Signal transform(bool fast, int inverse, const Signal& x, const FftTables& t) {
   return out;
 }
 
-Signal random_signal(int n, std::mt19937& rng, bool real) {
+Signal RandomSignal(int n, std::mt19937& rng, bool real) {
   std::uniform_real_distribution<float> u(-1.0f, 1.0f);
   Signal x{std::vector<float>(n), std::vector<float>(n)};
   for (int i = 0; i < n; ++i) x.re[i] = u(rng), x.im[i] = real ? 0.0f : u(rng);
@@ -45,7 +45,7 @@ Signal random_signal(int n, std::mt19937& rng, bool real) {
 
 // Largest distance of X from the DFT of x by its definition, computed in double, relative to the
 // root mean square of that DFT.
-double error_against_dft(const Signal& X, const Signal& x, bool inverse) {
+double ErrorAgainstDft(const Signal& X, const Signal& x, bool inverse) {
   const int n = static_cast<int>(x.re.size());
   double worst = 0, power = 0;
   for (int k = 0; k < n; ++k) {
@@ -69,7 +69,7 @@ TEST(FftLog2, PowersOfTwoGiveTheirExponentAndOtherLengthsMinusOne) {
 
 TEST(FftTables, RefusesOtherLengthsAndLeavesTheTablesEmpty) {
   for (int n : {300, 12, 0}) {
-    FftTables t = tables_for(64);
+    FftTables t = TablesFor(64);
     EXPECT_FALSE(fft_tables(n, &t)) << n;
     EXPECT_TRUE(t.n == 0 && t.stages == 0 && t.perm.empty() && t.cos_table.empty() &&
                 t.sin_table.empty())
@@ -78,12 +78,12 @@ TEST(FftTables, RefusesOtherLengthsAndLeavesTheTablesEmpty) {
 }
 
 TEST(FftTables, PermutationIsTheBitReversal) {
-  EXPECT_EQ(tables_for(8).perm, (std::vector<int>{0, 4, 2, 6, 1, 5, 3, 7}));
-  const std::vector<int> p512 = tables_for(512).perm;
+  EXPECT_EQ(TablesFor(8).perm, (std::vector<int>{0, 4, 2, 6, 1, 5, 3, 7}));
+  const std::vector<int> p512 = TablesFor(512).perm;
   EXPECT_EQ(std::vector<int>(p512.begin(), p512.begin() + 8),
             (std::vector<int>{0, 256, 128, 384, 64, 320, 192, 448}));
   for (int bits = 1; bits <= 12; ++bits) {
-    const FftTables t = tables_for(1 << bits);
+    const FftTables t = TablesFor(1 << bits);
     ASSERT_EQ(t.perm.size(), 1u << bits);
     for (int i = 0; i < t.n; ++i) {
       int reversed = 0;
@@ -94,7 +94,7 @@ TEST(FftTables, PermutationIsTheBitReversal) {
 }
 
 TEST(FftTables, TwiddlesAreTheRoundedRootsOfEachStage) {
-  const FftTables t = tables_for(4096);
+  const FftTables t = TablesFor(4096);
   ASSERT_EQ(t.stages, 12);
   EXPECT_TRUE(t.cos_table[0] == std::vector<float>{1.0f} && t.sin_table[0] == std::vector{0.0f});
   for (int s = 0; s < t.stages; ++s) {
@@ -115,14 +115,14 @@ TEST(FftTables, TwiddlesAreTheRoundedRootsOfEachStage) {
 }
 
 TEST(FftTransform, ImpulseAndConstantGiveTheirExactSpectra) {
-  const FftTables t = tables_for(512);
+  const FftTables t = TablesFor(512);
   Signal impulse{std::vector<float>(512), std::vector<float>(512)};
   impulse.re[0] = 1.0f;
   const Signal constant{std::vector<float>(512, 1.0f), std::vector<float>(512)};
   for (bool fast : {true, false}) {
     // Every product meets a zero, so the impulse's ones pass through unrounded; bin 0 of the
     // constant only meets the twiddle 1 - 0i, so its sums of whole numbers are exact.
-    const Signal I = transform(fast, 0, impulse, t), C = transform(fast, 0, constant, t);
+    const Signal I = Transform(fast, 0, impulse, t), C = Transform(fast, 0, constant, t);
     for (int k = 0; k < 512; ++k) {
       EXPECT_TRUE(I.re[k] == 1.0f && I.im[k] == 0.0f) << fast << " " << k;
       if (k == 0) {
@@ -137,15 +137,15 @@ TEST(FftTransform, ImpulseAndConstantGiveTheirExactSpectra) {
 TEST(FftTransform, MatchesTheDoubleDftAndInvertsItself) {
   std::mt19937 rng(11);
   for (int bits = 1; bits <= 11; ++bits) {
-    const FftTables t = tables_for(1 << bits);
-    const Signal x = random_signal(t.n, rng, false);
+    const FftTables t = TablesFor(1 << bits);
+    const Signal x = RandomSignal(t.n, rng, false);
     for (bool fast : {true, false}) {
       // Each stage adds a few roundings of relative size 2^-24 to every output.
       for (int inverse : {0, 1}) {
-        EXPECT_LT(error_against_dft(transform(fast, inverse, x, t), x, inverse != 0), 1.5e-7 * bits)
+        EXPECT_LT(ErrorAgainstDft(Transform(fast, inverse, x, t), x, inverse != 0), 1.5e-7 * bits)
             << t.n << " " << fast << " " << inverse;
       }
-      const Signal y = transform(fast, 1, transform(fast, 0, x, t), t);
+      const Signal y = Transform(fast, 1, Transform(fast, 0, x, t), t);
       for (int i = 0; i < t.n; ++i) {
         EXPECT_NEAR(y.re[i], x.re[i], 1e-6) << t.n << " " << i;
         EXPECT_NEAR(y.im[i], x.im[i], 1e-6) << t.n << " " << i;
@@ -157,7 +157,7 @@ TEST(FftTransform, MatchesTheDoubleDftAndInvertsItself) {
 TEST(FftTransform, RealInputGivesAConjugateSymmetricSpectrum) {
   std::mt19937 rng(12);
   for (int n : {16, 512, 4096}) {
-    const Signal X = transform(true, 0, random_signal(n, rng, true), tables_for(n));
+    const Signal X = Transform(true, 0, RandomSignal(n, rng, true), TablesFor(n));
     for (int k = 1; k < n; ++k) {
       EXPECT_NEAR(X.re[n - k], X.re[k], 1e-5) << n << " " << k;
       EXPECT_NEAR(X.im[n - k], -X.im[k], 1e-5) << n << " " << k;
@@ -166,9 +166,9 @@ TEST(FftTransform, RealInputGivesAConjugateSymmetricSpectrum) {
 }
 
 // fft() and fft_plain() must give the same bits, NaN payloads and signed zeros included.
-void expect_identical(const Signal& x, const FftTables& t) {
+void ExpectIdentical(const Signal& x, const FftTables& t) {
   for (int inverse : {0, 1}) {
-    const Signal fast = transform(true, inverse, x, t), plain = transform(false, inverse, x, t);
+    const Signal fast = Transform(true, inverse, x, t), plain = Transform(false, inverse, x, t);
     EXPECT_EQ(0, std::memcmp(fast.re.data(), plain.re.data(), t.n * sizeof(float)))
         << "n=" << t.n << " inverse=" << inverse;
     EXPECT_EQ(0, std::memcmp(fast.im.data(), plain.im.data(), t.n * sizeof(float)))
@@ -179,12 +179,11 @@ void expect_identical(const Signal& x, const FftTables& t) {
 TEST(FftFastPath, MatchesThePlainLoopBitForBitOnFiniteInputs) {
   std::mt19937 rng(13);
   for (int bits = 1; bits <= 12; ++bits) {
-    const FftTables t = tables_for(1 << bits);
-    for (int trial = 0; trial < 20; ++trial)
-      expect_identical(random_signal(t.n, rng, trial % 2), t);
+    const FftTables t = TablesFor(1 << bits);
+    for (int trial = 0; trial < 20; ++trial) ExpectIdentical(RandomSignal(t.n, rng, trial % 2), t);
   }
   // Engine-like frames: 300 samples of a windowed tone pair in noise, padded with zeros, real.
-  const FftTables t = tables_for(512);
+  const FftTables t = TablesFor(512);
   std::normal_distribution<float> noise(0.0f, 0.05f);
   for (int trial = 0; trial < 20; ++trial) {
     Signal frame{std::vector<float>(512), std::vector<float>(512)};
@@ -193,7 +192,7 @@ TEST(FftFastPath, MatchesThePlainLoopBitForBitOnFiniteInputs) {
       const double tone = std::sin(0.1 * (trial + 1) * i) + 0.3 * std::sin(0.77 * i);
       frame.re[i] = static_cast<float>(hann * (tone + noise(rng)) * 3000.0);
     }
-    expect_identical(frame, t);
+    ExpectIdentical(frame, t);
   }
 }
 
@@ -216,21 +215,21 @@ TEST(FftFastPath, MatchesThePlainLoopBitForBitOnSpecialValues) {
   std::mt19937 rng(14);
   std::uniform_int_distribution<size_t> pick(0, specials.size() - 1);
   for (int bits = 1; bits <= 12; ++bits) {
-    const FftTables t = tables_for(1 << bits);
+    const FftTables t = TablesFor(1 << bits);
     for (double density : {0.01, 0.2, 1.0}) {
       std::bernoulli_distribution is_special(density);
       for (int trial = 0; trial < 10; ++trial) {
-        Signal x = random_signal(t.n, rng, trial % 2);
+        Signal x = RandomSignal(t.n, rng, trial % 2);
         for (int i = 0; i < t.n; ++i) {
           if (is_special(rng)) x.re[i] = specials[pick(rng)];
           if (trial % 2 == 0 && is_special(rng)) x.im[i] = specials[pick(rng)];
         }
-        expect_identical(x, t);
+        ExpectIdentical(x, t);
       }
     }
     // The log spectrum of a silent frame: every value -inf, imaginary part zero.
-    expect_identical(Signal{std::vector<float>(t.n, -Limits::infinity()), std::vector<float>(t.n)},
-                     t);
+    ExpectIdentical(Signal{std::vector<float>(t.n, -Limits::infinity()), std::vector<float>(t.n)},
+                    t);
   }
 }
 

@@ -13,7 +13,7 @@
 namespace {
 
 // Indices the lifter zeroed, as the first and last of one run (-1, -1 when none).
-std::pair<int, int> zeroed_run(float lag) {
+std::pair<int, int> ZeroedRun(float lag) {
   std::vector<float> ceps(kFftLength, 1.0f);
   lifter(ceps.data(), lag);
   int first = -1, last = -1;
@@ -29,12 +29,12 @@ std::pair<int, int> zeroed_run(float lag) {
 
 TEST(Lifter, CutGrowsWithThePitchLagAndIsAsymmetric) {
   // The cut is 0.22 T ln T: 8.94 for T = 15, 77.12 for 80, 233.13 for 200, 302.25 for 249.
-  EXPECT_EQ(zeroed_run(15.0f), std::make_pair(8, 503));
-  EXPECT_EQ(zeroed_run(80.0f), std::make_pair(77, 434));
-  EXPECT_EQ(zeroed_run(200.0f), std::make_pair(233, 278));
-  EXPECT_EQ(zeroed_run(249.0f), std::make_pair(-1, -1));
+  EXPECT_EQ(ZeroedRun(15.0f), std::make_pair(8, 503));
+  EXPECT_EQ(ZeroedRun(80.0f), std::make_pair(77, 434));
+  EXPECT_EQ(ZeroedRun(200.0f), std::make_pair(233, 278));
+  EXPECT_EQ(ZeroedRun(249.0f), std::make_pair(-1, -1));
   // No pitch peak: the cepstrum stays whole.
-  EXPECT_EQ(zeroed_run(-1.0f), std::make_pair(-1, -1));
+  EXPECT_EQ(ZeroedRun(-1.0f), std::make_pair(-1, -1));
 }
 
 struct Root {
@@ -46,7 +46,7 @@ struct Converted {
       acc[kFormantRoots + 1];
 };
 
-Converted convert(const std::vector<Root>& roots) {
+Converted Convert(const std::vector<Root>& roots) {
   float wr[kFormantRoots + 1] = {}, wi[kFormantRoots + 1] = {};
   for (size_t i = 0; i < roots.size(); ++i) {
     wr[i + 1] = roots[i].re;
@@ -61,7 +61,7 @@ Converted convert(const std::vector<Root>& roots) {
 TEST(RootsToFormants, AcceptsPositiveAnglesOfLargeEnoughRadius) {
   const float quarter = static_cast<float>(0.9 * std::cos(std::numbers::pi / 4));
   const float small = static_cast<float>(0.7 * std::cos(std::numbers::pi / 4));
-  const Converted c = convert({{quarter, quarter},
+  const Converted c = Convert({{quarter, quarter},
                                {small, small},
                                {quarter, -quarter},
                                {-0.9f, 0.0f},
@@ -116,7 +116,7 @@ TEST(FormantMedians, MissingCandidatesEnterTheHistoryAsZero) {
 }
 
 // Coefficients a[0..8] of prod (z - p)(z - conj p) over four poles.
-std::vector<float> polynomial_from_pairs(const std::vector<std::complex<double>>& poles) {
+std::vector<float> PolynomialFromPairs(const std::vector<std::complex<double>>& poles) {
   std::vector<std::complex<double>> c = {1.0};
   for (const auto& p : poles) {
     for (const auto& root : {p, std::conj(p)}) {
@@ -137,7 +137,7 @@ TEST(PredictorRoots, FindsRootsAndSkipsPolynomialsWithoutThem) {
   float wr[kFormantRoots + 1], wi[kFormantRoots + 1];
   const std::vector<std::complex<double>> poles = {std::polar(1.05, 0.4), std::polar(1.1, 1.2),
                                                    std::polar(1.15, 2.0), std::polar(1.2, 2.8)};
-  std::vector<float> a = polynomial_from_pairs(poles);
+  std::vector<float> a = PolynomialFromPairs(poles);
   ASSERT_EQ(predictor_roots(a.data(), wr, wi), RootsStatus::kFound);
   for (int i = 2; i <= kFormantRoots; ++i) EXPECT_LE(wr[i - 1], wr[i]);
   for (const auto& p : poles) {

@@ -7,23 +7,23 @@
 #include <vector>
 
 #include "analysis/frame_preparation.h"
-#include "support/synthetic_vowel.h"
 #include "audio/recording.h"
+#include "support/synthetic_vowel.h"
 
 namespace {
 
-std::string data_path(const std::string& name) { return std::string(SONLET_DATA_DIR) + "/" + name; }
+std::string DataPath(const std::string& name) { return std::string(SONLET_DATA_DIR) + "/" + name; }
 
 TEST(FrameAnalysis, SyntheticVowelGivesItsPitchAndFormants) {
   // Three resonances at 500, 1500 and 2500 Hz excited at 100 Hz. The smoothed envelope puts the
   // first candidates near 540, 1505 and 2470 Hz, then a broad pole above 2800 Hz. Sixteen
   // frames in a row cover every phase of the 80-sample period against the 150-sample blocks.
-  const std::vector<std::vector<float>> frames = analysis_frames(synthetic_vowel(60 * 150));
+  const std::vector<std::vector<float>> frames = AnalysisFrames(SyntheticVowel(60 * 150));
   FrameAnalyser analyser;
   FrameAnalysis result;
   for (size_t f = 40; f < 56; ++f) {
     SCOPED_TRACE("frame " + std::to_string(f));
-    analyser.analyse(frames[f].data(), &result);
+    analyser.Analyse(frames[f].data(), &result);
     EXPECT_EQ(result.pitch.lag, 80);
     EXPECT_FLOAT_EQ(result.pitch.f0, 100.0f);
     EXPECT_GT(result.pitch.ratio, 0.6f);
@@ -41,17 +41,17 @@ TEST(FrameAnalysis, SilenceKeepsThePreviousRoots) {
   // A frame of zeros has minus infinity in its log spectrum; the root finder gets no numbers
   // and gives up, so the candidates come from the roots of the frame before, and the analysis
   // says so.
-  const std::vector<std::vector<float>> frames = analysis_frames(synthetic_vowel(60 * 150));
+  const std::vector<std::vector<float>> frames = AnalysisFrames(SyntheticVowel(60 * 150));
   FrameAnalyser analyser;
-  FrameAnalysis vowel, silence;
-  analyser.analyse(frames[45].data(), &vowel);
+  FrameAnalysis vowel, Silence;
+  analyser.Analyse(frames[45].data(), &vowel);
   EXPECT_EQ(vowel.roots, RootsStatus::kFound);
   const float zeros[kFrameSamples] = {};
-  analyser.analyse(zeros, &silence);
-  EXPECT_EQ(silence.roots, RootsStatus::kTooManyIterations);
-  EXPECT_EQ(silence.pitch.lag, 15);
-  EXPECT_FALSE(silence.pitch.ratio > 0.37f);
-  EXPECT_EQ(0, std::memcmp(vowel.candidates, silence.candidates, sizeof vowel.candidates));
+  analyser.Analyse(zeros, &Silence);
+  EXPECT_EQ(Silence.roots, RootsStatus::kTooManyIterations);
+  EXPECT_EQ(Silence.pitch.lag, 15);
+  EXPECT_FALSE(Silence.pitch.ratio > 0.37f);
+  EXPECT_EQ(0, std::memcmp(vowel.candidates, Silence.candidates, sizeof vowel.candidates));
 }
 
 TEST(FrameAnalysis, FastAndPlainKernelsAgreeBitForBitOnRecordings) {
@@ -66,10 +66,10 @@ TEST(FrameAnalysis, FastAndPlainKernelsAgreeBitForBitOnRecordings) {
                            "vowel_o_male.wav", "vowel_u_male.wav"}) {
     std::vector<int16_t> samples;
     std::string error;
-    ASSERT_TRUE(load_recording(data_path(name), &samples, &error)) << error;
-    for (const std::vector<float>& frame : analysis_frames(samples)) {
-      fast.analyse(frame.data(), &a);
-      plain.analyse(frame.data(), &b);
+    ASSERT_TRUE(LoadRecording(DataPath(name), &samples, &error)) << error;
+    for (const std::vector<float>& frame : AnalysisFrames(samples)) {
+      fast.Analyse(frame.data(), &a);
+      plain.Analyse(frame.data(), &b);
       ASSERT_EQ(a.pitch.lag, b.pitch.lag);
       ASSERT_EQ(0, std::memcmp(&a.pitch.f0, &b.pitch.f0, sizeof(float)));
       ASSERT_EQ(0, std::memcmp(&a.pitch.ratio, &b.pitch.ratio, sizeof(float)));

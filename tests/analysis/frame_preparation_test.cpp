@@ -14,33 +14,33 @@ namespace {
 // the new block fills the top; the level is updated from the second block on.
 class IntensityMeter {
  public:
-  void feed(const std::vector<float>& block) {
+  void Feed(const std::vector<float>& block) {
     for (int i = 0; i < kBlockSamples; ++i) frame_[i] = frame_[i + kBlockSamples];
     for (int i = 0; i < kBlockSamples; ++i) frame_[kBlockSamples + i] = block[i];
     frame_intensity(frame_, &level_);
   }
-  void fill_first(const std::vector<float>& block) {
+  void FillFirst(const std::vector<float>& block) {
     for (int i = 0; i < kBlockSamples; ++i) frame_[kBlockSamples + i] = block[i];
   }
   float level() const { return level_; }
   const float* frame() const { return frame_; }
-  void set_level(float level) { level_ = level; }
+  void SetLevel(float level) { level_ = level; }
 
  private:
   float frame_[kFrameSamples] = {};
   float level_ = 0.0f;
 };
 
-std::vector<float> block_of(double (*signal)(int), int first) {
+std::vector<float> BlockOf(double (*signal)(int), int first) {
   std::vector<float> block(kBlockSamples);
   for (int i = 0; i < kBlockSamples; ++i) block[i] = static_cast<float>(signal(first + i));
   return block;
 }
 
-double full_scale_sine(int n) {
+double FullScaleSine(int n) {
   return std::round(32767.0 * std::sin(2 * std::numbers::pi * n / 50.0));
 }
-double full_scale_square(int n) { return (n / 25) % 2 == 0 ? 32767.0 : -32767.0; }
+double FullScaleSquare(int n) { return (n / 25) % 2 == 0 ? 32767.0 : -32767.0; }
 
 TEST(FrameIntensity, SteadySignalsSettleAtTheirPowerInDecibels) {
   // A sine of amplitude A has power A^2/2, a square wave A^2; the leaky sum of log10 P with
@@ -50,8 +50,8 @@ TEST(FrameIntensity, SteadySignalsSettleAtTheirPowerInDecibels) {
   const double square_db = 10.0 * std::log10(32767.0 * 32767.0);
   IntensityMeter sine, square;
   for (int b = 0; b < 400; ++b) {
-    sine.feed(block_of(full_scale_sine, b * kBlockSamples));
-    square.feed(block_of(full_scale_square, b * kBlockSamples));
+    sine.Feed(BlockOf(FullScaleSine, b * kBlockSamples));
+    square.Feed(BlockOf(FullScaleSquare, b * kBlockSamples));
   }
   EXPECT_NEAR(sine.level(), sine_db, 0.01);      // 87.3
   EXPECT_NEAR(square.level(), square_db, 0.01);  // 90.3
@@ -60,7 +60,7 @@ TEST(FrameIntensity, SteadySignalsSettleAtTheirPowerInDecibels) {
 TEST(FrameIntensity, MeanIsRemovedBeforeThePowerIsTaken) {
   float plain[kFrameSamples], offset[kFrameSamples];
   for (int i = 0; i < kFrameSamples; ++i) {
-    plain[i] = static_cast<float>(0.25 * full_scale_sine(i) + (i % 7) * 100.0);
+    plain[i] = static_cast<float>(0.25 * FullScaleSine(i) + (i % 7) * 100.0);
     offset[i] = plain[i] + 3000.0f;
   }
   float plain_level = 0.0f, offset_level = 0.0f;
@@ -77,9 +77,9 @@ TEST(FrameIntensity, FirstLevelCoversTwoRealBlocks) {
   // The engine's first block only fills the upper half of the frame, with no level update; the
   // second block completes the frame, so a loud first block counts in the first level.
   IntensityMeter meter;
-  const std::vector<float> first = block_of(full_scale_square, 0);
-  meter.fill_first(first);
-  meter.feed(std::vector<float>(kBlockSamples, 0.0f));
+  const std::vector<float> first = BlockOf(FullScaleSquare, 0);
+  meter.FillFirst(first);
+  meter.Feed(std::vector<float>(kBlockSamples, 0.0f));
 
   double mean = 0.0;
   for (float v : first) mean += v;
@@ -95,15 +95,15 @@ TEST(FrameIntensity, FirstLevelCoversTwoRealBlocks) {
 
 TEST(FrameIntensity, DigitalSilenceDecaysTheLevelInsteadOfSinkingIt) {
   IntensityMeter meter;
-  meter.set_level(50.0f);
-  const std::vector<float> silence(kBlockSamples, 0.0f);
-  meter.feed(silence);
+  meter.SetLevel(50.0f);
+  const std::vector<float> Silence(kBlockSamples, 0.0f);
+  meter.Feed(Silence);
   EXPECT_FLOAT_EQ(meter.level(), 45.0f);
-  for (int b = 0; b < 300; ++b) meter.feed(silence);
+  for (int b = 0; b < 300; ++b) meter.Feed(Silence);
   EXPECT_TRUE(std::isfinite(meter.level()));
   EXPECT_LT(meter.level(), 1e-6f);
   // Sound after the silence is measured again.
-  for (int b = 0; b < 100; ++b) meter.feed(block_of(full_scale_sine, b * kBlockSamples));
+  for (int b = 0; b < 100; ++b) meter.Feed(BlockOf(FullScaleSine, b * kBlockSamples));
   EXPECT_NEAR(meter.level(), 10.0 * std::log10(32767.0 * 32767.0 / 2.0), 0.01);
 }
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-std::vector<float> random_frame(unsigned seed, float scale) {
+std::vector<float> RandomFrame(unsigned seed, float scale) {
   std::mt19937 rng(seed);
   std::normal_distribution<float> noise(0.0f, scale);
   std::vector<float> x(kFrameSamples);
@@ -24,7 +24,7 @@ std::vector<float> random_frame(unsigned seed, float scale) {
 }
 
 TEST(Autocorrelation, MatchesTheDefinition) {
-  const std::vector<float> x = random_frame(1, 1000.0f);
+  const std::vector<float> x = RandomFrame(1, 1000.0f);
   float r[kPitchLags];
   autocorrelation(x.data(), r, kPitchLags, kFrameSamples);
   for (int k = 0; k < kPitchLags; ++k) {
@@ -40,9 +40,9 @@ TEST(Autocorrelation, MatchesTheDefinition) {
 TEST(Autocorrelation, FastPathIsBitIdenticalToThePlainLoop) {
   // Several lags run side by side in the fast path; every lag must still be summed in its own
   // order, so the floats must agree exactly, also for counts that leave a partial group.
-  std::vector<std::vector<float>> frames = analysis_frames(synthetic_vowel(40 * kBlockSamples));
+  std::vector<std::vector<float>> frames = AnalysisFrames(SyntheticVowel(40 * kBlockSamples));
   frames.resize(20);
-  for (unsigned seed = 0; seed < 20; ++seed) frames.push_back(random_frame(seed, 3000.0f));
+  for (unsigned seed = 0; seed < 20; ++seed) frames.push_back(RandomFrame(seed, 3000.0f));
   const int counts[] = {1, 9, 31, 32, 33, 64, 100, 250, 300};
   for (const std::vector<float>& x : frames) {
     for (int count : counts) {
@@ -54,7 +54,7 @@ TEST(Autocorrelation, FastPathIsBitIdenticalToThePlainLoop) {
     }
   }
   // Orders of summation show up as soon as the products differ widely in size.
-  std::vector<float> spiky = random_frame(99, 1.0f);
+  std::vector<float> spiky = RandomFrame(99, 1.0f);
   for (int i = 0; i < kFrameSamples; i += 37) spiky[i] = 1e6f;
   float fast[kPitchLags], plain[kPitchLags];
   autocorrelation(spiky.data(), fast, kPitchLags, kFrameSamples);

@@ -22,8 +22,8 @@ using Bits = std::uint32_t;
 using BlockFn = void (*)(const float[], float[], int);
 using ScalarFn = float (*)(float);
 
-Bits bits_of(float f) { return std::bit_cast<Bits>(f); }
-float from_bits(Bits b) { return std::bit_cast<float>(b); }
+Bits BitsOf(float f) { return std::bit_cast<Bits>(f); }
+float FromBits(Bits b) { return std::bit_cast<float>(b); }
 
 struct Function {
   const char* name;
@@ -35,8 +35,8 @@ const Function kExp10{"exp10", exp10_block, exp10_rounded};
 
 // Kept out of line so that glibc is called at run time on every argument rather than a value
 // folded by the compiler.
-[[gnu::noinline]] std::vector<float> scalar_results(const Function& f,
-                                                    const std::vector<float>& in) {
+[[gnu::noinline]] std::vector<float> ScalarResults(const Function& f,
+                                                   const std::vector<float>& in) {
   std::vector<float> out(in.size());
   for (std::size_t i = 0; i < in.size(); ++i) out[i] = f.scalar(in[i]);
   return out;
@@ -44,38 +44,38 @@ const Function kExp10{"exp10", exp10_block, exp10_rounded};
 
 // Counts the elements of out that differ in bits from the scalar form of in, reporting the first
 // few.
-int count_mismatches(const Function& f, const std::vector<float>& in,
-                     const std::vector<float>& out) {
-  const std::vector<float> expected = scalar_results(f, in);
+int CountMismatches(const Function& f, const std::vector<float>& in,
+                    const std::vector<float>& out) {
+  const std::vector<float> expected = ScalarResults(f, in);
   int mismatches = 0;
   for (std::size_t i = 0; i < in.size(); ++i) {
-    if (bits_of(out[i]) == bits_of(expected[i])) continue;
+    if (BitsOf(out[i]) == BitsOf(expected[i])) continue;
     if (++mismatches <= 10) {
-      ADD_FAILURE() << f.name << " of bits 0x" << std::hex << bits_of(in[i]) << " (" << in[i]
-                    << "): block gives 0x" << bits_of(out[i]) << ", scalar 0x"
-                    << bits_of(expected[i]);
+      ADD_FAILURE() << f.name << " of bits 0x" << std::hex << BitsOf(in[i]) << " (" << in[i]
+                    << "): block gives 0x" << BitsOf(out[i]) << ", scalar 0x"
+                    << BitsOf(expected[i]);
     }
   }
   return mismatches;
 }
 
-void expect_block_matches(const Function& f, const std::vector<float>& in) {
+void ExpectBlockMatches(const Function& f, const std::vector<float>& in) {
   std::vector<float> out(in.size());
   f.block(in.data(), out.data(), static_cast<int>(in.size()));
-  EXPECT_EQ(count_mismatches(f, in, out), 0) << f.name << " over " << in.size() << " arguments";
+  EXPECT_EQ(CountMismatches(f, in, out), 0) << f.name << " over " << in.size() << " arguments";
 }
 
 // Every stride-th float from low to high, by bit pattern; both of the same sign.
-std::vector<float> float_sweep(float low, float high, Bits stride) {
+std::vector<float> FloatSweep(float low, float high, Bits stride) {
   std::vector<float> v;
-  Bits a = bits_of(low);
-  Bits b = bits_of(high);
+  Bits a = BitsOf(low);
+  Bits b = BitsOf(high);
   if (a > b) std::swap(a, b);
-  for (Bits u = a; u <= b && u >= a; u += stride) v.push_back(from_bits(u));
+  for (Bits u = a; u <= b && u >= a; u += stride) v.push_back(FromBits(u));
   return v;
 }
 
-std::vector<float> exceptional_values() {
+std::vector<float> ExceptionalValues() {
   std::vector<float> v;
   // Zeros, infinities, the smallest and largest subnormals and normals and some in between,
   // 1.0 and its neighbours, each of both signs; then NaNs of both signs, quiet and signalling,
@@ -83,12 +83,12 @@ std::vector<float> exceptional_values() {
   for (const Bits b :
        {0x00000000u, 0x7f800000u, 0x00000001u, 0x00000002u, 0x00012345u, 0x00400000u, 0x007fffffu,
         0x00800000u, 0x7f7fffffu, 0x3f7fffffu, 0x3f800000u, 0x3f800001u}) {
-    v.push_back(from_bits(b));
-    v.push_back(-from_bits(b));
+    v.push_back(FromBits(b));
+    v.push_back(-FromBits(b));
   }
   for (const Bits b : {0x7fc00000u, 0x7fc00001u, 0x7fffffffu, 0x7f800001u, 0x7fa5a5a5u, 0xffc00000u,
                        0xffc12345u, 0xffffffffu, 0xff800001u, 0xff9abcdeu}) {
-    v.push_back(from_bits(b));
+    v.push_back(FromBits(b));
   }
   // Powers of ten, exact in float up to 1e10 and log10 of them integers.
   for (int e = -45; e <= 38; ++e) {
@@ -101,15 +101,15 @@ std::vector<float> exceptional_values() {
   // The ends of exp10's vector range and the float overflow and normal-float thresholds.
   for (const float edge :
        {-37.9f, 38.5f, 38.53f, 38.5318f, -37.93f, -37.9298f, -44.85f, -45.15f, -45.2f, -46.0f}) {
-    for (const Bits step : {0u, 1u, ~0u}) v.push_back(from_bits(bits_of(edge) + step));
+    for (const Bits step : {0u, 1u, ~0u}) v.push_back(FromBits(BitsOf(edge) + step));
   }
   return v;
 }
 
 // Each exceptional value at each of the four positions of a vector group, among ordinary arguments.
-std::vector<float> exceptional_among(float ordinary) {
+std::vector<float> ExceptionalAmong(float ordinary) {
   std::vector<float> v;
-  for (const float e : exceptional_values()) {
+  for (const float e : ExceptionalValues()) {
     for (int position = 0; position < 4; ++position) {
       for (int lane = 0; lane < 4; ++lane) v.push_back(lane == position ? e : ordinary);
     }
@@ -117,10 +117,10 @@ std::vector<float> exceptional_among(float ordinary) {
   return v;
 }
 
-std::vector<float> random_bit_patterns(std::size_t count, unsigned seed) {
+std::vector<float> RandomBitPatterns(std::size_t count, unsigned seed) {
   std::mt19937 gen(seed);
   std::vector<float> v(count);
-  for (float& x : v) x = from_bits(static_cast<Bits>(gen()));
+  for (float& x : v) x = FromBits(static_cast<Bits>(gen()));
   return v;
 }
 
@@ -140,7 +140,7 @@ const std::vector<Bits> kHardExp10 = {
 
 // Distance of d from the nearest midpoint between two normal floats, in units in the last place
 // of d, worked out from the floats themselves rather than from bit fields.
-double ulps_from_midpoint(double d) {
+double UlpsFromMidpoint(double d) {
   const float f = static_cast<float>(d);
   const float toward = d >= f ? std::nextafter(f, std::numeric_limits<float>::infinity())
                               : std::nextafter(f, -std::numeric_limits<float>::infinity());
@@ -151,61 +151,61 @@ double ulps_from_midpoint(double d) {
 }
 
 // |approx - exact| in units in the last place of exact.
-double ulps_between(double approx, double exact) {
+double UlpsBetween(double approx, double exact) {
   const double ulp =
       std::nextafter(std::fabs(exact), std::numeric_limits<double>::infinity()) - std::fabs(exact);
   return std::fabs(approx - exact) / ulp;
 }
 
-double glibc_log10(float x) { return std::log10(static_cast<double>(x)); }
-double glibc_exp10(float y) { return std::pow(10.0, static_cast<double>(y)); }
+double GlibcLog10(float x) { return std::log10(static_cast<double>(x)); }
+double GlibcExp10(float y) { return std::pow(10.0, static_cast<double>(y)); }
 
 TEST(RoundedMathLog10, ExceptionalValuesAmongOrdinaryOnes) {
-  expect_block_matches(kLog10, exceptional_values());
-  expect_block_matches(kLog10, exceptional_among(123.456f));
+  ExpectBlockMatches(kLog10, ExceptionalValues());
+  ExpectBlockMatches(kLog10, ExceptionalAmong(123.456f));
 }
 
 TEST(RoundedMathExp10, ExceptionalValuesAmongOrdinaryOnes) {
-  expect_block_matches(kExp10, exceptional_values());
-  expect_block_matches(kExp10, exceptional_among(1.2345f));
+  ExpectBlockMatches(kExp10, ExceptionalValues());
+  ExpectBlockMatches(kExp10, ExceptionalAmong(1.2345f));
 }
 
 TEST(RoundedMathLog10, DenseSweepOfMagnitudes) {
   // About 4.6 million floats from 1e-3 to 1e7; the odd stride varies the low mantissa bits.
-  expect_block_matches(kLog10, float_sweep(1e-3f, 1e7f, 61));
+  ExpectBlockMatches(kLog10, FloatSweep(1e-3f, 1e7f, 61));
 }
 
 TEST(RoundedMathLog10, EveryFloatNearOne) {
   // Where log10 is small and the table subinterval around 1.0 and its neighbours meet.
-  expect_block_matches(kLog10, float_sweep(1.0f - 1.0f / 64, 1.0f + 1.0f / 32, 1));
+  ExpectBlockMatches(kLog10, FloatSweep(1.0f - 1.0f / 64, 1.0f + 1.0f / 32, 1));
 }
 
 TEST(RoundedMathExp10, DenseSweepOfArguments) {
   std::vector<float> grid;
   constexpr int kSteps = 2'000'000;
   for (int i = 0; i <= kSteps; ++i) grid.push_back(-20.0f + 40.0f * static_cast<float>(i) / kSteps);
-  expect_block_matches(kExp10, grid);
+  ExpectBlockMatches(kExp10, grid);
   // By bit pattern, which also reaches the many small arguments near zero.
-  expect_block_matches(kExp10, float_sweep(0.0f, 20.0f, 1021));
-  expect_block_matches(kExp10, float_sweep(-0.0f, -20.0f, 1019));
+  ExpectBlockMatches(kExp10, FloatSweep(0.0f, 20.0f, 1021));
+  ExpectBlockMatches(kExp10, FloatSweep(-0.0f, -20.0f, 1019));
 }
 
 TEST(RoundedMathExp10, EveryFloatAtOverflowAndUnderflow) {
-  expect_block_matches(kExp10, float_sweep(38.4f, 38.6f, 1));
-  expect_block_matches(kExp10, float_sweep(-37.8f, -38.0f, 1));
-  expect_block_matches(kExp10, float_sweep(-44.8f, -46.0f, 7));
+  ExpectBlockMatches(kExp10, FloatSweep(38.4f, 38.6f, 1));
+  ExpectBlockMatches(kExp10, FloatSweep(-37.8f, -38.0f, 1));
+  ExpectBlockMatches(kExp10, FloatSweep(-44.8f, -46.0f, 7));
 }
 
 TEST(RoundedMath, RandomBitPatterns) {
-  const std::vector<float> in = random_bit_patterns(1 << 20, 20261207);
-  expect_block_matches(kLog10, in);
-  expect_block_matches(kExp10, in);
+  const std::vector<float> in = RandomBitPatterns(1 << 20, 20261207);
+  ExpectBlockMatches(kLog10, in);
+  ExpectBlockMatches(kExp10, in);
 }
 
 TEST(RoundedMath, LengthsNotAMultipleOfFour) {
   // Every length 0..13 at every start offset, random bit patterns (mostly left to the scalar
   // form) among ordinary arguments, and no element written outside out[0..n-1].
-  const std::vector<float> pool = random_bit_patterns(64, 7);
+  const std::vector<float> pool = RandomBitPatterns(64, 7);
   for (const Function& f : {kLog10, kExp10}) {
     for (int n = 0; n <= 13; ++n) {
       for (int offset = 0; offset < 4; ++offset) {
@@ -213,14 +213,14 @@ TEST(RoundedMath, LengthsNotAMultipleOfFour) {
         for (int i = 0; i < n; ++i) {
           if (i % 3 == 0) in[i] = 0.5f + static_cast<float>(i);  // on the vector path
         }
-        const float sentinel = from_bits(0x7fc0dead);
+        const float sentinel = FromBits(0x7fc0dead);
         std::vector<float> out(static_cast<std::size_t>(offset + n + 4), sentinel);
         f.block(in.data(), out.data() + offset, n);
         const std::vector<float> got(out.begin() + offset, out.begin() + offset + n);
-        EXPECT_EQ(count_mismatches(f, in, got), 0) << f.name << " n=" << n;
+        EXPECT_EQ(CountMismatches(f, in, got), 0) << f.name << " n=" << n;
         for (std::size_t i = 0; i < out.size(); ++i) {
           if (i < static_cast<std::size_t>(offset) || i >= static_cast<std::size_t>(offset + n)) {
-            EXPECT_EQ(bits_of(out[i]), bits_of(sentinel)) << f.name << " n=" << n << " i=" << i;
+            EXPECT_EQ(BitsOf(out[i]), BitsOf(sentinel)) << f.name << " n=" << n << " i=" << i;
           }
         }
       }
@@ -231,18 +231,18 @@ TEST(RoundedMath, LengthsNotAMultipleOfFour) {
 TEST(RoundedMath, InPlace) {
   // Ordinary, exceptional and near-midpoint arguments together, so that lanes recomputed with the
   // scalar form share vector groups with lanes that are not.
-  std::vector<float> in = random_bit_patterns(4099, 11);
+  std::vector<float> in = RandomBitPatterns(4099, 11);
   for (std::size_t i = 0; i < in.size(); i += 2)
     in[i] = 0.5f + 0.03125f * static_cast<float>(i % 1000);
-  for (const float e : exceptional_values()) in.push_back(e);
-  for (const Bits b : kHardLog10) in.push_back(from_bits(b));
-  for (const Bits b : kHardExp10) in.push_back(from_bits(b));
+  for (const float e : ExceptionalValues()) in.push_back(e);
+  for (const Bits b : kHardLog10) in.push_back(FromBits(b));
+  for (const Bits b : kHardExp10) in.push_back(FromBits(b));
   for (const Function& f : {kLog10, kExp10}) {
     for (const int n : {static_cast<int>(in.size()), 1, 2, 3, 5, 7}) {
       std::vector<float> a(in.end() - n, in.end());
       const std::vector<float> original = a;
       f.block(a.data(), a.data(), n);
-      EXPECT_EQ(count_mismatches(f, original, a), 0) << f.name << " n=" << n;
+      EXPECT_EQ(CountMismatches(f, original, a), 0) << f.name << " n=" << n;
     }
   }
 }
@@ -250,23 +250,23 @@ TEST(RoundedMath, InPlace) {
 TEST(RoundedMath, ArgumentsNearAMidpointBetweenFloats) {
   std::vector<float> log_in;
   std::vector<float> exp_in;
-  for (const Bits b : kHardLog10) log_in.push_back(from_bits(b));
-  for (const Bits b : kHardExp10) exp_in.push_back(from_bits(b));
+  for (const Bits b : kHardLog10) log_in.push_back(FromBits(b));
+  for (const Bits b : kHardExp10) exp_in.push_back(FromBits(b));
   // The listed arguments must really be hard cases, or this test would prove nothing.
-  for (const float x : log_in) EXPECT_LT(ulps_from_midpoint(glibc_log10(x)), 8.0) << x;
-  for (const float y : exp_in) EXPECT_LT(ulps_from_midpoint(glibc_exp10(y)), 8.0) << y;
-  expect_block_matches(kLog10, log_in);
-  expect_block_matches(kExp10, exp_in);
+  for (const float x : log_in) EXPECT_LT(UlpsFromMidpoint(GlibcLog10(x)), 8.0) << x;
+  for (const float y : exp_in) EXPECT_LT(UlpsFromMidpoint(GlibcExp10(y)), 8.0) << y;
+  ExpectBlockMatches(kLog10, log_in);
+  ExpectBlockMatches(kExp10, exp_in);
 }
 
 // Largest approximation error in ulps over in; also checks that every argument is taken on the
 // vector path.
-double worst_error(double (*approx)(float), double (*exact)(float), const std::vector<float>& in) {
+double WorstError(double (*approx)(float), double (*exact)(float), const std::vector<float>& in) {
   double worst = 0;
   for (const float x : in) {
     const double a = approx(x);
     EXPECT_FALSE(std::isnan(a)) << "argument " << x << " left to the scalar form";
-    worst = std::max(worst, ulps_between(a, exact(x)));
+    worst = std::max(worst, UlpsBetween(a, exact(x)));
   }
   return worst;
 }
@@ -275,18 +275,17 @@ TEST(RoundedMath, ApproximationsStayWellInsideTheGuard) {
   // The guard only protects results whose approximation lies within kMidpointGuardUlps of
   // glibc's double; demand a wide margin so that no untested argument gets near it.
   constexpr double kAllowed = rounded_math_detail::kMidpointGuardUlps / 16.0;
-  const double log_worst = worst_error(
-      rounded_math_detail::log10_unrounded, glibc_log10,
-      float_sweep(std::numeric_limits<float>::min(), std::numeric_limits<float>::max(), 997));
-  const double exp_worst = std::max(worst_error(rounded_math_detail::exp10_unrounded, glibc_exp10,
-                                                float_sweep(-0.0f, -37.9f, 499)),
-                                    worst_error(rounded_math_detail::exp10_unrounded, glibc_exp10,
-                                                float_sweep(0.0f, 38.5f, 499)));
+  const double log_worst = WorstError(
+      rounded_math_detail::log10_unrounded, GlibcLog10,
+      FloatSweep(std::numeric_limits<float>::min(), std::numeric_limits<float>::max(), 997));
+  const double exp_worst = std::max(
+      WorstError(rounded_math_detail::exp10_unrounded, GlibcExp10, FloatSweep(-0.0f, -37.9f, 499)),
+      WorstError(rounded_math_detail::exp10_unrounded, GlibcExp10, FloatSweep(0.0f, 38.5f, 499)));
   EXPECT_LT(log_worst, kAllowed);
   EXPECT_LT(exp_worst, kAllowed);
   // Near 1.0 log10 is small, and only a reduction that is exact there keeps its error relative.
-  EXPECT_LT(worst_error(rounded_math_detail::log10_unrounded, glibc_log10,
-                        float_sweep(1.0f - 1.0f / 64, 1.0f + 1.0f / 32, 1)),
+  EXPECT_LT(WorstError(rounded_math_detail::log10_unrounded, GlibcLog10,
+                       FloatSweep(1.0f - 1.0f / 64, 1.0f + 1.0f / 32, 1)),
             kAllowed);
 }
 
@@ -296,16 +295,16 @@ TEST(RoundedMath, VectorPathTakesOnlyArgumentsWithNormalFloatResults) {
   const auto normal = [](float f) {
     return std::isfinite(f) && std::fabs(f) >= std::numeric_limits<float>::min();
   };
-  std::vector<float> log_in = exceptional_values();
-  for (const float x : random_bit_patterns(1 << 16, 3)) log_in.push_back(x);
+  std::vector<float> log_in = ExceptionalValues();
+  for (const float x : RandomBitPatterns(1 << 16, 3)) log_in.push_back(x);
   for (const float x : log_in) {
     const bool positive_normal = normal(x) && x > 0;
     EXPECT_EQ(!std::isnan(rounded_math_detail::log10_unrounded(x)), positive_normal)
-        << "log10 of bits 0x" << std::hex << bits_of(x);
+        << "log10 of bits 0x" << std::hex << BitsOf(x);
   }
-  std::vector<float> exp_in = exceptional_values();
-  for (const float y : float_sweep(38.4f, 38.6f, 1)) exp_in.push_back(y);
-  for (const float y : float_sweep(-37.8f, -38.0f, 1)) exp_in.push_back(y);
+  std::vector<float> exp_in = ExceptionalValues();
+  for (const float y : FloatSweep(38.4f, 38.6f, 1)) exp_in.push_back(y);
+  for (const float y : FloatSweep(-37.8f, -38.0f, 1)) exp_in.push_back(y);
   for (const float y : exp_in) {
     if (!std::isnan(rounded_math_detail::exp10_unrounded(y))) {
       EXPECT_TRUE(normal(exp10_rounded(y))) << "exp10 of " << y;
@@ -324,8 +323,8 @@ TEST(DISABLED_RoundedMathExhaustive, EveryFloatBitPattern) {
     double (*exact)(float);
   };
   const auto started = std::chrono::steady_clock::now();
-  for (const Case& c : {Case{kLog10, rounded_math_detail::log10_unrounded, glibc_log10},
-                        Case{kExp10, rounded_math_detail::exp10_unrounded, glibc_exp10}}) {
+  for (const Case& c : {Case{kLog10, rounded_math_detail::log10_unrounded, GlibcLog10},
+                        Case{kExp10, rounded_math_detail::exp10_unrounded, GlibcExp10}}) {
     constexpr std::uint64_t kChunk = 1 << 16;
     std::vector<float> in(kChunk);
     std::vector<float> out(kChunk);
@@ -333,15 +332,15 @@ TEST(DISABLED_RoundedMathExhaustive, EveryFloatBitPattern) {
     double worst = 0;
     std::vector<Bits> hard;
     for (std::uint64_t start = 0; start < (std::uint64_t{1} << 32); start += kChunk) {
-      for (std::uint64_t i = 0; i < kChunk; ++i) in[i] = from_bits(static_cast<Bits>(start + i));
+      for (std::uint64_t i = 0; i < kChunk; ++i) in[i] = FromBits(static_cast<Bits>(start + i));
       c.f.block(in.data(), out.data(), static_cast<int>(kChunk));
-      mismatches += static_cast<std::uint64_t>(count_mismatches(c.f, in, out));
+      mismatches += static_cast<std::uint64_t>(CountMismatches(c.f, in, out));
       for (const float x : in) {
         const double a = c.approx(x);
         if (std::isnan(a)) continue;
         const double e = c.exact(x);
-        worst = std::max(worst, ulps_between(a, e));
-        if (ulps_from_midpoint(e) < 4.0) hard.push_back(bits_of(x));
+        worst = std::max(worst, UlpsBetween(a, e));
+        if (UlpsFromMidpoint(e) < 4.0) hard.push_back(BitsOf(x));
       }
     }
     EXPECT_EQ(mismatches, 0u) << c.f.name;

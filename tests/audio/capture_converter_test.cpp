@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // A tone of `hz` at `rate` for one second, interleaved over `channels`, each channel scaled by
 // its gain.
-std::vector<float> tone(int rate, double hz, double amplitude, const std::vector<double>& gains) {
+std::vector<float> Tone(int rate, double hz, double amplitude, const std::vector<double>& gains) {
   const size_t channels = gains.size();
   std::vector<float> frames(static_cast<size_t>(rate) * channels);
   for (int i = 0; i < rate; ++i) {
@@ -29,19 +29,19 @@ std::vector<float> tone(int rate, double hz, double amplitude, const std::vector
 
 // Converts in pieces of `piece` frames, as a device callback would hand them over, and returns
 // the whole buffers that came out of the ring.
-std::vector<int16_t> convert(const std::vector<float>& frames, int rate, int channels, int piece) {
+std::vector<int16_t> Convert(const std::vector<float>& frames, int rate, int channels, int piece) {
   CaptureRing ring;
-  EXPECT_TRUE(ring.prepare(150));
+  EXPECT_TRUE(ring.Prepare(150));
   CaptureConverter converter;
-  EXPECT_TRUE(converter.prepare(rate, channels, 8000));
+  EXPECT_TRUE(converter.Prepare(rate, channels, 8000));
   const int total = static_cast<int>(frames.size()) / channels;
   for (int done = 0; done < total; done += piece) {
     const int count = std::min(piece, total - done);
-    converter.convert(frames.data() + static_cast<size_t>(done) * channels, count, ring);
+    converter.Convert(frames.data() + static_cast<size_t>(done) * channels, count, ring);
   }
   std::vector<int16_t> out;
   int16_t block[150];
-  while (ring.read(block, 150, 1ms, 1ms) == CaptureRing::ReadResult::kOk)
+  while (ring.Read(block, 150, 1ms, 1ms) == CaptureRing::ReadResult::kOk)
     out.insert(out.end(), block, block + 150);
   return out;
 }
@@ -51,7 +51,7 @@ struct Measured {
   double rms;
   double hz;
 };
-Measured measure(const std::vector<int16_t>& samples) {
+Measured Measure(const std::vector<int16_t>& samples) {
   const size_t from = 1000, to = samples.size() - 1000;
   double sum = 0;
   int rises = 0;
@@ -71,32 +71,32 @@ Measured measure(const std::vector<int16_t>& samples) {
 }
 
 // A full-scale sine has an RMS of 32768 / sqrt(2) in 16-bit samples.
-double rms_of_sine(double amplitude) { return amplitude * 32768.0 / std::numbers::sqrt2; }
+double RmsOfSine(double amplitude) { return amplitude * 32768.0 / std::numbers::sqrt2; }
 
 TEST(CaptureConverter, StereoAtTheCardsRateBecomesTheSameToneAt8000HzMono) {
   // 48 kHz, both channels alike, handed over 512 frames at a time (more than one chunk).
-  const std::vector<int16_t> out = convert(tone(48000, 440.0, 0.5, {1.0, 1.0}), 48000, 2, 512);
+  const std::vector<int16_t> out = Convert(Tone(48000, 440.0, 0.5, {1.0, 1.0}), 48000, 2, 512);
   // One second in, one second out, less what the converter still holds back.
   EXPECT_LE(out.size(), 8000u);
   EXPECT_GE(out.size(), 7500u);
-  const Measured m = measure(out);
+  const Measured m = Measure(out);
   EXPECT_NEAR(m.hz, 440.0, 2.0);
-  EXPECT_NEAR(m.rms, rms_of_sine(0.5), rms_of_sine(0.5) * 0.02);
+  EXPECT_NEAR(m.rms, RmsOfSine(0.5), RmsOfSine(0.5) * 0.02);
 }
 
 TEST(CaptureConverter, ChannelsAreAveragedAtAnUnevenRate) {
   // 44.1 kHz, the tone in the left channel only: mono at half the amplitude.
-  const std::vector<int16_t> out = convert(tone(44100, 440.0, 0.5, {1.0, 0.0}), 44100, 2, 4096);
-  const Measured m = measure(out);
+  const std::vector<int16_t> out = Convert(Tone(44100, 440.0, 0.5, {1.0, 0.0}), 44100, 2, 4096);
+  const Measured m = Measure(out);
   EXPECT_NEAR(m.hz, 440.0, 2.0);
-  EXPECT_NEAR(m.rms, rms_of_sine(0.25), rms_of_sine(0.25) * 0.02);
+  EXPECT_NEAR(m.rms, RmsOfSine(0.25), RmsOfSine(0.25) * 0.02);
 }
 
 TEST(CaptureConverter, SoundAboveTheNewBandIsRemovedNotFoldedDown) {
   // 6 kHz cannot exist at 8000 Hz; a converter without a low-pass filter would turn it into
   // 2 kHz, right where the formants are.
-  const std::vector<int16_t> out = convert(tone(48000, 6000.0, 0.5, {1.0}), 48000, 1, 1024);
-  EXPECT_LT(measure(out).rms, rms_of_sine(0.5) * 0.01);
+  const std::vector<int16_t> out = Convert(Tone(48000, 6000.0, 0.5, {1.0}), 48000, 1, 1024);
+  EXPECT_LT(Measure(out).rms, RmsOfSine(0.5) * 0.01);
 }
 
 }  // namespace

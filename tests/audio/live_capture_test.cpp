@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "audio/capture_source.h"
-#include "support/test_sound_server.h"
 #include "audio/wave_capture.h"
+#include "support/test_sound_server.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 // One second of `hz` at half of full scale, 8000 Hz mono, as a WAV file.
-std::string write_tone(double hz) {
+std::string WriteTone(double hz) {
   const std::string path = (fs::temp_directory_path() / "sonlet-live-tone.wav").string();
   SF_INFO info{};
   info.samplerate = 8000;
@@ -39,14 +39,14 @@ std::string write_tone(double hz) {
   return path;
 }
 
-double rms(const int16_t* samples, int count) {
+double Rms(const int16_t* samples, int count) {
   double sum = 0;
   for (int i = 0; i < count; ++i) sum += static_cast<double>(samples[i]) * samples[i];
   return std::sqrt(sum / count);
 }
 
 TEST(LiveCapture, DefaultInputDeliversWhatIsPlayedAtItsLevelAndPitch) {
-  const std::string missing = sound_server_missing();
+  const std::string missing = SoundServerMissing();
   if (!missing.empty()) GTEST_SKIP() << missing;
 
   WaveCapture capture;
@@ -55,8 +55,8 @@ TEST(LiveCapture, DefaultInputDeliversWhatIsPlayedAtItsLevelAndPitch) {
   EXPECT_EQ(capture.device_name, "default");
   EXPECT_FALSE(capture.converting);  // the server records 8000 Hz mono itself
 
-  const std::string tone = write_tone(440.0);
-  auto played = std::async(std::launch::async, [&tone] { return play_sound(tone); });
+  const std::string tone = WriteTone(440.0);
+  auto played = std::async(std::launch::async, [&tone] { return PlaySound(tone); });
   // Read for as long as the tone plays and a little more: blocks go on coming, and the loud ones
   // hold the tone.
   std::vector<int16_t> loud;
@@ -66,7 +66,7 @@ TEST(LiveCapture, DefaultInputDeliversWhatIsPlayedAtItsLevelAndPitch) {
     int16_t block[150];
     ASSERT_EQ(ReadWaveCapture(block, &capture, 150), CaptureRing::ReadResult::kOk);
     ++blocks;
-    if (rms(block, 150) > 1000) loud.insert(loud.end(), block, block + 150);
+    if (Rms(block, 150) > 1000) loud.insert(loud.end(), block, block + 150);
   }
   EXPECT_TRUE(played.get());
   CloseWaveCapture(&capture);
@@ -79,7 +79,7 @@ TEST(LiveCapture, DefaultInputDeliversWhatIsPlayedAtItsLevelAndPitch) {
   // Inside, away from the fades: half of full scale is an RMS of 16384 / sqrt(2); a rising
   // zero crossing per period.
   const int from = 1500, to = static_cast<int>(loud.size()) - 1500;
-  EXPECT_NEAR(rms(loud.data() + from, to - from), 16384.0 / std::numbers::sqrt2, 16384.0 * 0.05);
+  EXPECT_NEAR(Rms(loud.data() + from, to - from), 16384.0 / std::numbers::sqrt2, 16384.0 * 0.05);
   int rises = 0, first = 0, last = 0;
   for (int i = from; i < to; ++i) {
     if (loud[static_cast<size_t>(i) - 1] < 0 && loud[static_cast<size_t>(i)] >= 0) {
@@ -91,7 +91,7 @@ TEST(LiveCapture, DefaultInputDeliversWhatIsPlayedAtItsLevelAndPitch) {
 }
 
 TEST(LiveCapture, DeviceIsFoundByPartOfItsNameInAnyCase) {
-  const std::string missing = sound_server_missing();
+  const std::string missing = SoundServerMissing();
   if (!missing.empty()) GTEST_SKIP() << missing;
   WaveCapture capture;
   const WaveCaptureOpenStatus status = OpenWaveCapture(&capture, 150, 8000, "PuLs");
@@ -104,12 +104,12 @@ TEST(LiveCapture, DeviceIsFoundByPartOfItsNameInAnyCase) {
 // Needs no sound server: the device asked for exists nowhere.
 TEST(CaptureSourceWithoutDevice, ReadsFailInBoundedTimeAndAStopEndsTheWait) {
   CaptureSource source("no-such-microphone-anywhere");
-  const WaveCaptureOpenStatus status = source.open();
+  const WaveCaptureOpenStatus status = source.Open();
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.step, WaveCaptureOpenStatus::Step::kOpenDevice);
   EXPECT_TRUE(status.error == paInvalidDevice || status.error == paDeviceUnavailable)
       << status.error;
-  EXPECT_EQ(wave_capture_open_line(status),
+  EXPECT_EQ(WaveCaptureOpenLine(status),
             "Error al abrir el dispositivo de audio A/D " + std::to_string(status.error) + "\n");
 
   // Each read waits for the next attempt to reopen (at most a second), tries, and gives up with
@@ -117,18 +117,18 @@ TEST(CaptureSourceWithoutDevice, ReadsFailInBoundedTimeAndAStopEndsTheWait) {
   int16_t block[150];
   for (int i = 0; i < 2; ++i) {
     std::fill_n(block, 150, int16_t{7});
-    auto read = std::async(std::launch::async, [&] { return source.read(block, 150); });
+    auto read = std::async(std::launch::async, [&] { return source.Read(block, 150); });
     ASSERT_EQ(read.wait_for(10s), std::future_status::ready);
     EXPECT_EQ(read.get(), AudioSource::Status::kFailed);
     EXPECT_EQ(std::count(block, block + 150, 0), 150);
   }
 
-  auto waiting = std::async(std::launch::async, [&] { return source.read(block, 150); });
+  auto waiting = std::async(std::launch::async, [&] { return source.Read(block, 150); });
   std::this_thread::sleep_for(100ms);
-  source.interrupt();
+  source.Interrupt();
   ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);
   EXPECT_EQ(waiting.get(), AudioSource::Status::kEnded);
-  EXPECT_EQ(source.read(block, 150), AudioSource::Status::kEnded);
+  EXPECT_EQ(source.Read(block, 150), AudioSource::Status::kEnded);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 namespace {
 
-std::vector<int16_t> ramp(int count) {
+std::vector<int16_t> Ramp(int count) {
   std::vector<int16_t> samples(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) samples[static_cast<size_t>(i)] = static_cast<int16_t>(i);
   return samples;
@@ -20,13 +20,13 @@ std::vector<int16_t> ramp(int count) {
 
 TEST(PacedSource, HandsOnTheSamplesNoSoonerThanTheyWouldBeCaptured) {
   constexpr int kBlocks = 8;
-  const std::vector<int16_t> samples = ramp(kBlocks * kBlockSamples);
+  const std::vector<int16_t> samples = Ramp(kBlocks * kBlockSamples);
   PacedSource paced(std::make_unique<RecordingSource>(samples));
 
   const auto start = std::chrono::steady_clock::now();
   std::vector<int16_t> got;
   int16_t block[kBlockSamples];
-  while (paced.read(block, kBlockSamples) == AudioSource::Status::kOk) {
+  while (paced.Read(block, kBlockSamples) == AudioSource::Status::kOk) {
     got.insert(got.end(), block, block + kBlockSamples);
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;
@@ -39,21 +39,21 @@ TEST(PacedSource, HandsOnTheSamplesNoSoonerThanTheyWouldBeCaptured) {
 
 TEST(PacedSource, InterruptEndsAWaitingReadAndEveryLaterOne) {
   // Ten minutes of sound: a read that ignored the interrupt would outlast the test's timeout.
-  PacedSource paced(std::make_unique<RecordingSource>(ramp(10 * 60 * kSampleRate)));
+  PacedSource paced(std::make_unique<RecordingSource>(Ramp(10 * 60 * kSampleRate)));
   std::atomic<bool> reading{false};
   AudioSource::Status status = AudioSource::Status::kOk;
   std::thread reader([&] {
     std::vector<int16_t> all(static_cast<size_t>(10 * 60 * kSampleRate));
     reading = true;
-    status = paced.read(all.data(), static_cast<int>(all.size()));
+    status = paced.Read(all.data(), static_cast<int>(all.size()));
   });
   while (!reading) std::this_thread::yield();
-  paced.interrupt();
+  paced.Interrupt();
   reader.join();
   EXPECT_EQ(status, AudioSource::Status::kEnded);
 
   int16_t block[kBlockSamples];
-  EXPECT_EQ(paced.read(block, kBlockSamples), AudioSource::Status::kEnded);
+  EXPECT_EQ(paced.Read(block, kBlockSamples), AudioSource::Status::kEnded);
 }
 
 }  // namespace

@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 
 // Writes `seconds` of a sine of `hz` at `rate` with `channels` (the second channel inverted,
 // so a wrong mix-down would cancel it) as 16-bit WAV.
-std::string write_sine(const std::string& name, int rate, int channels, double hz, double seconds,
-                       double amplitude) {
+std::string WriteSine(const std::string& name, int rate, int channels, double hz, double seconds,
+                      double amplitude) {
   const std::string path = (fs::temp_directory_path() / name).string();
   SF_INFO info{};
   info.samplerate = rate;
@@ -40,10 +40,10 @@ std::string write_sine(const std::string& name, int rate, int channels, double h
 }
 
 TEST(Recording, EngineFormatIsReadAsItIs) {
-  const std::string path = write_sine("sonlet-8k.wav", 8000, 1, 440.0, 0.5, 12000.0);
+  const std::string path = WriteSine("sonlet-8k.wav", 8000, 1, 440.0, 0.5, 12000.0);
   std::vector<int16_t> samples;
   std::string error;
-  ASSERT_TRUE(load_recording(path, &samples, &error)) << error;
+  ASSERT_TRUE(LoadRecording(path, &samples, &error)) << error;
   ASSERT_EQ(samples.size(), 4000u);
   for (int i = 0; i < 4000; ++i)
     ASSERT_EQ(samples[i], std::lround(12000.0 * std::sin(2 * std::numbers::pi * 440.0 * i / 8000)));
@@ -53,10 +53,10 @@ TEST(Recording, EngineFormatIsReadAsItIs) {
 TEST(Recording, OtherRatesAndChannelsAreMixedAndConverted) {
   // 44.1 kHz stereo, 1 s of 440 Hz: 8000 mono samples of the same tone, at the mean amplitude
   // of the two channels.
-  const std::string path = write_sine("sonlet-44k.wav", 44100, 2, 440.0, 1.0, 16000.0);
+  const std::string path = WriteSine("sonlet-44k.wav", 44100, 2, 440.0, 1.0, 16000.0);
   std::vector<int16_t> samples;
   std::string error;
-  ASSERT_TRUE(load_recording(path, &samples, &error)) << error;
+  ASSERT_TRUE(LoadRecording(path, &samples, &error)) << error;
   EXPECT_NEAR(static_cast<double>(samples.size()), 8000.0, 10.0);
   int crossings = 0;
   double energy = 0.0;
@@ -70,30 +70,30 @@ TEST(Recording, OtherRatesAndChannelsAreMixedAndConverted) {
 }
 
 TEST(Recording, SourceDeliversWholeBlocksAndDropsTheRest) {
-  const std::string path = write_sine("sonlet-blocks.wav", 8000, 1, 200.0, 0.1, 1000.0);  // 800
+  const std::string path = WriteSine("sonlet-blocks.wav", 8000, 1, 200.0, 0.1, 1000.0);  // 800
   RecordingSource source;
   std::string error;
-  ASSERT_TRUE(source.open(path, &error)) << error;
+  ASSERT_TRUE(source.Open(path, &error)) << error;
   std::vector<int16_t> all;
-  load_recording(path, &all, &error);
+  LoadRecording(path, &all, &error);
   int16_t block[150];
   for (int b = 0; b < 5; ++b) {
-    ASSERT_EQ(source.read(block, 150), AudioSource::Status::kOk);
+    ASSERT_EQ(source.Read(block, 150), AudioSource::Status::kOk);
     for (int i = 0; i < 150; ++i) ASSERT_EQ(block[i], all[b * 150 + i]);
   }
-  EXPECT_EQ(source.read(block, 150), AudioSource::Status::kEnded);  // 50 samples left over
-  EXPECT_EQ(source.read(block, 150), AudioSource::Status::kEnded);
+  EXPECT_EQ(source.Read(block, 150), AudioSource::Status::kEnded);  // 50 samples left over
+  EXPECT_EQ(source.Read(block, 150), AudioSource::Status::kEnded);
   fs::remove(path);
 }
 
 TEST(Recording, MissingOrSoundlessFilesAreRefusedWithAMessage) {
   std::vector<int16_t> samples;
   std::string error;
-  EXPECT_FALSE(load_recording("/nonexistent/voice.wav", &samples, &error));
+  EXPECT_FALSE(LoadRecording("/nonexistent/voice.wav", &samples, &error));
   EXPECT_NE(error.find("/nonexistent/voice.wav"), std::string::npos);
-  const std::string empty = write_sine("sonlet-empty.wav", 8000, 1, 440.0, 0.0, 1.0);
+  const std::string empty = WriteSine("sonlet-empty.wav", 8000, 1, 440.0, 0.0, 1.0);
   error.clear();
-  EXPECT_FALSE(load_recording(empty, &samples, &error));
+  EXPECT_FALSE(LoadRecording(empty, &samples, &error));
   EXPECT_NE(error.find("no sound"), std::string::npos) << error;
   fs::remove(empty);
 }

@@ -24,34 +24,34 @@ constexpr int kBuffers = CaptureRing::kBuffers;
 
 // The n-th sample the device records. The period is a prime, unrelated to the ring's 30000
 // samples, so a buffer taken from the wrong place cannot match by chance.
-int16_t sample_at(long n) { return static_cast<int16_t>(n % 32749); }
+int16_t SampleAt(long n) { return static_cast<int16_t>(n % 32749); }
 
-std::vector<int16_t> samples_from(long first, int count) {
+std::vector<int16_t> SamplesFrom(long first, int count) {
   std::vector<int16_t> samples(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) samples[static_cast<size_t>(i)] = sample_at(first + i);
+  for (int i = 0; i < count; ++i) samples[static_cast<size_t>(i)] = SampleAt(first + i);
   return samples;
 }
 
 // A capture record whose ring is fed by the test instead of a device.
 struct FedCapture {
   FedCapture() {
-    EXPECT_TRUE(capture.ring.prepare(kPerBuffer));
+    EXPECT_TRUE(capture.ring.Prepare(kPerBuffer));
     capture.wait_limit = 50ms;
     capture.first_wait_limit = 50ms;
   }
   // Records the next `count` samples of the sequence.
-  void record(int count) {
-    const std::vector<int16_t> samples = samples_from(recorded, count);
-    capture.ring.push(samples.data(), count);
+  void Record(int count) {
+    const std::vector<int16_t> samples = SamplesFrom(recorded, count);
+    capture.ring.Push(samples.data(), count);
     recorded += count;
   }
   // Reads `count` samples and checks they are the next ones of the sequence, taking lost
   // samples into account with `skip`.
-  void expect_next(int count, long skip = 0) {
+  void ExpectNext(int count, long skip = 0) {
     std::vector<int16_t> got(static_cast<size_t>(count));
     ASSERT_EQ(ReadWaveCapture(got.data(), &capture, count), Result::kOk);
     read_so_far += skip;
-    ASSERT_EQ(got, samples_from(read_so_far, count)) << "after sample " << read_so_far;
+    ASSERT_EQ(got, SamplesFrom(read_so_far, count)) << "after sample " << read_so_far;
     read_so_far += count;
   }
   WaveCapture capture;
@@ -68,69 +68,69 @@ TEST(WaveCaptureRing, SamplesComeOutInCaptureOrderWhateverTheSizes) {
   long total = 0;
   for (int turn = 0; total < 4L * kBuffers * kPerBuffer; ++turn) {
     const int piece = pieces[turn % 6];
-    fed.record(piece);
+    fed.Record(piece);
     total += piece;
     // Read while whole buffers are waiting for the size at hand.
     while ((fed.recorded / kPerBuffer) * kPerBuffer - fed.read_so_far >= reads[turn % 6])
-      fed.expect_next(reads[turn % 6]);
+      fed.ExpectNext(reads[turn % 6]);
   }
   EXPECT_EQ(fed.capture.ring.dropped_samples(), 0u);
 }
 
 TEST(WaveCaptureRing, ShortReadsKeepTheirPlaceAndLongReadsSpanBuffers) {
   FedCapture fed;
-  fed.record(5 * kPerBuffer);
-  fed.expect_next(100);  // inside buffer 0
-  fed.expect_next(100);  // the end of buffer 0 and the start of buffer 1
-  fed.expect_next(100);  // the rest of buffer 1
-  fed.expect_next(0);
-  fed.expect_next(450);  // buffers 2, 3 and 4 in one read
+  fed.Record(5 * kPerBuffer);
+  fed.ExpectNext(100);  // inside buffer 0
+  fed.ExpectNext(100);  // the end of buffer 0 and the start of buffer 1
+  fed.ExpectNext(100);  // the rest of buffer 1
+  fed.ExpectNext(0);
+  fed.ExpectNext(450);  // buffers 2, 3 and 4 in one read
 }
 
 TEST(WaveCaptureRing, ABufferGoesBackToTheDeviceOnlyWhenReadToItsEnd) {
   FedCapture fed;
-  fed.record(kBuffers * kPerBuffer);
-  EXPECT_TRUE(fed.capture.ring.all_full());
+  fed.Record(kBuffers * kPerBuffer);
+  EXPECT_TRUE(fed.capture.ring.AllFull());
   testing::internal::CaptureStdout();  // the saturation lines, looked at in the next test
 
-  fed.expect_next(100);  // part of buffer 0: it stays with the reader
-  EXPECT_TRUE(fed.capture.ring.all_full());
-  fed.record(kPerBuffer);  // nowhere to go: lost
+  fed.ExpectNext(100);  // part of buffer 0: it stays with the reader
+  EXPECT_TRUE(fed.capture.ring.AllFull());
+  fed.Record(kPerBuffer);  // nowhere to go: lost
   EXPECT_EQ(fed.capture.ring.dropped_samples(), static_cast<uint32_t>(kPerBuffer));
 
-  fed.expect_next(50);  // buffer 0 used up and handed back
-  EXPECT_FALSE(fed.capture.ring.all_full());
-  fed.record(kPerBuffer);
+  fed.ExpectNext(50);  // buffer 0 used up and handed back
+  EXPECT_FALSE(fed.capture.ring.AllFull());
+  fed.Record(kPerBuffer);
   EXPECT_EQ(fed.capture.ring.dropped_samples(), static_cast<uint32_t>(kPerBuffer));
 
   // Buffers 1..199, then the block recorded into the returned buffer; the lost one is missing.
-  fed.expect_next((kBuffers - 1) * kPerBuffer);
-  fed.expect_next(kPerBuffer, kPerBuffer);
+  fed.ExpectNext((kBuffers - 1) * kPerBuffer);
+  fed.ExpectNext(kPerBuffer, kPerBuffer);
   testing::internal::GetCapturedStdout();
 }
 
 TEST(WaveCaptureRing, FullRingPrintsTheSaturationLineAndDeliversTheOldestSound) {
   const std::string line = "!!!!Saturacion en el buffer de audio A/D\r";
   FedCapture fed;
-  fed.record((kBuffers + 1) * kPerBuffer);  // the last block is lost
+  fed.Record((kBuffers + 1) * kPerBuffer);  // the last block is lost
 
   testing::internal::CaptureStdout();
-  fed.expect_next(0);  // a read of nothing still looks
+  fed.ExpectNext(0);  // a read of nothing still looks
   EXPECT_EQ(testing::internal::GetCapturedStdout(), line);
 
   testing::internal::CaptureStdout();
-  fed.expect_next(kPerBuffer);  // block 0: nothing skipped to catch up
+  fed.ExpectNext(kPerBuffer);  // block 0: nothing skipped to catch up
   EXPECT_EQ(testing::internal::GetCapturedStdout(), line);
 
   // That read handed one buffer back, so the next finds room and stays quiet...
   testing::internal::CaptureStdout();
-  fed.expect_next(kPerBuffer);
+  fed.ExpectNext(kPerBuffer);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
   // ...unless the device has filled the returned buffers again by then.
-  fed.record(2 * kPerBuffer);
+  fed.Record(2 * kPerBuffer);
   testing::internal::CaptureStdout();
-  fed.expect_next(kPerBuffer);
+  fed.ExpectNext(kPerBuffer);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), line);
 }
 
@@ -142,43 +142,43 @@ TEST(WaveCaptureRing, ConcurrentDeviceKeepsTheOrder) {
   std::thread device([&fed] {
     long next = 0;
     for (int block = 0; block < kBlocks; ++block) {
-      while (fed.capture.ring.all_full()) std::this_thread::yield();
+      while (fed.capture.ring.AllFull()) std::this_thread::yield();
       // In two pieces, so the reader also meets a half-filled buffer.
-      const std::vector<int16_t> samples = samples_from(next, kPerBuffer);
-      fed.capture.ring.push(samples.data(), 37);
-      fed.capture.ring.push(samples.data() + 37, kPerBuffer - 37);
+      const std::vector<int16_t> samples = SamplesFrom(next, kPerBuffer);
+      fed.capture.ring.Push(samples.data(), 37);
+      fed.capture.ring.Push(samples.data() + 37, kPerBuffer - 37);
       next += kPerBuffer;
       if (block % 50 == 0) std::this_thread::sleep_for(1ms);  // let the reader catch up and wait
     }
   });
-  for (int block = 0; block < kBlocks; ++block) fed.expect_next(kPerBuffer);
+  for (int block = 0; block < kBlocks; ++block) fed.ExpectNext(kPerBuffer);
   device.join();
   EXPECT_EQ(fed.capture.ring.dropped_samples(), 0u);
 }
 
 TEST(WaveCaptureRing, ReadOnAQuietStreamGivesUpAndTheNextGoesOnWhereItStopped) {
   FedCapture fed;
-  fed.record(kPerBuffer);
+  fed.Record(kPerBuffer);
   std::vector<int16_t> got(2 * kPerBuffer, -1);
   EXPECT_EQ(ReadWaveCapture(got.data(), &fed.capture, 2 * kPerBuffer), Result::kFailed);
   // What came is delivered; the rest of the array is left alone.
   EXPECT_EQ(std::vector<int16_t>(got.begin(), got.begin() + kPerBuffer),
-            samples_from(0, kPerBuffer));
+            SamplesFrom(0, kPerBuffer));
   EXPECT_EQ(std::vector<int16_t>(got.begin() + kPerBuffer, got.end()),
             std::vector<int16_t>(kPerBuffer, -1));
   fed.read_so_far = kPerBuffer;
 
-  fed.record(kPerBuffer);
-  fed.expect_next(kPerBuffer);
+  fed.Record(kPerBuffer);
+  fed.ExpectNext(kPerBuffer);
 }
 
 TEST(WaveCaptureRing, FirstBufferAfterOpeningMayTakeLongerThanTheNext) {
   FedCapture fed;
   fed.capture.first_wait_limit = kLong;
   fed.capture.wait_limit = 20ms;
-  auto first = std::async(std::launch::async, [&fed] { fed.expect_next(kPerBuffer); });
+  auto first = std::async(std::launch::async, [&fed] { fed.ExpectNext(kPerBuffer); });
   std::this_thread::sleep_for(100ms);  // well past the ordinary limit
-  fed.record(kPerBuffer);
+  fed.Record(kPerBuffer);
   ASSERT_EQ(first.wait_for(10s), std::future_status::ready);
   first.get();
   int16_t block[kPerBuffer];
@@ -189,9 +189,9 @@ TEST(WaveCaptureRing, FailedStreamEndsTheWaitAtOnceAfterTheBufferedSound) {
   FedCapture fed;
   fed.capture.wait_limit = kLong;
   fed.capture.first_wait_limit = kLong;
-  fed.record(kPerBuffer);
-  fed.capture.ring.mark_failed();
-  fed.expect_next(kPerBuffer);  // recorded before the failure: still delivered
+  fed.Record(kPerBuffer);
+  fed.capture.ring.MarkFailed();
+  fed.ExpectNext(kPerBuffer);  // recorded before the failure: still delivered
   auto next = std::async(std::launch::async, [&fed] {
     int16_t block[kPerBuffer];
     return ReadWaveCapture(block, &fed.capture, kPerBuffer);
@@ -200,10 +200,10 @@ TEST(WaveCaptureRing, FailedStreamEndsTheWaitAtOnceAfterTheBufferedSound) {
   EXPECT_EQ(next.get(), Result::kFailed);
 
   // A new stream starts clean.
-  fed.capture.ring.reset();
+  fed.capture.ring.Reset();
   fed.recorded = fed.read_so_far = 0;
-  fed.record(kPerBuffer);
-  fed.expect_next(kPerBuffer);
+  fed.Record(kPerBuffer);
+  fed.ExpectNext(kPerBuffer);
 }
 
 TEST(WaveCaptureRing, StopEndsAWaitingReadAndEveryLaterWait) {
@@ -215,14 +215,14 @@ TEST(WaveCaptureRing, StopEndsAWaitingReadAndEveryLaterWait) {
     return ReadWaveCapture(block, &fed.capture, kPerBuffer);
   });
   std::this_thread::sleep_for(20ms);
-  fed.capture.ring.interrupt();
+  fed.capture.ring.Interrupt();
   ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready) << "the stop did not wake the read";
   EXPECT_EQ(waiting.get(), Result::kInterrupted);
 
   int16_t block[kPerBuffer];
   EXPECT_EQ(ReadWaveCapture(block, &fed.capture, kPerBuffer), Result::kInterrupted);
-  EXPECT_FALSE(fed.capture.ring.pause(kLong));
-  fed.capture.ring.reset();  // a new stream does not forget the stop
+  EXPECT_FALSE(fed.capture.ring.Pause(kLong));
+  fed.capture.ring.Reset();  // a new stream does not forget the stop
   EXPECT_EQ(ReadWaveCapture(block, &fed.capture, kPerBuffer), Result::kInterrupted);
 }
 

@@ -21,7 +21,7 @@ const std::string kSonlet = SONLET_BINARY;
 const std::string kData = SONLET_DATA_DIR;
 const std::string kSource = SONLET_SOURCE_DIR;
 
-std::vector<std::string> headless(const std::string& recording, const std::string& output) {
+std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
   std::vector<std::string> args = {"--headless", "--input", kData + "/" + recording, "--profile",
                                    kData + "/user.txt"};
   if (!output.empty()) args.insert(args.end(), {"--output", output});
@@ -34,8 +34,8 @@ struct LoggedEvents {
   int clicks = 0;
 };
 
-LoggedEvents logged_events(const std::string& recording) {
-  const ProgramRun run = run_program(kSonlet, headless(recording, "log"));
+LoggedEvents EventsLoggedFor(const std::string& recording) {
+  const ProgramRun run = RunProgram(kSonlet, Headless(recording, "log"));
   EXPECT_EQ(run.status, 0) << run.err;
   LoggedEvents logged;
   std::istringstream lines(run.out);
@@ -56,7 +56,7 @@ LoggedEvents logged_events(const std::string& recording) {
   return logged;
 }
 
-bool uinput_can_be_opened() {
+bool UinputCanBeOpened() {
   const int fd = open("/dev/uinput", O_WRONLY | O_CLOEXEC);
   if (fd < 0) return false;
   close(fd);
@@ -64,7 +64,7 @@ bool uinput_can_be_opened() {
 }
 
 // The rule line of the udev rule file the installation ships.
-std::string shipped_udev_rule() {
+std::string ShippedUdevRule() {
   std::ifstream in(kSource + "/packaging/60-sonlet-uinput.rules");
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line[0] != '#') return line;
@@ -80,7 +80,7 @@ class DesktopOutput : public testing::Test {
     ASSERT_TRUE(watcher_->connected());
   }
   // The program sees the test's server and no Wayland session.
-  std::vector<std::string> on_test_display() const {
+  std::vector<std::string> OnTestDisplay() const {
     return {"DISPLAY=" + server_.display(), "WAYLAND_DISPLAY"};
   }
 
@@ -91,67 +91,66 @@ class DesktopOutput : public testing::Test {
 // XTEST motion is not accelerated (see the X11 sink's tests), so the pointer moves by exactly the
 // sum of the motions the log shows for the same recording.
 TEST_F(DesktopOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
-  const LoggedEvents logged = logged_events("vowel_a_male.wav");
+  const LoggedEvents logged = EventsLoggedFor("vowel_a_male.wav");
   ASSERT_GT(logged.motion.x, 0) << "the recording should steer right";
   const ScreenPoint start = {100, 300};
   ASSERT_LT(start.x + logged.motion.x, XvfbServer::kWidth) << "the screen edge would clamp";
-  watcher_->warp_pointer(start);
+  watcher_->WarpPointer(start);
 
   const ProgramRun run =
-      run_program(kSonlet, headless("vowel_a_male.wav", "x11"), "", on_test_display());
+      RunProgram(kSonlet, Headless("vowel_a_male.wav", "x11"), "", OnTestDisplay());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(watcher_->pointer(),
+  EXPECT_EQ(watcher_->Pointer(),
             (ScreenPoint{start.x + logged.motion.x, start.y + logged.motion.y}));
 }
 
 TEST_F(DesktopOutput, ClickRecordingClicksTheWindowUnderThePointer) {
-  const LoggedEvents logged = logged_events("click.wav");
+  const LoggedEvents logged = EventsLoggedFor("click.wav");
   ASSERT_GT(logged.clicks, 0) << "the recording should click";
-  watcher_->open_window(100, 100, 300, 200);
-  watcher_->warp_pointer({200, 200});
+  watcher_->OpenWindow(100, 100, 300, 200);
+  watcher_->WarpPointer({200, 200});
 
-  const ProgramRun run = run_program(kSonlet, headless("click.wav", "x11"), "", on_test_display());
+  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "x11"), "", OnTestDisplay());
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::string> expected;
   for (int i = 0; i < logged.clicks; ++i) expected.insert(expected.end(), {"press 1", "release 1"});
-  EXPECT_EQ(whats(watcher_->window_events()), expected);
-  EXPECT_FALSE(watcher_->left_button_down());
+  EXPECT_EQ(Whats(watcher_->WindowEvents()), expected);
+  EXPECT_FALSE(watcher_->LeftButtonDown());
 }
 
 TEST_F(DesktopOutput, AutoTakesX11WhenUinputCannotBeOpenedAndSaysSo) {
-  if (uinput_can_be_opened()) GTEST_SKIP() << "/dev/uinput opens here, so auto rightly takes it";
-  const LoggedEvents logged = logged_events("vowel_a_male.wav");
+  if (UinputCanBeOpened()) GTEST_SKIP() << "/dev/uinput opens here, so auto rightly takes it";
+  const LoggedEvents logged = EventsLoggedFor("vowel_a_male.wav");
   const ScreenPoint start = {100, 300};
-  watcher_->warp_pointer(start);
+  watcher_->WarpPointer(start);
 
   // auto is the default: no --output.
-  const ProgramRun run =
-      run_program(kSonlet, headless("vowel_a_male.wav", ""), "", on_test_display());
+  const ProgramRun run = RunProgram(kSonlet, Headless("vowel_a_male.wav", ""), "", OnTestDisplay());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("X display " + server_.display()), std::string::npos) << run.err;
-  EXPECT_EQ(watcher_->pointer(),
+  EXPECT_EQ(watcher_->Pointer(),
             (ScreenPoint{start.x + logged.motion.x, start.y + logged.motion.y}));
 }
 
 TEST_F(DesktopOutput, X11OnAWaylandDesktopWarnsThatItReachesX11WindowsOnly) {
-  const ProgramRun run = run_program(kSonlet, headless("click.wav", "x11"), "",
-                                     {"DISPLAY=" + server_.display(), "WAYLAND_DISPLAY=wayland-9"});
+  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "x11"), "",
+                                    {"DISPLAY=" + server_.display(), "WAYLAND_DISPLAY=wayland-9"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Wayland"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find(shipped_udev_rule()), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(ShippedUdevRule()), std::string::npos) << run.err;
 }
 
 // With nowhere to send events the program must not run as if it did: it says why and how to
 // grant access, ends with status 2, and nothing runs.
 TEST(DesktopOutputMissing, NoUinputAndNoDisplayGiveTheAdviceAndStatus2) {
-  if (uinput_can_be_opened()) GTEST_SKIP() << "/dev/uinput opens here, so auto would take it";
-  const std::string rule = shipped_udev_rule();
+  if (UinputCanBeOpened()) GTEST_SKIP() << "/dev/uinput opens here, so auto would take it";
+  const std::string rule = ShippedUdevRule();
   ASSERT_NE(rule, "");
   const std::vector<std::string> no_display = {"DISPLAY", "WAYLAND_DISPLAY"};
 
   for (const char* output : {"auto", "uinput"}) {
-    const ProgramRun run = run_program(kSonlet, headless("click.wav", output), "", no_display);
+    const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", output), "", no_display);
     EXPECT_EQ(run.status, 2) << output;
     EXPECT_EQ(run.out, "") << output;
     EXPECT_NE(run.err.find("/dev/uinput"), std::string::npos) << output << ": " << run.err;
@@ -161,7 +160,7 @@ TEST(DesktopOutputMissing, NoUinputAndNoDisplayGiveTheAdviceAndStatus2) {
     EXPECT_EQ(run.err.find(" passes;"), std::string::npos) << output << ": the engine ran";
   }
 
-  const ProgramRun x11 = run_program(kSonlet, headless("click.wav", "x11"), "", no_display);
+  const ProgramRun x11 = RunProgram(kSonlet, Headless("click.wav", "x11"), "", no_display);
   EXPECT_EQ(x11.status, 2);
   EXPECT_NE(x11.err.find("DISPLAY is not set"), std::string::npos) << x11.err;
 }

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 const std::string kSonlet = SONLET_BINARY;
 const std::string kData = SONLET_DATA_DIR;
 
-std::vector<std::string> lines_of(const std::string& text) {
+std::vector<std::string> LinesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -38,15 +38,14 @@ class Headless : public testing::Test {
 };
 
 TEST_F(Headless, SessionSteersRightClicksThenSteersLeft) {
-  const ProgramRun run =
-      run_program(kSonlet, {"--headless", "--input", kData + "/session.wav", "--profile",
-                            kData + "/user.txt", "--output", "log"});
+  const ProgramRun run = RunProgram(kSonlet, {"--headless", "--input", kData + "/session.wav",
+                                              "--profile", kData + "/user.txt", "--output", "log"});
   ASSERT_EQ(run.status, 0) << run.err;
   // Each line: the pass number, a tab, the event. The held "a" comes first, then the click,
   // then the held "i"; the pass numbers only grow.
   std::vector<std::string> kinds;
   long previous_pass = -1;
-  for (const std::string& line : lines_of(run.out)) {
+  for (const std::string& line : LinesOf(run.out)) {
     const size_t tab = line.find('\t');
     ASSERT_NE(tab, std::string::npos) << line;
     const long pass = std::stol(line.substr(0, tab));
@@ -68,8 +67,8 @@ TEST_F(Headless, SessionSteersRightClicksThenSteersLeft) {
 TEST_F(Headless, TraceHasOneRowPerPassAndTheSameEvents) {
   const std::string trace = path("trace.csv");
   const ProgramRun run =
-      run_program(kSonlet, {"--headless", "--input", kData + "/session.wav", "--profile",
-                            kData + "/user.txt", "--output", "log", "--trace", trace});
+      RunProgram(kSonlet, {"--headless", "--input", kData + "/session.wav", "--profile",
+                           kData + "/user.txt", "--output", "log", "--trace", trace});
   ASSERT_EQ(run.status, 0) << run.err;
   std::ifstream in(trace);
   std::string header;
@@ -85,30 +84,29 @@ TEST_F(Headless, TraceHasOneRowPerPassAndTheSameEvents) {
     const std::string event = row.substr(row.rfind(',') + 1);
     if (!event.empty()) events_from_trace.push_back(std::to_string(rows) + "\t" + event);
   }
-  EXPECT_EQ(events_from_trace, lines_of(run.out));
+  EXPECT_EQ(events_from_trace, LinesOf(run.out));
   const std::string passes = "sonlet: " + std::to_string(rows) + " passes";
   EXPECT_EQ(run.err.rfind(passes, 0), 0u) << run.err;
 }
 
 TEST_F(Headless, RoomNoiseSendsNothing) {
-  const ProgramRun run =
-      run_program(kSonlet, {"--headless", "--input", kData + "/room_noise.wav", "--profile",
-                            kData + "/user.txt", "--output", "log"});
+  const ProgramRun run = RunProgram(kSonlet, {"--headless", "--input", kData + "/room_noise.wav",
+                                              "--profile", kData + "/user.txt", "--output", "log"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
 }
 
 TEST_F(Headless, ProfileComesFromTheCurrentFolderByDefault) {
   // No user.txt in the folder: the message the users know, and status 1.
-  ProgramRun run = run_program(
+  ProgramRun run = RunProgram(
       kSonlet, {"--headless", "--input", kData + "/session.wav", "--output", "log"}, dir_.string());
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "Error opening user.txt\n");
   EXPECT_EQ(run.out, "");
 
   fs::copy_file(kData + "/user.txt", path("user.txt"));
-  run = run_program(kSonlet, {"--headless", "--input", kData + "/session.wav", "--output", "log"},
-                    dir_.string());
+  run = RunProgram(kSonlet, {"--headless", "--input", kData + "/session.wav", "--output", "log"},
+                   dir_.string());
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("click"), std::string::npos);
 }
@@ -128,7 +126,7 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
       {"--headless", "--output", "printer"},
   };
   for (const auto& args : cases) {
-    const ProgramRun run = run_program(kSonlet, args);
+    const ProgramRun run = RunProgram(kSonlet, args);
     EXPECT_EQ(run.status, 2) << args.back();
     EXPECT_NE(run.err.find("sonlet: "), std::string::npos) << args.back();
     EXPECT_EQ(run.out, "") << args.back();
@@ -136,7 +134,7 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
 }
 
 TEST_F(Headless, HelpDescribesEveryOption) {
-  const ProgramRun run = run_program(kSonlet, {"--help"});
+  const ProgramRun run = RunProgram(kSonlet, {"--help"});
   EXPECT_EQ(run.status, 0);
   for (const char* option : {"--headless", "--input", "--profile", "--output", "--trace"})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;

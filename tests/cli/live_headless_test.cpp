@@ -32,9 +32,9 @@ struct Events {
 
 // Tallies the event lines ("PASS<tab>move DX DY", "PASS<tab>click"). Silence from a null sink is
 // exact zeros, on which the root finder may print its iteration warning; those lines are let be.
-Events events_in(const std::string& out) {
+Events EventsIn(const std::string& out) {
   Events e;
-  for (const std::string& line : lines_of(out)) {
+  for (const std::string& line : LinesOf(out)) {
     const size_t tab = line.find('\t');
     if (tab == std::string::npos) {
       if (!line.empty() && line.rfind("Warning!!! Too many iterations in hqr", 0) != 0)
@@ -54,7 +54,7 @@ Events events_in(const std::string& out) {
   return e;
 }
 
-int count_of(const std::string& text, const std::string& part) {
+int CountOf(const std::string& text, const std::string& part) {
   int n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
@@ -62,61 +62,61 @@ int count_of(const std::string& text, const std::string& part) {
 
 // What the engine makes of a recording when it reads it from the file: the reference for what
 // it should make of the same sound heard through the sound server.
-Events from_the_file(const std::string& recording) {
+Events FromTheFile(const std::string& recording) {
   LiveProgram run(kSonlet,
                   {"--headless", "--input", recording, "--profile", kProfile, "--output", "log"});
-  EXPECT_EQ(run.wait(30s), 0);
-  return events_in(run.out());
+  EXPECT_EQ(run.Wait(30s), 0);
+  return EventsIn(run.out());
 }
 
 class LiveHeadless : public testing::Test {
  protected:
   void SetUp() override {
-    const std::string missing = sound_server_missing();
+    const std::string missing = SoundServerMissing();
     if (!missing.empty()) GTEST_SKIP() << missing;
   }
 };
 
 TEST_F(LiveHeadless, HeldAMovesRightLikeTheRecordingAndCtrlCEndsWithTheSummary) {
-  const Events expected = from_the_file(kData + "/vowel_a_male.wav");
+  const Events expected = FromTheFile(kData + "/vowel_a_male.wav");
   ASSERT_GT(expected.right, 20);
 
   LiveProgram sonlet(kSonlet, {"--headless", "--profile", kProfile, "--output", "log"});
-  ASSERT_TRUE(sonlet.wait_until_listening(10s)) << sonlet.err();
-  ASSERT_TRUE(play_sound(kData + "/vowel_a_male.wav"));
+  ASSERT_TRUE(sonlet.WaitUntilListening(10s)) << sonlet.err();
+  ASSERT_TRUE(PlaySound(kData + "/vowel_a_male.wav"));
   // The last moves come within a pass or two of the end of the sound; give it ample time.
-  sonlet.wait_for([&](const std::string& out,
-                      const std::string&) { return events_in(out).right >= expected.right; },
-                  2s);
-  EXPECT_EQ(sonlet.stop(SIGINT, 10s), 0) << sonlet.err();
+  sonlet.WaitFor([&](const std::string& out,
+                     const std::string&) { return EventsIn(out).right >= expected.right; },
+                 2s);
+  EXPECT_EQ(sonlet.Stop(SIGINT, 10s), 0) << sonlet.err();
 
-  const Events heard = events_in(sonlet.out());
+  const Events heard = EventsIn(sonlet.out());
   // Heard through the server the sound is resampled twice and cut into blocks elsewhere, so
   // the run may start or end a pass apart; the direction and about the length must hold.
   EXPECT_NEAR(heard.right, expected.right, std::max(3, expected.right / 8)) << sonlet.out();
   EXPECT_EQ(heard.other, 0) << sonlet.out();
   EXPECT_EQ(heard.clicks, 0) << sonlet.out();
   EXPECT_EQ(heard.unexpected, 0) << sonlet.out();
-  EXPECT_EQ(count_of(sonlet.err(), "sonlet: "), 1) << sonlet.err();
+  EXPECT_EQ(CountOf(sonlet.err(), "sonlet: "), 1) << sonlet.err();
   EXPECT_NE(sonlet.err().find("passes; moves right " + std::to_string(heard.right) + ","),
             std::string::npos)
       << sonlet.err();
 }
 
 TEST_F(LiveHeadless, ClickIsOneClickOnADeviceGivenByPartOfItsNameAndSigtermEndsIt) {
-  const Events expected = from_the_file(kData + "/click.wav");
+  const Events expected = FromTheFile(kData + "/click.wav");
   ASSERT_EQ(expected.clicks, 1);
 
   LiveProgram sonlet(kSonlet,
                      {"--headless", "--device", "PULS", "--profile", kProfile, "--output", "log"});
-  ASSERT_TRUE(sonlet.wait_until_listening(10s)) << sonlet.err();
-  ASSERT_TRUE(play_sound(kData + "/click.wav"));
-  sonlet.wait_for(
-      [](const std::string& out, const std::string&) { return events_in(out).clicks > 0; }, 2s);
+  ASSERT_TRUE(sonlet.WaitUntilListening(10s)) << sonlet.err();
+  ASSERT_TRUE(PlaySound(kData + "/click.wav"));
+  sonlet.WaitFor(
+      [](const std::string& out, const std::string&) { return EventsIn(out).clicks > 0; }, 2s);
   std::this_thread::sleep_for(300ms);  // room for a second click, which must not come
-  EXPECT_EQ(sonlet.stop(SIGTERM, 10s), 0) << sonlet.err();
+  EXPECT_EQ(sonlet.Stop(SIGTERM, 10s), 0) << sonlet.err();
 
-  const Events heard = events_in(sonlet.out());
+  const Events heard = EventsIn(sonlet.out());
   EXPECT_EQ(heard.clicks, 1) << sonlet.out();
   EXPECT_EQ(heard.right + heard.other, 0) << sonlet.out();
   EXPECT_NE(sonlet.err().find("clicks 1;"), std::string::npos) << sonlet.err();
@@ -124,14 +124,14 @@ TEST_F(LiveHeadless, ClickIsOneClickOnADeviceGivenByPartOfItsNameAndSigtermEndsI
 
 TEST_F(LiveHeadless, SoundServerRestartIsToldOnceAndListeningGoesOn) {
   LiveProgram sonlet(kSonlet, {"--headless", "--profile", kProfile, "--output", "log"});
-  ASSERT_TRUE(sonlet.wait_until_listening(10s)) << sonlet.err();
+  ASSERT_TRUE(sonlet.WaitUntilListening(10s)) << sonlet.err();
   // A server that goes while the stream is still starting can wedge PortAudio's device thread
   // for good, which Sonlet can only end on (status 3); this test is of a server that restarts
   // under a running stream, as on a desktop.
   std::this_thread::sleep_for(1s);
 
   ASSERT_EQ(std::system((kSoundServer + " stop").c_str()), 0);
-  const bool told = sonlet.wait_for(
+  const bool told = sonlet.WaitFor(
       [](const std::string&, const std::string& err) {
         return err.find("microphone stopped") != std::string::npos;
       },
@@ -140,30 +140,30 @@ TEST_F(LiveHeadless, SoundServerRestartIsToldOnceAndListeningGoesOn) {
   std::this_thread::sleep_for(1500ms);
   ASSERT_EQ(std::system((kSoundServer + " start").c_str()), 0);
   ASSERT_TRUE(told) << sonlet.err();
-  ASSERT_TRUE(sonlet.wait_until_listening(15s)) << sonlet.err();
+  ASSERT_TRUE(sonlet.WaitUntilListening(15s)) << sonlet.err();
 
-  ASSERT_TRUE(play_sound(kData + "/vowel_a_male.wav"));
-  sonlet.wait_for(
-      [](const std::string& out, const std::string&) { return events_in(out).right > 20; }, 2s);
-  EXPECT_EQ(sonlet.stop(SIGINT, 10s), 0) << sonlet.err();
+  ASSERT_TRUE(PlaySound(kData + "/vowel_a_male.wav"));
+  sonlet.WaitFor(
+      [](const std::string& out, const std::string&) { return EventsIn(out).right > 20; }, 2s);
+  EXPECT_EQ(sonlet.Stop(SIGINT, 10s), 0) << sonlet.err();
 
   const std::string err = sonlet.err();
-  EXPECT_EQ(count_of(err, "the microphone stopped sending sound"), 1) << err;
-  EXPECT_EQ(count_of(err, "the microphone is back"), 1) << err;
-  EXPECT_GT(events_in(sonlet.out()).right, 20) << sonlet.out();
+  EXPECT_EQ(CountOf(err, "the microphone stopped sending sound"), 1) << err;
+  EXPECT_EQ(CountOf(err, "the microphone is back"), 1) << err;
+  EXPECT_GT(EventsIn(sonlet.out()).right, 20) << sonlet.out();
   EXPECT_EQ(sonlet.out().find("Error al"), std::string::npos) << "reopening is not the first open";
 }
 
 TEST_F(LiveHeadless, DevicesAreListedAndAnUnknownOneEndsWithTheOpenError) {
   LiveProgram list(kSonlet, {"--list-devices"});
-  EXPECT_EQ(list.wait(30s), 0) << list.err();
+  EXPECT_EQ(list.Wait(30s), 0) << list.err();
   // The sound server's two ALSA devices; the default one marked.
   EXPECT_NE(list.out().find("  pulse  (ALSA"), std::string::npos) << list.out();
   EXPECT_NE(list.out().find("* default  (ALSA"), std::string::npos) << list.out();
 
   LiveProgram sonlet(kSonlet, {"--headless", "--device", "no-such-microphone", "--profile",
                                kProfile, "--output", "log"});
-  EXPECT_EQ(sonlet.wait(30s), 255);
+  EXPECT_EQ(sonlet.Wait(30s), 255);
   EXPECT_EQ(sonlet.out(),
             "Error al abrir el dispositivo de audio A/D " + std::to_string(paInvalidDevice) + "\n");
   EXPECT_NE(sonlet.err().find("no-such-microphone"), std::string::npos) << sonlet.err();
@@ -173,14 +173,14 @@ TEST_F(LiveHeadless, DevicesAreListedAndAnUnknownOneEndsWithTheOpenError) {
 TEST(NoSoundDevice, HeadlessSaysSoAndEndsWith255) {
   const std::vector<std::string> no_server = {"PULSE_SERVER=unix:/nonexistent/sonlet-test"};
   LiveProgram list(kSonlet, {"--list-devices"}, no_server);
-  const int listed = list.wait(30s);
+  const int listed = list.Wait(30s);
   if (listed == 0) GTEST_SKIP() << "this machine has sound input devices of its own";
   EXPECT_EQ(listed, 255);
   EXPECT_EQ(list.out(), "");
   EXPECT_NE(list.err().find("no sound input device"), std::string::npos) << list.err();
 
   LiveProgram sonlet(kSonlet, {"--headless", "--profile", kProfile, "--output", "log"}, no_server);
-  EXPECT_EQ(sonlet.wait(30s), 255);
+  EXPECT_EQ(sonlet.Wait(30s), 255);
   EXPECT_EQ(sonlet.out(), "Error al abrir el dispositivo de audio A/D " +
                               std::to_string(paDeviceUnavailable) + "\n");
   EXPECT_NE(sonlet.err().find("no sound input device was found"), std::string::npos)

@@ -18,14 +18,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-std::string slurp(const std::string& path) {
+std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
-std::string command_output(const char* command) {
+std::string CommandOutput(const char* command) {
   std::string text;
   if (std::FILE* pipe = popen(command, "r")) {
     char chunk[4096];
@@ -88,11 +88,11 @@ LiveProgram::~LiveProgram() {
   std::remove(err_path_.c_str());
 }
 
-std::string LiveProgram::out() const { return slurp(out_path_); }
-std::string LiveProgram::err() const { return slurp(err_path_); }
+std::string LiveProgram::out() const { return Slurp(out_path_); }
+std::string LiveProgram::err() const { return Slurp(err_path_); }
 
-bool LiveProgram::wait_for(const std::function<bool(const std::string&, const std::string&)>& done,
-                           std::chrono::milliseconds limit) const {
+bool LiveProgram::WaitFor(const std::function<bool(const std::string&, const std::string&)>& done,
+                          std::chrono::milliseconds limit) const {
   const Clock::time_point end = Clock::now() + limit;
   for (;;) {
     if (done(out(), err())) return true;
@@ -101,23 +101,23 @@ bool LiveProgram::wait_for(const std::function<bool(const std::string&, const st
   }
 }
 
-bool LiveProgram::wait_until_listening(std::chrono::milliseconds limit) const {
+bool LiveProgram::WaitUntilListening(std::chrono::milliseconds limit) const {
   const std::string mine = "application.process.id = \"" + std::to_string(pid_) + "\"";
   const Clock::time_point end = Clock::now() + limit;
   for (;;) {
-    if (command_output("pactl list source-outputs 2>/dev/null").find(mine) != std::string::npos)
+    if (CommandOutput("pactl list source-outputs 2>/dev/null").find(mine) != std::string::npos)
       return true;
     if (Clock::now() >= end) return false;
     std::this_thread::sleep_for(50ms);
   }
 }
 
-int LiveProgram::stop(int signal, std::chrono::milliseconds limit) {
+int LiveProgram::Stop(int signal, std::chrono::milliseconds limit) {
   if (pid_ > 0) kill(pid_, signal);
-  return wait(limit);
+  return Wait(limit);
 }
 
-int LiveProgram::wait(std::chrono::milliseconds limit) {
+int LiveProgram::Wait(std::chrono::milliseconds limit) {
   const Clock::time_point end = Clock::now() + limit;
   int status = 0;
   for (;;) {
@@ -131,7 +131,7 @@ int LiveProgram::wait(std::chrono::milliseconds limit) {
   }
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
+std::vector<std::string> LinesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);

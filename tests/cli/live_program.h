@@ -23,17 +23,17 @@ class LiveProgram {
   std::string err() const;
 
   // Waits until `done` holds for (stdout, stderr) or `limit` has passed; returns whether it held.
-  bool wait_for(const std::function<bool(const std::string&, const std::string&)>& done,
-                std::chrono::milliseconds limit) const;
+  bool WaitFor(const std::function<bool(const std::string&, const std::string&)>& done,
+               std::chrono::milliseconds limit) const;
 
   // Waits until the program records from the sound server (its stream shows there).
-  bool wait_until_listening(std::chrono::milliseconds limit) const;
+  bool WaitUntilListening(std::chrono::milliseconds limit) const;
 
   // Sends `signal` and waits for the end; returns the exit status, -1 when it did not exit
   // normally or not within `limit`.
-  int stop(int signal, std::chrono::milliseconds limit);
+  int Stop(int signal, std::chrono::milliseconds limit);
   // Waits for the end without a signal.
-  int wait(std::chrono::milliseconds limit);
+  int Wait(std::chrono::milliseconds limit);
 
  private:
   pid_t pid_ = -1;
@@ -41,4 +41,4 @@ class LiveProgram {
   std::string err_path_;
 };
 
-std::vector<std::string> lines_of(const std::string& text);
+std::vector<std::string> LinesOf(const std::string& text);

@@ -15,7 +15,7 @@ class DiagnosticsFilter : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(pipe2(pipe_, O_NONBLOCK), 0);
-    stream_ = open_diagnostics_filter(pipe_[1]);
+    stream_ = OpenDiagnosticsFilter(pipe_[1]);
     ASSERT_NE(stream_, nullptr);
   }
   void TearDown() override {
@@ -24,7 +24,7 @@ class DiagnosticsFilter : public testing::Test {
     close(pipe_[1]);
   }
   // What has reached the descriptor so far.
-  std::string written() {
+  std::string Written() {
     std::string text;
     char chunk[4096];
     for (ssize_t n; (n = read(pipe_[0], chunk, sizeof chunk)) > 0;) text.append(chunk, n);
@@ -40,7 +40,7 @@ const char kCheck[] =
 
 TEST_F(DiagnosticsFilter, OtherLinesPassWhenPrintedAndPortAudiosFloodIsCut) {
   std::fprintf(stream_, "sonlet: %d passes\n", 12);
-  EXPECT_EQ(written(), "sonlet: 12 passes\n");
+  EXPECT_EQ(Written(), "sonlet: 12 passes\n");
 
   std::string expected;
   for (int i = 0; i < kPortAudioLinesKept + 500; ++i) {
@@ -48,12 +48,12 @@ TEST_F(DiagnosticsFilter, OtherLinesPassWhenPrintedAndPortAudiosFloodIsCut) {
     if (i < kPortAudioLinesKept) expected += kCheck;
   }
   expected += "sonlet: PortAudio's further failed-check lines are left out.\n";
-  EXPECT_EQ(written(), expected);
+  EXPECT_EQ(Written(), expected);
 
   // Sonlet's own lines still pass after the cut, and so does a line ended by a return only.
   std::fputs("sonlet: the microphone is back; listening again.\n", stream_);
   std::fputs("!!!!Saturacion en el buffer de audio A/D\r", stream_);
-  EXPECT_EQ(written(),
+  EXPECT_EQ(Written(),
             "sonlet: the microphone is back; listening again.\n"
             "!!!!Saturacion en el buffer de audio A/D\r");
 }
@@ -61,15 +61,15 @@ TEST_F(DiagnosticsFilter, OtherLinesPassWhenPrintedAndPortAudiosFloodIsCut) {
 TEST_F(DiagnosticsFilter, ALineWrittenInPiecesIsJudgedWhole) {
   // The start of a check line is held back until the line is complete...
   std::fputs("Expression 'err' ", stream_);
-  EXPECT_EQ(written(), "");
+  EXPECT_EQ(Written(), "");
   std::fputs("failed in 'src/hostapi/alsa/pa_linux_alsa.c', line: 3665\n", stream_);
-  EXPECT_EQ(written(),
+  EXPECT_EQ(Written(),
             "Expression 'err' failed in 'src/hostapi/alsa/pa_linux_alsa.c', line: 3665\n");
   // ...while any other start goes out at once.
   std::fputs("Exp", stream_);
-  EXPECT_EQ(written(), "");
+  EXPECT_EQ(Written(), "");
   std::fputs("ected a microphone", stream_);
-  EXPECT_EQ(written(), "Expected a microphone");
+  EXPECT_EQ(Written(), "Expected a microphone");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 namespace {
 
-std::string slurp(const std::string& path) {
+std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
@@ -20,7 +20,7 @@ std::string slurp(const std::string& path) {
 
 // The current environment with the changes applied, built before fork: after it, only calls that
 // are safe in a child of a threaded process may be made.
-std::vector<std::string> changed_environment(const std::vector<std::string>& changes) {
+std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& changes) {
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
   for (const std::string& change : changes) {
@@ -35,10 +35,10 @@ std::vector<std::string> changed_environment(const std::vector<std::string>& cha
 
 }  // namespace
 
-ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& directory,
-                       const std::vector<std::string>& environment_changes) {
-  std::vector<std::string> environment = changed_environment(environment_changes);
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& directory,
+                      const std::vector<std::string>& environment_changes) {
+  std::vector<std::string> environment = ChangedEnvironment(environment_changes);
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -69,8 +69,8 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
   }
   close(out_fd);
   close(err_fd);
-  run.out = slurp(out_path);
-  run.err = slurp(err_path);
+  run.out = Slurp(out_path);
+  run.err = Slurp(err_path);
   std::remove(out_path);
   std::remove(err_path);
   return run;

@@ -12,6 +12,6 @@ struct ProgramRun {
   std::string err;
 };
 
-ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& directory = "",
-                       const std::vector<std::string>& environment_changes = {});
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& directory = "",
+                      const std::vector<std::string>& environment_changes = {});

@@ -3,13 +3,13 @@
 #include "analysis/signal_constants.h"
 #include "support/synthetic_vowel.h"
 
-std::vector<int16_t> steady_vowel(double f1, double f2, int blocks, double peak) {
-  return synthetic_vowel(blocks * kBlockSamples, f1, f2, peak);
+std::vector<int16_t> SteadyVowel(double f1, double f2, int blocks, double peak) {
+  return SyntheticVowel(blocks * kBlockSamples, f1, f2, peak);
 }
 
-std::vector<int16_t> silence(int blocks) { return std::vector<int16_t>(blocks * kBlockSamples); }
+std::vector<int16_t> Silence(int blocks) { return std::vector<int16_t>(blocks * kBlockSamples); }
 
-std::vector<int16_t> quiet(int blocks) {
+std::vector<int16_t> Quiet(int blocks) {
   std::vector<int16_t> noise(blocks * kBlockSamples);
   uint32_t state = 12345;
   for (int16_t& v : noise) {
@@ -19,7 +19,7 @@ std::vector<int16_t> quiet(int blocks) {
   return noise;
 }
 
-std::vector<int16_t> join(std::initializer_list<std::vector<int16_t>> parts) {
+std::vector<int16_t> Join(std::initializer_list<std::vector<int16_t>> parts) {
   std::vector<int16_t> all;
   for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
   return all;
@@ -29,11 +29,11 @@ EngineUnderTest::EngineUnderTest(std::vector<int16_t> samples)
     : audio(std::move(samples)),
       engine(std::make_unique<VoiceEngine>(settings, audio, out, out, &out)) {}
 
-void EngineUnderTest::run(int passes) {
+void EngineUnderTest::Run(int passes) {
   if (!started) {
     started = true;
-    if (!engine->start()) return;
+    if (!engine->Start()) return;
   }
-  for (int i = 0; i < passes && engine->pass(); ++i) {
+  for (int i = 0; i < passes && engine->Pass(); ++i) {
   }
 }

@@ -15,7 +15,7 @@ class FailingSource : public AudioSource {
  public:
   FailingSource(std::vector<int16_t> samples, std::set<int> failing)
       : samples_(std::move(samples)), failing_(std::move(failing)) {}
-  Status read(int16_t samples[], int count) override {
+  Status Read(int16_t samples[], int count) override {
     const int n = reads_++;
     if (failing_.count(n) != 0) {
       std::fill_n(samples, count, int16_t{0});
@@ -35,7 +35,7 @@ class FailingSource : public AudioSource {
   int reads_ = 0;
 };
 
-int count_of(const std::string& text, const std::string& part) {
+int CountOf(const std::string& text, const std::string& part) {
   int n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
@@ -43,20 +43,20 @@ int count_of(const std::string& text, const std::string& part) {
 
 TEST(SoundLoss, EachOutageIsToldOnceAndTheEngineGoesOn) {
   // Two outages, of five reads and of one, the second right before the last block.
-  FailingSource source(quiet(40), {10, 11, 12, 13, 14, 30});
+  FailingSource source(Quiet(40), {10, 11, 12, 13, 14, 30});
   EngineSettings settings;
-  set_setting(settings.m_bListening, 1);
+  set_setting(settings.listening, 1);
   RecordedEvents out;
   VoiceEngine engine(settings, source, out, out, &out);
 
   testing::internal::CaptureStderr();
-  ASSERT_TRUE(engine.start());
-  while (engine.pass()) {
+  ASSERT_TRUE(engine.Start());
+  while (engine.Pass()) {
   }
   const std::string told = testing::internal::GetCapturedStderr();
 
-  EXPECT_EQ(count_of(told, "the microphone stopped sending sound"), 2) << told;
-  EXPECT_EQ(count_of(told, "the microphone is back"), 2) << told;
+  EXPECT_EQ(CountOf(told, "the microphone stopped sending sound"), 2) << told;
+  EXPECT_EQ(CountOf(told, "the microphone is back"), 2) << told;
   EXPECT_LT(told.find("stopped"), told.find("back"));
   // Every read but the first (the start) and the last (the end) was a pass, failed ones too.
   EXPECT_EQ(engine.stats().passes, source.reads() - 2);

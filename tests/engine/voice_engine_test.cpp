@@ -12,13 +12,13 @@
 namespace {
 
 // An "a" as a 175 cm man says it: F1 700 Hz, F2 1300 Hz, 100 Hz pitch.
-std::vector<int16_t> vowel_a(int blocks) { return steady_vowel(700, 1300, blocks, 8000); }
+std::vector<int16_t> VowelA(int blocks) { return SteadyVowel(700, 1300, blocks, 8000); }
 
 // The lowest and highest intensity level of the steady "a" above, measured by an engine that
 // is not listening. The level wavers a little with the phase of the pitch pulses in each frame.
-std::pair<float, float> steady_levels_of_a() {
-  EngineUnderTest probe(vowel_a(200));
-  probe.run();
+std::pair<float, float> SteadyLevelsOfA() {
+  EngineUnderTest probe(VowelA(200));
+  probe.Run();
   float low = 1000.0f, high = -1000.0f;
   for (size_t p = 150; p < probe.out.passes.size(); ++p) {
     low = std::min(low, probe.out.passes[p].level);
@@ -27,38 +27,38 @@ std::pair<float, float> steady_levels_of_a() {
   return {low, high};
 }
 
-void set_profile(EngineSettings& s, int threshold, int click_min, int click_max, int speed) {
-  set_setting(s.m_nThreshold, threshold);
-  set_setting(s.m_nClickMin, click_min);
-  set_setting(s.m_nClickMax, click_max);
-  set_setting(s.m_nHeight, 85);
-  set_setting(s.m_nSpeed, speed);
-  set_setting(s.m_bMale, 1);
+void SetProfile(EngineSettings& s, int threshold, int click_min, int click_max, int speed) {
+  set_setting(s.threshold, threshold);
+  set_setting(s.click_min, click_min);
+  set_setting(s.click_max, click_max);
+  set_setting(s.height, 85);
+  set_setting(s.speed, speed);
+  set_setting(s.male, 1);
 }
 
-bool active(const PassRecord& r) { return r.listening && r.loud && r.pitch_median != 0.0f; }
+bool Active(const PassRecord& r) { return r.listening && r.loud && r.pitch_median != 0.0f; }
 
 TEST(VoiceEngine, HeldVowelSteersRightByTheSpeedStepPlusTheLoudnessBonus) {
   // The user holds "a" 20 dB above the threshold at speed 50: a step of 3 + 8 = 11 units to the
   // right on every pass after the run outlasts the upper click limit, and no click at the end.
-  const auto [low, high] = steady_levels_of_a();
+  const auto [low, high] = SteadyLevelsOfA();
   const int threshold_level = static_cast<int>(std::floor(low)) - 20;
   ASSERT_GT(threshold_level, 10);
   ASSERT_LT(high - static_cast<float>(threshold_level), 22.0f);  // the bonus stays 8 throughout
 
   // The level settles before listening starts, as for a user who starts the engine first.
-  EngineUnderTest t(join({vowel_a(120), vowel_a(80), quiet(40)}));
-  set_profile(t.settings, 100 - threshold_level, 3, 20, 50);
-  t.run(119);
+  EngineUnderTest t(Join({VowelA(120), VowelA(80), Quiet(40)}));
+  SetProfile(t.settings, 100 - threshold_level, 3, 20, 50);
+  t.Run(119);
   EXPECT_TRUE(t.out.events.empty());
-  set_setting(t.settings.m_bListening, 1);
-  t.run();
+  set_setting(t.settings.listening, 1);
+  t.Run();
 
   // Pass p reads block p + 1: the vowel fills blocks 0..199, so passes up to 198 hear it held.
   const int64_t last_held_pass = 198;
   int steering_passes = 0;
   for (const PassRecord& r : t.out.passes) {
-    if (r.listening && r.run > 20 && active(r)) {
+    if (r.listening && r.run > 20 && Active(r)) {
       ++steering_passes;
       EXPECT_EQ(r.event.kind, PassEvent::Kind::kMove) << "pass " << r.pass;
       // As the sound fades the bonus shrinks, but the direction stays.
@@ -78,18 +78,18 @@ TEST(VoiceEngine, HeldVowelSteersRightByTheSpeedStepPlusTheLoudnessBonus) {
 }
 
 TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
-  EngineUnderTest t(join({vowel_a(40), quiet(40), vowel_a(12), quiet(40)}));
-  set_profile(t.settings, 60, 5, 20, 50);  // threshold 40 dB, far below the vowel
-  set_setting(t.settings.m_bListening, 1);
-  t.run();
+  EngineUnderTest t(Join({VowelA(40), Quiet(40), VowelA(12), Quiet(40)}));
+  SetProfile(t.settings, 60, 5, 20, 50);  // threshold 40 dB, far below the vowel
+  set_setting(t.settings.listening, 1);
+  t.Run();
 
   // The first sound is too long to click, and steers; the second is a click.
   ASSERT_EQ(t.engine->stats().clicks, 1);
   const auto& passes = t.out.passes;
   for (size_t p = 1; p < passes.size(); ++p) {
     if (passes[p].event.kind != PassEvent::Kind::kClick) continue;
-    EXPECT_FALSE(active(passes[p]));
-    EXPECT_TRUE(active(passes[p - 1]));
+    EXPECT_FALSE(Active(passes[p]));
+    EXPECT_TRUE(Active(passes[p - 1]));
     EXPECT_GT(passes[p].run, 5);
     EXPECT_LT(passes[p].run, 20);
   }
@@ -99,11 +99,11 @@ TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
   EXPECT_EQ(e.back(), "left up");
 
   // The same sound with the ENTER action: a key stroke and no mouse button.
-  EngineUnderTest enter(join({vowel_a(40), quiet(40), vowel_a(12), quiet(40)}));
-  set_profile(enter.settings, 60, 5, 20, 50);
-  set_setting(enter.settings.m_nClickAction, 1);
-  set_setting(enter.settings.m_bListening, 1);
-  enter.run();
+  EngineUnderTest enter(Join({VowelA(40), Quiet(40), VowelA(12), Quiet(40)}));
+  SetProfile(enter.settings, 60, 5, 20, 50);
+  set_setting(enter.settings.click_action, 1);
+  set_setting(enter.settings.listening, 1);
+  enter.Run();
   EXPECT_EQ(enter.engine->stats().enters, 1);
   EXPECT_EQ(enter.engine->stats().clicks, 0);
   EXPECT_EQ(enter.out.events[enter.out.events.size() - 2], "enter down");
@@ -111,10 +111,10 @@ TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
 }
 
 TEST(VoiceEngine, FirstTwoPitchMediansAreZero) {
-  EngineUnderTest t(vowel_a(40));
-  set_profile(t.settings, 90, 5, 20, 50);  // threshold 10 dB
-  set_setting(t.settings.m_bListening, 1);
-  t.run();
+  EngineUnderTest t(VowelA(40));
+  SetProfile(t.settings, 90, 5, 20, 50);  // threshold 10 dB
+  set_setting(t.settings.listening, 1);
+  t.Run();
   std::vector<float> medians;
   for (const PassRecord& r : t.out.passes) {
     const bool in_range = r.f0 >= 80.0f && r.f0 <= 480.0f;
@@ -133,20 +133,20 @@ TEST(VoiceEngine, FirstTwoPitchMediansAreZero) {
 TEST(VoiceEngine, PausingListeningFreezesTheListeningState) {
   // Two engines hear the same sound while listening; one of them also hears a different sound
   // while listening is off in between. What the listening passes compute must not differ.
-  const auto before = vowel_a(30);
-  const auto after = steady_vowel(250, 2300, 30, 8000);  // an "i"
-  EngineUnderTest paused(join({before, steady_vowel(400, 800, 40, 12000), after}));
-  EngineUnderTest straight(join({before, after}));
+  const auto before = VowelA(30);
+  const auto after = SteadyVowel(250, 2300, 30, 8000);  // an "i"
+  EngineUnderTest paused(Join({before, SteadyVowel(400, 800, 40, 12000), after}));
+  EngineUnderTest straight(Join({before, after}));
   for (EngineUnderTest* t : {&paused, &straight}) {
-    set_profile(t->settings, 90, 5, 20, 50);
-    set_setting(t->settings.m_bListening, 1);
-    t->run(29);
+    SetProfile(t->settings, 90, 5, 20, 50);
+    set_setting(t->settings.listening, 1);
+    t->Run(29);
   }
-  set_setting(paused.settings.m_bListening, 0);
-  paused.run(40);
-  set_setting(paused.settings.m_bListening, 1);
-  paused.run();
-  straight.run();
+  set_setting(paused.settings.listening, 0);
+  paused.Run(40);
+  set_setting(paused.settings.listening, 1);
+  paused.Run();
+  straight.Run();
 
   std::vector<PassRecord> a, b;
   for (const auto& r : paused.out.passes)
@@ -169,16 +169,16 @@ TEST(VoiceEngine, PausingListeningFreezesTheListeningState) {
 }
 
 TEST(VoiceEngine, MetersMoveOnEveryPassListeningOrNot) {
-  EngineUnderTest t(join({vowel_a(60), quiet(40)}));
-  set_profile(t.settings, 60, 5, 20, 0);  // threshold 40 dB; fastest speed: step 7
-  t.run(20);
+  EngineUnderTest t(Join({VowelA(60), Quiet(40)}));
+  SetProfile(t.settings, 60, 5, 20, 0);  // threshold 40 dB; fastest speed: step 7
+  t.Run(20);
   // Before any listening pass the speed step is 0, so the speed meter shows 2.
   for (const auto& m : t.out.meters) EXPECT_EQ(m.speed, 2);
   EXPECT_TRUE(t.out.readouts.empty());
-  set_setting(t.settings.m_bListening, 1);
-  t.run(30);
-  set_setting(t.settings.m_bListening, 0);
-  t.run();
+  set_setting(t.settings.listening, 1);
+  t.Run(30);
+  set_setting(t.settings.listening, 0);
+  t.Run();
 
   const auto& meters = t.out.meters;
   const auto& passes = t.out.passes;

@@ -44,27 +44,27 @@ class NodeReader {
   libevdev* device() const { return device_; }
 
   // What is queued now. A write to uinput is in the readers' queues when it returns.
-  std::vector<Event> queued() {
+  std::vector<Event> Queued() {
     std::vector<Event> events;
-    read_into(&events);
+    ReadInto(&events);
     return events;
   }
 
   // Reads until `count` events have come, the device is gone, or `timeout` has passed.
-  std::vector<Event> wait_for(size_t count, std::chrono::milliseconds timeout) {
+  std::vector<Event> WaitFor(size_t count, std::chrono::milliseconds timeout) {
     std::vector<Event> events;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (events.size() < count && std::chrono::steady_clock::now() < deadline) {
       pollfd ready = {fd_, POLLIN, 0};
       poll(&ready, 1, 10);
-      if (!read_into(&events)) break;
+      if (!ReadInto(&events)) break;
     }
     return events;
   }
 
  private:
   // False once the device is gone.
-  bool read_into(std::vector<Event>* events) {
+  bool ReadInto(std::vector<Event>* events) {
     input_event e;
     for (;;) {
       const int status = libevdev_next_event(device_, LIBEVDEV_READ_FLAG_NORMAL, &e);
@@ -88,7 +88,7 @@ class UinputSinkTest : public testing::Test {
  protected:
   void SetUp() override {
     std::string why;
-    sink_ = UinputSink::create(&why);
+    sink_ = UinputSink::Create(&why);
     if (sink_ == nullptr) GTEST_SKIP() << "no uinput device can be made here: " << why;
     ASSERT_FALSE(sink_->event_node().empty());
     reader_ = std::make_unique<NodeReader>(sink_->event_node());
@@ -122,14 +122,14 @@ TEST_F(UinputSinkTest, DeviceIsNamedSonletAndDeclaresOnlyWhatTheEngineSends) {
 // Each call is one report, in the order of the calls. The kernel passes on no relative axis of
 // value 0 and no report left empty, so the (0, 0) motion and the Y of (4, 0) do not come back.
 TEST_F(UinputSinkTest, EventsComeBackInOrderEachEndedByASyncReport) {
-  sink_->move(3, -2);
-  sink_->move(0, 0);
-  sink_->move(4, 0);
-  sink_->left_down();
-  sink_->left_up();
-  sink_->enter_down();
-  sink_->enter_up();
-  EXPECT_EQ(reader_->queued(), (std::vector<Event>{{EV_REL, REL_X, 3},
+  sink_->Move(3, -2);
+  sink_->Move(0, 0);
+  sink_->Move(4, 0);
+  sink_->LeftDown();
+  sink_->LeftUp();
+  sink_->EnterDown();
+  sink_->EnterUp();
+  EXPECT_EQ(reader_->Queued(), (std::vector<Event>{{EV_REL, REL_X, 3},
                                                    {EV_REL, REL_Y, -2},
                                                    kSync,
                                                    {EV_REL, REL_X, 4},
@@ -147,12 +147,12 @@ TEST_F(UinputSinkTest, EventsComeBackInOrderEachEndedByASyncReport) {
 // Once the device is removed its node answers nothing more, not even events already queued: the
 // releases must come while it exists, in time for a reader that reads at once.
 TEST_F(UinputSinkTest, WhatIsHeldIsReleasedBeforeTheDeviceGoes) {
-  sink_->left_down();
-  sink_->enter_down();
-  ASSERT_EQ(reader_->queued().size(), 4u);
+  sink_->LeftDown();
+  sink_->EnterDown();
+  ASSERT_EQ(reader_->Queued().size(), 4u);
 
   std::thread closer([this] { sink_.reset(); });
-  const std::vector<Event> events = reader_->wait_for(4, std::chrono::seconds(2));
+  const std::vector<Event> events = reader_->WaitFor(4, std::chrono::seconds(2));
   closer.join();
   EXPECT_EQ(events,
             (std::vector<Event>{{EV_KEY, BTN_LEFT, 0}, kSync, {EV_KEY, KEY_ENTER, 0}, kSync}));

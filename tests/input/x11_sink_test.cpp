@@ -20,7 +20,7 @@ class X11SinkTest : public testing::Test {
     watcher_ = std::make_unique<XWatcher>(server_->display());
     ASSERT_TRUE(watcher_->connected());
     std::string why;
-    sink_ = X11Sink::open(server_->display().c_str(), &why);
+    sink_ = X11Sink::Open(server_->display().c_str(), &why);
     ASSERT_NE(sink_, nullptr) << why;
   }
 
@@ -33,43 +33,43 @@ class X11SinkTest : public testing::Test {
 // a steep acceleration set, which this test sets too. So the pointer ends exactly at the start
 // plus the sum of what was sent (the moves stay clear of the screen's edges, which clamp).
 TEST_F(X11SinkTest, MotionMovesThePointerByTheAmountSent) {
-  watcher_->set_steep_acceleration();
+  watcher_->SetSteepAcceleration();
   const ScreenPoint start = {200, 300};
-  watcher_->warp_pointer(start);
+  watcher_->WarpPointer(start);
 
-  sink_->move(50, 15);
-  EXPECT_EQ(watcher_->pointer(), (ScreenPoint{start.x + 50, start.y + 15}));
-  sink_->move(-120, 40);
-  EXPECT_EQ(watcher_->pointer(), (ScreenPoint{start.x + 50 - 120, start.y + 15 + 40}));
+  sink_->Move(50, 15);
+  EXPECT_EQ(watcher_->Pointer(), (ScreenPoint{start.x + 50, start.y + 15}));
+  sink_->Move(-120, 40);
+  EXPECT_EQ(watcher_->Pointer(), (ScreenPoint{start.x + 50 - 120, start.y + 15 + 40}));
 }
 
 // A motion of (0, 0) moves nothing but is still a motion: the server must get it, in its place.
 TEST_F(X11SinkTest, ZeroMotionStillReachesTheServerInOrder) {
   const ScreenPoint start = {400, 400};
-  watcher_->warp_pointer(start);
+  watcher_->WarpPointer(start);
 
   const std::vector<ScreenPoint> sent = {{0, 0}, {7, -3}, {0, 0}};
-  for (const ScreenPoint& m : sent) sink_->move(m.x, m.y);
-  EXPECT_EQ(watcher_->raw_motions(), sent);
-  EXPECT_EQ(watcher_->pointer(), (ScreenPoint{start.x + 7, start.y - 3}));
+  for (const ScreenPoint& m : sent) sink_->Move(m.x, m.y);
+  EXPECT_EQ(watcher_->RawMotions(), sent);
+  EXPECT_EQ(watcher_->Pointer(), (ScreenPoint{start.x + 7, start.y - 3}));
 }
 
 // The window under the pointer gets the button, the focused window the key. Where the pointer
 // was at the press and at the key shows that each motion was taken before the event after it.
 TEST_F(X11SinkTest, ClickAndEnterReachTheWindowInTheOrderSent) {
-  watcher_->open_window(100, 100, 300, 200);
+  watcher_->OpenWindow(100, 100, 300, 200);
   const ScreenPoint start = {150, 150};
-  watcher_->warp_pointer(start);
+  watcher_->WarpPointer(start);
 
-  sink_->move(20, 10);
-  sink_->left_down();
-  sink_->left_up();
-  sink_->move(-5, 0);
-  sink_->enter_down();
-  sink_->enter_up();
+  sink_->Move(20, 10);
+  sink_->LeftDown();
+  sink_->LeftUp();
+  sink_->Move(-5, 0);
+  sink_->EnterDown();
+  sink_->EnterUp();
 
-  const std::vector<WindowEvent> events = watcher_->window_events();
-  ASSERT_EQ(whats(events), (std::vector<std::string>{"press 1", "release 1", "key-press Return",
+  const std::vector<WindowEvent> events = watcher_->WindowEvents();
+  ASSERT_EQ(Whats(events), (std::vector<std::string>{"press 1", "release 1", "key-press Return",
                                                      "key-release Return"}));
   EXPECT_EQ(events[0].at, (ScreenPoint{start.x + 20, start.y + 10}));
   EXPECT_EQ(events[2].at, (ScreenPoint{start.x + 20 - 5, start.y + 10}));
@@ -78,18 +78,18 @@ TEST_F(X11SinkTest, ClickAndEnterReachTheWindowInTheOrderSent) {
 // The X server keeps a button or key held by a client that disconnects: closing the sink must
 // release them itself.
 TEST_F(X11SinkTest, WhatIsHeldIsReleasedWhenTheSinkCloses) {
-  watcher_->open_window(100, 100, 300, 200);
-  watcher_->warp_pointer({150, 150});
-  sink_->left_down();
-  sink_->enter_down();
-  ASSERT_TRUE(watcher_->left_button_down());
-  ASSERT_TRUE(watcher_->return_key_down());
+  watcher_->OpenWindow(100, 100, 300, 200);
+  watcher_->WarpPointer({150, 150});
+  sink_->LeftDown();
+  sink_->EnterDown();
+  ASSERT_TRUE(watcher_->LeftButtonDown());
+  ASSERT_TRUE(watcher_->ReturnKeyDown());
 
   sink_.reset();
-  EXPECT_FALSE(watcher_->left_button_down());
-  EXPECT_FALSE(watcher_->return_key_down());
+  EXPECT_FALSE(watcher_->LeftButtonDown());
+  EXPECT_FALSE(watcher_->ReturnKeyDown());
   EXPECT_EQ(
-      whats(watcher_->window_events()),
+      Whats(watcher_->WindowEvents()),
       (std::vector<std::string>{"press 1", "key-press Return", "release 1", "key-release Return"}));
 }
 
@@ -97,15 +97,15 @@ TEST(X11SinkOpen, SaysWhyWhenTheServerIsGoneOrHasNoXtest) {
   XvfbServer gone;
   ASSERT_TRUE(gone.running()) << gone.error();
   const std::string gone_display = gone.display();
-  gone.stop();
+  gone.Stop();
   std::string why;
-  EXPECT_EQ(X11Sink::open(gone_display.c_str(), &why), nullptr);
+  EXPECT_EQ(X11Sink::Open(gone_display.c_str(), &why), nullptr);
   EXPECT_NE(why.find("'" + gone_display + "'"), std::string::npos) << why;
 
   XvfbServer without_xtest({"-extension", "XTEST"});
   ASSERT_TRUE(without_xtest.running()) << without_xtest.error();
   why.clear();
-  EXPECT_EQ(X11Sink::open(without_xtest.display().c_str(), &why), nullptr);
+  EXPECT_EQ(X11Sink::Open(without_xtest.display().c_str(), &why), nullptr);
   EXPECT_NE(why.find("XTEST"), std::string::npos) << why;
 }
 

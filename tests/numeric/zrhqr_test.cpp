@@ -112,8 +112,8 @@ TEST(NumericRoots, NanCoefficientLeavesCallersEntriesSortedWhenHqrGivesUp) {
   Roots stale;
   stale.wr = {kUnset, 3, 1, 3, 2, 1, 5, 0, 2, kUnset};
   stale.wi = {kUnset, 10, 20, 30, 40, 50, 60, 70, 80, kUnset};
-  const Roots r = FindRoots({1, 2, 3, 4, 5, 6, 7, 8, std::nanf("")}, stale,
-                            RootsStatus::kTooManyIterations);
+  const Roots r =
+      FindRoots({1, 2, 3, 4, 5, 6, 7, 8, std::nanf("")}, stale, RootsStatus::kTooManyIterations);
   // The caller's pairs by real part, ties in their original order.
   EXPECT_THAT(r.wr, testing::ElementsAre(kUnset, 0, 1, 1, 2, 2, 3, 3, 5, kUnset));
   EXPECT_THAT(r.wi, testing::ElementsAre(kUnset, 70, 20, 50, 40, 80, 10, 30, 60, kUnset));

@@ -11,7 +11,7 @@
 namespace {
 
 // The length of the highlighted run along the bar's middle line, from its filling end.
-int filled_length(CMeterBar& bar, Qt::Orientation orientation) {
+int FilledLength(MeterBar& bar, Qt::Orientation orientation) {
   const QImage image = bar.grab().toImage();
   const QRgb fill = bar.palette().color(QPalette::Highlight).rgb();
   int length = 0;
@@ -31,49 +31,49 @@ class MeterBarTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void fillsInProportionWithinTheBorder() {
+  void FillsInProportionWithinTheBorder() {
     for (Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical}) {
-      CMeterBar bar(orientation);
-      bar.setRange(0, 90);
+      MeterBar bar(orientation);
+      bar.SetRange(0, 90);
       // 92 pixels with the border: 90 inside, one per dB.
       bar.resize(orientation == Qt::Horizontal ? QSize(92, 12) : QSize(12, 92));
-      bar.setValue(30);
-      QCOMPARE(filled_length(bar, orientation), 30);
-      bar.setValue(200);  // kept within the range
+      bar.SetValue(30);
+      QCOMPARE(FilledLength(bar, orientation), 30);
+      bar.SetValue(200);  // kept within the range
       QCOMPARE(bar.value(), 90);
-      QCOMPARE(filled_length(bar, orientation), 90);
-      bar.setValue(-5);
-      QCOMPARE(filled_length(bar, orientation), 0);
+      QCOMPARE(FilledLength(bar, orientation), 90);
+      bar.SetValue(-5);
+      QCOMPARE(FilledLength(bar, orientation), 0);
     }
   }
 
-  void verticalBarFillsFromTheBottom() {
-    CMeterBar bar(Qt::Vertical);
-    bar.setRange(0, 10);
+  void VerticalBarFillsFromTheBottom() {
+    MeterBar bar(Qt::Vertical);
+    bar.SetRange(0, 10);
     bar.resize(12, 102);
-    bar.setValue(5);
+    bar.SetValue(5);
     const QImage image = bar.grab().toImage();
     const QRgb fill = bar.palette().color(QPalette::Highlight).rgb();
     QVERIFY(image.pixel(6, 100) == fill);
     QVERIFY(image.pixel(6, 2) != fill);
   }
 
-  void repaintsOnlyWhenTheFilledPixelsChange() {
-    CMeterBar bar(Qt::Horizontal);
-    bar.setRange(0, 90);
+  void RepaintsOnlyWhenTheFilledPixelsChange() {
+    MeterBar bar(Qt::Horizontal);
+    bar.SetRange(0, 90);
     bar.resize(47, 12);  // 45 pixels inside: two dB per pixel
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    bar.setValue(40);
+    bar.SetValue(40);
     PaintCounter counter(&bar);
     QCoreApplication::processEvents();
     const int before = counter.paints;
 
-    bar.setValue(41);  // still 20 pixels
+    bar.SetValue(41);  // still 20 pixels
     QCoreApplication::processEvents();
     QCOMPARE(counter.paints, before);
 
-    bar.setValue(44);  // 22 pixels: only the two new ones are painted
+    bar.SetValue(44);  // 22 pixels: only the two new ones are painted
     QTRY_COMPARE(counter.paints, before + 1);
     QCOMPARE(counter.last.width(), 2);
   }

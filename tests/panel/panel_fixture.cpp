@@ -10,19 +10,19 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-void write_file(const QString& path, const std::string& text) {
+void WriteFile(const QString& path, const std::string& text) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
   file.write(text.data(), static_cast<qint64>(text.size()));
 }
 
-std::string read_file(const QString& path) {
+std::string ReadFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return "<no file>";
   return file.readAll().toStdString();
 }
 
-QRect handle_rect(const QSlider& slider) {
+QRect HandleRect(const QSlider& slider) {
   // The option QSlider paints itself with.
   QStyleOptionSlider option;
   option.initFrom(&slider);
@@ -43,8 +43,8 @@ QRect handle_rect(const QSlider& slider) {
                                         &slider);
 }
 
-void press_and_drag(QSlider* slider, int pixels) {
-  const QPoint from = handle_rect(*slider).center();
+void PressAndDrag(QSlider* slider, int pixels) {
+  const QPoint from = HandleRect(*slider).center();
   QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, from);
   const QPoint to =
       slider->orientation() == Qt::Horizontal ? from + QPoint(pixels, 0) : from + QPoint(0, pixels);
@@ -53,8 +53,8 @@ void press_and_drag(QSlider* slider, int pixels) {
   QApplication::sendEvent(slider, &move);
 }
 
-void let_go(QSlider* slider) {
-  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, handle_rect(*slider).center());
+void LetGo(QSlider* slider) {
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, HandleRect(*slider).center());
 }
 
 BoxAnswerer::BoxAnswerer() {
@@ -71,15 +71,15 @@ void BoxAnswerer::answer() {
   ok_only = box->standardButtons() == QMessageBox::Ok;
   panel_visible = false;
   for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (qobject_cast<CSonletDlg*>(window) != nullptr && window->isVisible()) panel_visible = true;
+    if (qobject_cast<ControlPanel*>(window) != nullptr && window->isVisible()) panel_visible = true;
   }
   box->button(QMessageBox::Ok)->click();
 }
 
 PanelUnderTest::PanelUnderTest(const std::string& profile_text) {
-  write_file(profile_path(), profile_text);
-  panel = std::make_unique<CSonletDlg>(profile_path().toStdString());
-  loaded = panel->load_profile();
+  WriteFile(profile_path(), profile_text);
+  panel = std::make_unique<ControlPanel>(profile_path().toStdString());
+  loaded = panel->LoadProfile();
   panel->show();
   panel->activateWindow();
   if (!QTest::qWaitForWindowActive(panel.get())) qWarning("the panel did not become active");

@@ -16,21 +16,21 @@ class QWidget;
 
 // The panel's control with this number.
 template <typename Widget>
-Widget* control(const QObject& panel, int number) {
+Widget* Control(const QObject& panel, int number) {
   return panel.findChild<Widget*>(QString::number(number));
 }
 
 // Writes `text` to `path` as it stands.
-void write_file(const QString& path, const std::string& text);
-std::string read_file(const QString& path);
+void WriteFile(const QString& path, const std::string& text);
+std::string ReadFile(const QString& path);
 
 // Where a slider's handle is now, in the slider's coordinates, as its style draws it.
-QRect handle_rect(const QSlider& slider);
+QRect HandleRect(const QSlider& slider);
 
 // Drags a slider's handle by `pixels` along the slider with the left button, without letting
 // go.
-void press_and_drag(QSlider* slider, int pixels);
-void let_go(QSlider* slider);
+void PressAndDrag(QSlider* slider, int pixels);
+void LetGo(QSlider* slider);
 
 // Answers every message box that comes up with OK, remembering what the last one said, and
 // whether a panel was on screen then.
@@ -53,9 +53,9 @@ class BoxAnswerer : public QObject {
 struct PanelUnderTest {
   explicit PanelUnderTest(const std::string& profile_text);
   QString profile_path() const { return dir.filePath(QStringLiteral("user.txt")); }
-  std::string profile_text() const { return read_file(profile_path()); }
+  std::string ProfileText() const { return ReadFile(profile_path()); }
 
   QTemporaryDir dir;
-  std::unique_ptr<CSonletDlg> panel;
+  std::unique_ptr<ControlPanel> panel;
   bool loaded = false;
 };

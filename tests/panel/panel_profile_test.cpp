@@ -8,23 +8,23 @@
 #include <QTest>
 #include <string>
 
-#include "panel/panel_fixture.h"
-#include "settings/profile_file.h"
 #include "cli/run_program.h"
 #include "panel/panel_app.h"
+#include "panel/panel_fixture.h"
+#include "settings/profile_file.h"
 
 namespace {
 
 // The file the panel writes for these settings: six lines, "%d\n" each, in file order.
-std::string lines(std::initializer_list<int> values) {
+std::string Lines(std::initializer_list<int> values) {
   std::string text;
   for (int v : values) text += std::to_string(v) + "\n";
   return text;
 }
 
-void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-int slider(const PanelUnderTest& t, int id) { return control<QSlider>(*t.panel, id)->value(); }
+int Slider(const PanelUnderTest& t, int id) { return Control<QSlider>(*t.panel, id)->value(); }
 
 }  // namespace
 
@@ -32,104 +32,103 @@ class PanelProfileTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void sixLinesShowAsTheyReadAndSaveUnchanged() {
-    const std::string profile = lines({45, 3, 20, 80, 50, 1});
+  void SixLinesShowAsTheyReadAndSaveUnchanged() {
+    const std::string profile = Lines({45, 3, 20, 80, 50, 1});
     PanelUnderTest t(profile);
     QVERIFY(t.loaded);
-    QCOMPARE(slider(t, 1002), 45);  // threshold 100 - 45 = 55 dB
-    QCOMPARE(slider(t, 1004), 3);
-    QCOMPARE(slider(t, 1009), 20);
-    QCOMPARE(slider(t, 1020), 80);  // 170 cm
-    QCOMPARE(slider(t, 1025), 50);
-    QVERIFY(control<QCheckBox>(*t.panel, 1005)->isChecked());
-    click(control<QPushButton>(*t.panel, 1));
-    QCOMPARE(t.profile_text(), profile);
+    QCOMPARE(Slider(t, 1002), 45);  // threshold 100 - 45 = 55 dB
+    QCOMPARE(Slider(t, 1004), 3);
+    QCOMPARE(Slider(t, 1009), 20);
+    QCOMPARE(Slider(t, 1020), 80);  // 170 cm
+    QCOMPARE(Slider(t, 1025), 50);
+    QVERIFY(Control<QCheckBox>(*t.panel, 1005)->isChecked());
+    Click(Control<QPushButton>(*t.panel, 1));
+    QCOMPARE(t.ProfileText(), profile);
   }
 
-  void numbersOnOneLineReadAsSixLines() {
+  void NumbersOnOneLineReadAsSixLines() {
     PanelUnderTest t("45 3 20 80 50 1");
-    click(control<QPushButton>(*t.panel, 1));
-    QCOMPARE(t.profile_text(), lines({45, 3, 20, 80, 50, 1}));
+    Click(Control<QPushButton>(*t.panel, 1));
+    QCOMPARE(t.ProfileText(), Lines({45, 3, 20, 80, 50, 1}));
   }
 
-  void sexOtherThanOneIsFemaleAndSavedAsZero() {
+  void SexOtherThanOneIsFemaleAndSavedAsZero() {
     for (const char* sixth : {"2", "-1"}) {
       PanelUnderTest t(std::string("45\n3\n20\n80\n50\n") + sixth + "\n");
-      QVERIFY(!control<QCheckBox>(*t.panel, 1005)->isChecked());
-      click(control<QPushButton>(*t.panel, 1));
-      QCOMPARE(t.profile_text(), lines({45, 3, 20, 80, 50, 0}));
+      QVERIFY(!Control<QCheckBox>(*t.panel, 1005)->isChecked());
+      Click(Control<QPushButton>(*t.panel, 1));
+      QCOMPARE(t.ProfileText(), Lines({45, 3, 20, 80, 50, 0}));
     }
   }
 
-  void emptyProfileShowsTheFallbacksAtTheSliderEnds() {
+  void EmptyProfileShowsTheFallbacksAtTheSliderEnds() {
     PanelUnderTest t("");
     const Profile fallback;
-    QVERIFY(fallback.m_nHeight > 100);  // beyond the height slider
-    QCOMPARE(slider(t, 1020), 100);
-    QCOMPARE(slider(t, 1002), 0);
-    QCOMPARE(slider(t, 1004), 1);  // the fallback 0 is below the click sliders' 1
-    QCOMPARE(slider(t, 1009), 1);
+    QVERIFY(fallback.height > 100);  // beyond the height slider
+    QCOMPARE(Slider(t, 1020), 100);
+    QCOMPARE(Slider(t, 1002), 0);
+    QCOMPARE(Slider(t, 1004), 1);  // the fallback 0 is below the click sliders' 1
+    QCOMPARE(Slider(t, 1009), 1);
     // Saved without a store, the settings are still the fallbacks as read.
-    click(control<QPushButton>(*t.panel, 1));
-    QCOMPARE(t.profile_text(),
-             lines({fallback.m_nThreshold, fallback.m_nClickMin, fallback.m_nClickMax,
-                    fallback.m_nHeight, fallback.m_nSpeed, fallback.m_bMale}));
+    Click(Control<QPushButton>(*t.panel, 1));
+    QCOMPARE(t.ProfileText(), Lines({fallback.threshold, fallback.click_min, fallback.click_max,
+                                     fallback.height, fallback.speed, fallback.male}));
   }
 
   // A value beyond a slider's range is shown at the nearest end and kept until the next store.
-  void thresholdBeyondRangeIsKeptUntilIniciar() {
-    const std::string profile = lines({120, 3, 20, 80, 50, 1});
+  void ThresholdBeyondRangeIsKeptUntilIniciar() {
+    const std::string profile = Lines({120, 3, 20, 80, 50, 1});
     {
       PanelUnderTest t(profile);
-      QCOMPARE(slider(t, 1002), 90);
-      QCOMPARE(setting(t.panel->settings().m_nThreshold), 120);
-      click(control<QPushButton>(*t.panel, 1));
-      QCOMPARE(t.profile_text(), profile);
+      QCOMPARE(Slider(t, 1002), 90);
+      QCOMPARE(setting(t.panel->settings().threshold), 120);
+      Click(Control<QPushButton>(*t.panel, 1));
+      QCOMPARE(t.ProfileText(), profile);
     }
     {
       PanelUnderTest t(profile);
-      click(control<QPushButton>(*t.panel, 1000));
-      QCOMPARE(setting(t.panel->settings().m_nThreshold), 90);
-      click(control<QPushButton>(*t.panel, 1));
-      QCOMPARE(t.profile_text(), lines({90, 3, 20, 80, 50, 1}));
+      Click(Control<QPushButton>(*t.panel, 1000));
+      QCOMPARE(setting(t.panel->settings().threshold), 90);
+      Click(Control<QPushButton>(*t.panel, 1));
+      QCOMPARE(t.ProfileText(), Lines({90, 3, 20, 80, 50, 1}));
     }
   }
 
   // The profile cannot be written: the box says so, the program will end with status 1, and
   // the file as it was stays where it was.
-  void unwritableProfileKeepsTheOldFile() {
+  void UnwritableProfileKeepsTheOldFile() {
     QTemporaryDir root;
     const QString folder = root.filePath(QStringLiteral("profile"));
     QVERIFY(QDir().mkpath(folder));
-    const std::string profile = lines({45, 3, 20, 80, 50, 1});
-    write_file(folder + "/user.txt", profile);
-    CSonletDlg panel((folder + "/user.txt").toStdString());
-    QVERIFY(panel.load_profile());
+    const std::string profile = Lines({45, 3, 20, 80, 50, 1});
+    WriteFile(folder + "/user.txt", profile);
+    ControlPanel panel((folder + "/user.txt").toStdString());
+    QVERIFY(panel.LoadProfile());
     panel.show();
-    click(control<QPushButton>(panel, 1000));
-    click(control<QCheckBox>(panel, 1005));  // the setting changes: female now
+    Click(Control<QPushButton>(panel, 1000));
+    Click(Control<QCheckBox>(panel, 1005));  // the setting changes: female now
     // The profile's folder goes away; the old file is kept elsewhere.
     const QString moved = root.filePath(QStringLiteral("moved"));
     QVERIFY(QDir().rename(folder, moved));
 
     BoxAnswerer answerer;
-    click(control<QPushButton>(panel, 1));
+    Click(Control<QPushButton>(panel, 1));
     QCOMPARE(answerer.boxes, 1);
     QCOMPARE(answerer.title, QStringLiteral("Error"));
     QCOMPARE(answerer.text, QString::fromLatin1(kProfileWriteError));
     QVERIFY(answerer.ok_only);
     QVERIFY(!panel.isVisible());
     QCOMPARE(panel.exit_status(), 1);
-    QCOMPARE(read_file(moved + "/user.txt"), profile);
+    QCOMPARE(ReadFile(moved + "/user.txt"), profile);
     QVERIFY(!QFileInfo::exists(folder));
   }
 
-  void targetThatIsAFolderIsNotWritable() {
+  void TargetThatIsAFolderIsNotWritable() {
     QTemporaryDir root;
     const QString path = root.filePath(QStringLiteral("user.txt"));
-    write_file(path, lines({45, 3, 20, 80, 50, 1}));
-    CSonletDlg panel(path.toStdString());
-    QVERIFY(panel.load_profile());
+    WriteFile(path, Lines({45, 3, 20, 80, 50, 1}));
+    ControlPanel panel(path.toStdString());
+    QVERIFY(panel.LoadProfile());
     panel.show();
     QVERIFY(QFile::remove(path));
     QVERIFY(QDir().mkdir(path));
@@ -141,13 +140,13 @@ class PanelProfileTest : public QObject {
   }
 
   // A missing profile is reported before the panel is ever shown, and the program ends with 1.
-  void missingProfileEndsWithOneBeforeThePanelShows() {
+  void MissingProfileEndsWithOneBeforeThePanelShows() {
     QTemporaryDir root;
     CommandLine line;
     line.profile = root.filePath(QStringLiteral("user.txt")).toStdString();
     BoxAnswerer answerer;
-    CSonletApp app(line, nullptr);
-    QCOMPARE(app.run(), 1);
+    PanelApp app(line, nullptr);
+    QCOMPARE(app.Run(), 1);
     QCOMPARE(answerer.boxes, 1);
     QCOMPARE(answerer.title, QStringLiteral("Error"));
     QCOMPARE(answerer.text, QString::fromLatin1(kProfileOpenError));
@@ -155,15 +154,15 @@ class PanelProfileTest : public QObject {
     QVERIFY(!answerer.panel_visible);
   }
 
-  void missingSoundIsReportedBeforeThePanelShows() {
+  void MissingSoundIsReportedBeforeThePanelShows() {
     QTemporaryDir root;
     CommandLine line;
     line.profile = root.filePath(QStringLiteral("user.txt")).toStdString();
     line.input = root.filePath(QStringLiteral("no-such-recording.wav")).toStdString();
-    write_file(QString::fromStdString(line.profile), lines({45, 3, 20, 80, 50, 1}));
+    WriteFile(QString::fromStdString(line.profile), Lines({45, 3, 20, 80, 50, 1}));
     BoxAnswerer answerer;
-    CSonletApp app(line, nullptr);
-    const int status = app.run();
+    PanelApp app(line, nullptr);
+    const int status = app.Run();
     QVERIFY(status != 0);
     QCOMPARE(answerer.boxes, 1);
     QCOMPARE(answerer.title, QStringLiteral("Error"));
@@ -173,9 +172,9 @@ class PanelProfileTest : public QObject {
 
   // The real program in an empty folder with no display at all: it needs no window to say that
   // the profile is missing.
-  void programWithoutProfileNeedsNoWindow() {
+  void ProgramWithoutProfileNeedsNoWindow() {
     QTemporaryDir empty;
-    const ProgramRun run = run_program(
+    const ProgramRun run = RunProgram(
         "/usr/bin/env",
         {"-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", SONLET_BINARY},
         empty.path().toStdString());

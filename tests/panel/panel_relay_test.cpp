@@ -10,7 +10,7 @@
 
 namespace {
 
-Readouts readouts_numbered(int n) {
+Readouts ReadoutsNumbered(int n) {
   Readouts r;
   std::snprintf(r.intensity.data(), r.intensity.size(), "%d", n);
   std::snprintf(r.tract.data(), r.tract.size(), "%d.00", n);
@@ -24,13 +24,13 @@ class PanelRelayTest : public QObject {
 
  private slots:
   // However many values come before the panel looks, it gets one hand-over with the newest.
-  void manyValuesBeforeThePanelLooksGiveOneHandOverOfTheLatest() {
-    CPanelRelay relay;
+  void ManyValuesBeforeThePanelLooksGiveOneHandOverOfTheLatest() {
+    PanelRelay relay;
     QList<PanelSnapshot> got;
-    connect(&relay, &CPanelRelay::arrived, [&](const PanelSnapshot& s) { got.append(s); });
+    connect(&relay, &PanelRelay::Arrived, [&](const PanelSnapshot& s) { got.append(s); });
     for (int i = 1; i <= 100; ++i) {
-      relay.show_meters(i % 91, i % 11, 1 + i % 50);
-      relay.show_readouts(readouts_numbered(i));
+      relay.ShowMeters(i % 91, i % 11, 1 + i % 50);
+      relay.ShowReadouts(ReadoutsNumbered(i));
     }
     QTRY_COMPARE(got.size(), 1);
     QCoreApplication::processEvents();
@@ -42,13 +42,13 @@ class PanelRelayTest : public QObject {
     QCOMPARE(QString(got[0].readouts.tract.data()), QStringLiteral("100.00"));
   }
 
-  void meterOnlyPassesHandOverNoReadouts() {
-    CPanelRelay relay;
+  void MeterOnlyPassesHandOverNoReadouts() {
+    PanelRelay relay;
     QList<PanelSnapshot> got;
-    connect(&relay, &CPanelRelay::arrived, [&](const PanelSnapshot& s) { got.append(s); });
-    relay.show_readouts(readouts_numbered(7));
+    connect(&relay, &PanelRelay::Arrived, [&](const PanelSnapshot& s) { got.append(s); });
+    relay.ShowReadouts(ReadoutsNumbered(7));
     QTRY_COMPARE(got.size(), 1);
-    relay.show_meters(5, 2, 1);
+    relay.ShowMeters(5, 2, 1);
     QTRY_COMPARE(got.size(), 2);
     QVERIFY(got[1].has_meters);
     QVERIFY(!got[1].has_readouts);
@@ -56,12 +56,12 @@ class PanelRelayTest : public QObject {
 
   // An engine thread that never waits: the panel ends with its last values, and no hand-over
   // is older than the one before (the thread checker build watches this one).
-  void engineThreadValuesArriveInOrderAndTheLastOneWins() {
-    CPanelRelay relay;
+  void EngineThreadValuesArriveInOrderAndTheLastOneWins() {
+    PanelRelay relay;
     int newest = 0;
     int voice_window = 0;
     bool in_order = true;
-    connect(&relay, &CPanelRelay::arrived, [&](const PanelSnapshot& s) {
+    connect(&relay, &PanelRelay::Arrived, [&](const PanelSnapshot& s) {
       const int n = std::atoi(s.readouts.intensity.data());
       in_order = in_order && n >= newest;
       newest = n;
@@ -71,8 +71,8 @@ class PanelRelayTest : public QObject {
     std::atomic<bool> done{false};
     std::thread engine([&] {
       for (int i = 1; i <= kPasses; ++i) {
-        relay.show_readouts(readouts_numbered(i));
-        relay.show_meters(i % 91, i % 11, 1 + i % 50);
+        relay.ShowReadouts(ReadoutsNumbered(i));
+        relay.ShowMeters(i % 91, i % 11, 1 + i % 50);
       }
       done = true;
     });

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 const std::string kSonlet = SONLET_BINARY;
 const std::string kData = SONLET_DATA_DIR;
 
-std::string read_file(const std::string& path) {
+std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -55,8 +55,8 @@ TEST_P(PanelSignal, SavesTheSettingsStopsTheEngineAndEndsWithZero) {
   // still be taken (it waits, blocked, from the first lines of main) unless it came before
   // them, which a second rules out.
   std::this_thread::sleep_for(1s);
-  ASSERT_EQ(sonlet.stop(GetParam(), 10s), 0) << sonlet.err();
-  EXPECT_EQ(read_file(profile_), "40\n2\n25\n60\n30\n0\n") << sonlet.err();
+  ASSERT_EQ(sonlet.Stop(GetParam(), 10s), 0) << sonlet.err();
+  EXPECT_EQ(ReadFile(profile_), "40\n2\n25\n60\n30\n0\n") << sonlet.err();
   // The panel starts in the Stopped state: nothing may have been sent.
   EXPECT_EQ(sonlet.out(), "");
 }

@@ -8,15 +8,15 @@
 #include <QTest>
 #include <memory>
 
-#include "panel/meter_bar.h"
-#include "panel/panel_fixture.h"
-#include "settings/profile_file.h"
-#include "panel/readout.h"
-#include "panel/track_bar.h"
 #include "audio/paced_source.h"
 #include "audio/recording_source.h"
 #include "engine/engine_harness.h"
 #include "input/null_sink.h"
+#include "panel/meter_bar.h"
+#include "panel/panel_fixture.h"
+#include "panel/readout.h"
+#include "panel/track_bar.h"
+#include "settings/profile_file.h"
 
 namespace {
 
@@ -25,26 +25,26 @@ const std::string kProfile = "45\n3\n20\n80\n50\n1\n";
 // Settings of the profile above, in file order, and the sliders that show them.
 constexpr int kSliders[] = {1002, 1004, 1009, 1020, 1025};
 
-int32_t member(const CSonletDlg& panel, int slider) {
+int32_t Member(const ControlPanel& panel, int slider) {
   const EngineSettings& s = panel.settings();
   switch (slider) {
     case 1002:
-      return setting(s.m_nThreshold);
+      return setting(s.threshold);
     case 1004:
-      return setting(s.m_nClickMin);
+      return setting(s.click_min);
     case 1009:
-      return setting(s.m_nClickMax);
+      return setting(s.click_max);
     case 1020:
-      return setting(s.m_nHeight);
+      return setting(s.height);
     case 1025:
-      return setting(s.m_nSpeed);
+      return setting(s.speed);
     default:
       qFatal("no such slider");
       return 0;
   }
 }
 
-void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 // An input that notes when it is let go of, and any event that comes after that.
 struct WatchedInput : InputSink {
@@ -54,14 +54,14 @@ struct WatchedInput : InputSink {
   };
   explicit WatchedInput(std::shared_ptr<Log> log) : log_(std::move(log)) {}
   ~WatchedInput() override { log_->destroyed = true; }
-  void note() {
+  void Note() {
     if (log_->destroyed) ++log_->events_after_destruction;
   }
-  void move(int, int) override { note(); }
-  void left_down() override { note(); }
-  void left_up() override { note(); }
-  void enter_down() override { note(); }
-  void enter_up() override { note(); }
+  void Move(int, int) override { Note(); }
+  void LeftDown() override { Note(); }
+  void LeftUp() override { Note(); }
+  void EnterDown() override { Note(); }
+  void EnterUp() override { Note(); }
   std::shared_ptr<Log> log_;
 };
 
@@ -71,7 +71,7 @@ class PanelTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void stateTableStoppedThenListeningThenStopped() {
+  void StateTableStoppedThenListeningThenStopped() {
     PanelUnderTest t(kProfile);
     QVERIFY(t.loaded);
     struct Row {
@@ -84,37 +84,37 @@ class PanelTest : public QObject {
                          {1, true, true}};
     auto check = [&](bool listening) {
       for (const Row& row : table) {
-        QWidget* w = control<QWidget>(*t.panel, row.id);
+        QWidget* w = Control<QWidget>(*t.panel, row.id);
         QVERIFY2(w != nullptr, qPrintable(QString::number(row.id)));
         QCOMPARE(w->isEnabled(), listening ? row.listening : row.stopped);
       }
-      QCOMPARE(setting(t.panel->settings().m_bListening), listening ? 1 : 0);
+      QCOMPARE(setting(t.panel->settings().listening), listening ? 1 : 0);
     };
     check(false);
-    click(control<QPushButton>(*t.panel, 1000));
+    Click(Control<QPushButton>(*t.panel, 1000));
     check(true);
-    click(control<QPushButton>(*t.panel, 1001));
+    Click(Control<QPushButton>(*t.panel, 1001));
     check(false);
     // Start and stop leave the settings as the profile gave them.
     const Profile read = [&] {
       Profile p;
-      read_profile(t.profile_path().toStdString(), &p);
+      ReadProfile(t.profile_path().toStdString(), &p);
       return p;
     }();
-    QCOMPARE(setting(t.panel->settings().m_nThreshold), read.m_nThreshold);
-    QCOMPARE(setting(t.panel->settings().m_nClickMin), read.m_nClickMin);
-    QCOMPARE(setting(t.panel->settings().m_nClickMax), read.m_nClickMax);
-    QCOMPARE(setting(t.panel->settings().m_nHeight), read.m_nHeight);
-    QCOMPARE(setting(t.panel->settings().m_nSpeed), read.m_nSpeed);
-    QCOMPARE(setting(t.panel->settings().m_bMale), read.m_bMale);
+    QCOMPARE(setting(t.panel->settings().threshold), read.threshold);
+    QCOMPARE(setting(t.panel->settings().click_min), read.click_min);
+    QCOMPARE(setting(t.panel->settings().click_max), read.click_max);
+    QCOMPARE(setting(t.panel->settings().height), read.height);
+    QCOMPARE(setting(t.panel->settings().speed), read.speed);
+    QCOMPARE(setting(t.panel->settings().male), read.male);
   }
 
-  void tabKeyVisitsTheControlsInTheirOrder() {
+  void TabKeyVisitsTheControlsInTheirOrder() {
     PanelUnderTest t(kProfile);
-    click(control<QPushButton>(*t.panel, 1000));  // listening: the settings take the focus too
+    Click(Control<QPushButton>(*t.panel, 1000));  // listening: the settings take the focus too
     // "Salir" first; the meters, the height slider and the hidden controls are skipped.
     const int expected[] = {1, 1001, 1002, 1004, 1005, 1009, 1014, 1015, 1017, 1018, 1019, 1025};
-    control<QWidget>(*t.panel, 1)->setFocus();
+    Control<QWidget>(*t.panel, 1)->setFocus();
     QStringList visited;
     for (size_t i = 0; i < std::size(expected); ++i) {
       visited << t.panel->focusWidget()->objectName();
@@ -126,19 +126,19 @@ class PanelTest : public QObject {
     QCOMPARE(t.panel->focusWidget()->objectName(), QStringLiteral("1"));  // round again
   }
 
-  void hiddenControlsStayHiddenAndClickStaysLeftButton() {
+  void HiddenControlsStayHiddenAndClickStaysLeftButton() {
     PanelUnderTest t(kProfile);
-    auto* action = control<QComboBox>(*t.panel, 1008);
-    QVERIFY(action != nullptr && control<CReadout>(*t.panel, 1022) != nullptr);
+    auto* action = Control<QComboBox>(*t.panel, 1008);
+    QVERIFY(action != nullptr && Control<Readout>(*t.panel, 1022) != nullptr);
     QVERIFY(!action->isVisible());
-    QVERIFY(!control<CReadout>(*t.panel, 1022)->isVisible());
+    QVERIFY(!Control<Readout>(*t.panel, 1022)->isVisible());
     QCOMPARE(action->itemText(0), QStringLiteral("Boton Izdo Raton"));
     QCOMPARE(action->itemText(1), QStringLiteral("Tecla \"ENTER\""));
-    click(control<QPushButton>(*t.panel, 1000));  // a store exchange takes the combo's index
-    QCOMPARE(setting(t.panel->settings().m_nClickAction), 0);
+    Click(Control<QPushButton>(*t.panel, 1000));  // a store exchange takes the combo's index
+    QCOMPARE(setting(t.panel->settings().click_action), 0);
   }
 
-  void menuHasTheManualAndTheAboutBoxAtTheRight() {
+  void MenuHasTheManualAndTheAboutBoxAtTheRight() {
     PanelUnderTest t(kProfile);
     auto* bar = t.panel->findChild<QMenuBar*>();
     QVERIFY(bar != nullptr);
@@ -152,95 +152,95 @@ class PanelTest : public QObject {
 
   // A slider's setting follows the slider when the mouse lets go of it, whether the handle was
   // dragged or the groove clicked; not while dragging and not after a keyboard move.
-  void draggingSetsTheSettingOnlyWhenLetGo() {
+  void DraggingSetsTheSettingOnlyWhenLetGo() {
     PanelUnderTest t(kProfile);
-    click(control<QPushButton>(*t.panel, 1000));
+    Click(Control<QPushButton>(*t.panel, 1000));
     for (int id : kSliders) {
-      auto* slider = control<CTrackBar>(*t.panel, id);
-      const int before = member(*t.panel, id);
+      auto* slider = Control<TrackBar>(*t.panel, id);
+      const int before = Member(*t.panel, id);
       // Towards the middle, so the handle has room to move. The horizontal sliders grow to the
       // right, the vertical ones downwards (their smallest value is at the top).
       const bool below_middle = slider->value() < (slider->minimum() + slider->maximum()) / 2;
       const int pixels = below_middle ? 20 : -20;
-      press_and_drag(slider, pixels);
+      PressAndDrag(slider, pixels);
       QVERIFY2(slider->value() != before, qPrintable(QString::number(id)));
-      QCOMPARE(member(*t.panel, id), before);
-      let_go(slider);
-      QCOMPARE(member(*t.panel, id), slider->value());
+      QCOMPARE(Member(*t.panel, id), before);
+      LetGo(slider);
+      QCOMPARE(Member(*t.panel, id), slider->value());
     }
   }
 
-  void clickingTheGrooveSetsTheSettingWhenLetGo() {
+  void ClickingTheGrooveSetsTheSettingWhenLetGo() {
     PanelUnderTest t(kProfile);
-    click(control<QPushButton>(*t.panel, 1000));
-    auto* slider = control<CTrackBar>(*t.panel, 1004);  // at 3 of 1..50: room on the right
-    const int before = member(*t.panel, 1004);
+    Click(Control<QPushButton>(*t.panel, 1000));
+    auto* slider = Control<TrackBar>(*t.panel, 1004);  // at 3 of 1..50: room on the right
+    const int before = Member(*t.panel, 1004);
     const QPoint far_end(slider->width() - 3, slider->height() / 2);
-    QVERIFY(!handle_rect(*slider).contains(far_end));
+    QVERIFY(!HandleRect(*slider).contains(far_end));
     QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, far_end);
     QVERIFY(slider->value() != before);
     QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, far_end);
-    QCOMPARE(member(*t.panel, 1004), slider->value());
+    QCOMPARE(Member(*t.panel, 1004), slider->value());
   }
 
-  void keyboardMovesOnlyTheSliderUntilTheNextStore() {
+  void KeyboardMovesOnlyTheSliderUntilTheNextStore() {
     PanelUnderTest t(kProfile);
-    click(control<QPushButton>(*t.panel, 1000));
-    auto* slider = control<CTrackBar>(*t.panel, 1009);
-    const int before = member(*t.panel, 1009);
+    Click(Control<QPushButton>(*t.panel, 1000));
+    auto* slider = Control<TrackBar>(*t.panel, 1009);
+    const int before = Member(*t.panel, 1009);
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_Right);
     QTest::keyClick(slider, Qt::Key_PageUp);
     QVERIFY(slider->value() != before);
-    QCOMPARE(member(*t.panel, 1009), before);
+    QCOMPARE(Member(*t.panel, 1009), before);
     // The check box stores every control, the moved slider too.
-    auto* male = control<QCheckBox>(*t.panel, 1005);
-    click(male);
-    QCOMPARE(setting(t.panel->settings().m_bMale), male->isChecked() ? 1 : 0);
-    QCOMPARE(member(*t.panel, 1009), slider->value());
+    auto* male = Control<QCheckBox>(*t.panel, 1005);
+    Click(male);
+    QCOMPARE(setting(t.panel->settings().male), male->isChecked() ? 1 : 0);
+    QCOMPARE(Member(*t.panel, 1009), slider->value());
   }
 
   // ESC leaves without saving; "Salir", ENTER and the close box save what was last taken.
-  void escapeLeavesWithoutSaving() {
+  void EscapeLeavesWithoutSaving() {
     PanelUnderTest t("120\n3\n20\n80\n50\n1\n");
-    click(control<QPushButton>(*t.panel, 1000));  // takes 90 from the slider
+    Click(Control<QPushButton>(*t.panel, 1000));  // takes 90 from the slider
     QTest::keyClick(t.panel.get(), Qt::Key_Escape);
     QVERIFY(!t.panel->isVisible());
     QCOMPARE(t.panel->result(), int(QDialog::Rejected));
-    QCOMPARE(t.profile_text(), std::string("120\n3\n20\n80\n50\n1\n"));
+    QCOMPARE(t.ProfileText(), std::string("120\n3\n20\n80\n50\n1\n"));
     QCOMPARE(t.panel->exit_status(), 0);
   }
 
-  void salirEnterAndCloseBoxSave() {
+  void SalirEnterAndCloseBoxSave() {
     for (const char* way : {"Salir", "ENTER", "close box"}) {
       PanelUnderTest t("120\n3\n20\n80\n50\n1\n");
-      click(control<QPushButton>(*t.panel, 1000));
+      Click(Control<QPushButton>(*t.panel, 1000));
       const std::string way_name = way;
       if (way_name == "Salir") {
-        click(control<QPushButton>(*t.panel, 1));
+        Click(Control<QPushButton>(*t.panel, 1));
       } else if (way_name == "ENTER") {
-        auto* slider = control<QWidget>(*t.panel, 1002);  // a control that does not take ENTER
+        auto* slider = Control<QWidget>(*t.panel, 1002);  // a control that does not take ENTER
         slider->setFocus();
         QTest::keyClick(slider, Qt::Key_Return);
       } else {
         t.panel->close();
       }
       QVERIFY2(!t.panel->isVisible(), way);
-      QCOMPARE(t.profile_text(), std::string("90\n3\n20\n80\n50\n1\n"));
+      QCOMPARE(t.ProfileText(), std::string("90\n3\n20\n80\n50\n1\n"));
       QCOMPARE(t.panel->exit_status(), 0);
     }
   }
 
   // Leaving while listening stops the engine, which then waits for sound that would come
   // forever, and lets the input go only after the engine has ended.
-  void leavingStopsTheEngineBeforeTheInputGoes() {
+  void LeavingStopsTheEngineBeforeTheInputGoes() {
     PanelUnderTest t(kProfile);
-    click(control<QPushButton>(*t.panel, 1000));
+    Click(Control<QPushButton>(*t.panel, 1000));
     auto log = std::make_shared<WatchedInput::Log>();
-    t.panel->start_engine(std::make_unique<PacedSource>(std::make_unique<RecordingSource>(
-                              steady_vowel(700, 1300, 32000, 8000))),  // ten minutes of "a"
-                          std::make_unique<WatchedInput>(log));
-    auto* meter = control<CMeterBar>(*t.panel, 1003);
+    t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<RecordingSource>(
+                             SteadyVowel(700, 1300, 32000, 8000))),  // ten minutes of "a"
+                         std::make_unique<WatchedInput>(log));
+    auto* meter = Control<MeterBar>(*t.panel, 1003);
     QTRY_VERIFY(meter->value() > 0);  // the engine runs and the panel hears it
     QTest::keyClick(t.panel.get(), Qt::Key_Escape);
     QVERIFY(log->destroyed);
@@ -249,52 +249,52 @@ class PanelTest : public QObject {
 
   // The meters and read-outs show the engine's latest values; the read-outs only once listening
   // has begun.
-  void metersAndReadoutsShowTheEnginesLatestValues() {
+  void MetersAndReadoutsShowTheEnginesLatestValues() {
     PanelUnderTest t(kProfile);
     const std::vector<int16_t> sound =
-        join({steady_vowel(700, 1300, 60, 8000), steady_vowel(250, 2300, 7, 3000)});
+        Join({SteadyVowel(700, 1300, 60, 8000), SteadyVowel(250, 2300, 7, 3000)});
 
     // Not listening: the meters move, the read-outs stay empty.
-    t.panel->start_engine(std::make_unique<RecordingSource>(sound), std::make_unique<NullSink>());
-    QTRY_VERIFY(control<CMeterBar>(*t.panel, 1003)->value() > 0);
+    t.panel->StartEngine(std::make_unique<RecordingSource>(sound), std::make_unique<NullSink>());
+    QTRY_VERIFY(Control<MeterBar>(*t.panel, 1003)->value() > 0);
     for (int id : {1014, 1015, 1017, 1018, 1019}) {
-      QVERIFY(control<CReadout>(*t.panel, id)->text().isEmpty());
+      QVERIFY(Control<Readout>(*t.panel, id)->text().isEmpty());
     }
 
     // Listening from the first pass: the panel ends with what the engine showed last.
-    click(control<QPushButton>(*t.panel, 1000));
+    Click(Control<QPushButton>(*t.panel, 1000));
     EngineUnderTest reference(sound);
     const EngineSettings& s = t.panel->settings();
-    for (auto [to, from] : {std::pair{&reference.settings.m_nThreshold, &s.m_nThreshold},
-                            {&reference.settings.m_nClickMin, &s.m_nClickMin},
-                            {&reference.settings.m_nClickMax, &s.m_nClickMax},
-                            {&reference.settings.m_nHeight, &s.m_nHeight},
-                            {&reference.settings.m_nSpeed, &s.m_nSpeed},
-                            {&reference.settings.m_bMale, &s.m_bMale},
-                            {&reference.settings.m_nClickAction, &s.m_nClickAction},
-                            {&reference.settings.m_bListening, &s.m_bListening}}) {
+    for (auto [to, from] : {std::pair{&reference.settings.threshold, &s.threshold},
+                            {&reference.settings.click_min, &s.click_min},
+                            {&reference.settings.click_max, &s.click_max},
+                            {&reference.settings.height, &s.height},
+                            {&reference.settings.speed, &s.speed},
+                            {&reference.settings.male, &s.male},
+                            {&reference.settings.click_action, &s.click_action},
+                            {&reference.settings.listening, &s.listening}}) {
       set_setting(*to, setting(*from));
     }
-    reference.run();
+    reference.Run();
     QVERIFY(!reference.out.readouts.empty());
     const RecordedEvents::Meters last = reference.out.meters.back();
     const Readouts& texts = reference.out.readouts.back();
 
-    t.panel->start_engine(std::make_unique<RecordingSource>(sound), std::make_unique<NullSink>());
+    t.panel->StartEngine(std::make_unique<RecordingSource>(sound), std::make_unique<NullSink>());
     auto shows_last = [&] {
-      return control<CMeterBar>(*t.panel, 1003)->value() == last.intensity &&
-             control<CMeterBar>(*t.panel, 1027)->value() == last.speed &&
-             control<CMeterBar>(*t.panel, 1010)->value() == last.voice_window &&
-             control<CReadout>(*t.panel, 1014)->text() == texts.intensity.data() &&
-             control<CReadout>(*t.panel, 1015)->text() == texts.pitch.data() &&
-             control<CReadout>(*t.panel, 1017)->text() == texts.f1.data() &&
-             control<CReadout>(*t.panel, 1018)->text() == texts.f2.data() &&
-             control<CReadout>(*t.panel, 1019)->text() == texts.height.data() &&
-             control<CReadout>(*t.panel, 1022)->text() == texts.tract.data();
+      return Control<MeterBar>(*t.panel, 1003)->value() == last.intensity &&
+             Control<MeterBar>(*t.panel, 1027)->value() == last.speed &&
+             Control<MeterBar>(*t.panel, 1010)->value() == last.voice_window &&
+             Control<Readout>(*t.panel, 1014)->text() == texts.intensity.data() &&
+             Control<Readout>(*t.panel, 1015)->text() == texts.pitch.data() &&
+             Control<Readout>(*t.panel, 1017)->text() == texts.f1.data() &&
+             Control<Readout>(*t.panel, 1018)->text() == texts.f2.data() &&
+             Control<Readout>(*t.panel, 1019)->text() == texts.height.data() &&
+             Control<Readout>(*t.panel, 1022)->text() == texts.tract.data();
     };
     QTRY_VERIFY(shows_last());
     // The height read-out is the height setting plus 90 cm.
-    QCOMPARE(control<CReadout>(*t.panel, 1019)->text(), QString::number(setting(s.m_nHeight) + 90));
+    QCOMPARE(Control<Readout>(*t.panel, 1019)->text(), QString::number(setting(s.height) + 90));
   }
 };
 

@@ -11,32 +11,32 @@ class ReadoutTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void newTextRepaintsTheInsideOnlyAndTheSameTextNothing() {
-    CReadout field;
+  void NewTextRepaintsTheInsideOnlyAndTheSameTextNothing() {
+    Readout field;
     field.resize(field.sizeHint());
     field.show();
     QVERIFY(QTest::qWaitForWindowExposed(&field));
-    field.setText(QStringLiteral("66"));
+    field.SetText(QStringLiteral("66"));
     PaintCounter counter(&field);
     QCoreApplication::processEvents();
     const int before = counter.paints;
 
-    field.setText(QStringLiteral("66"));
+    field.SetText(QStringLiteral("66"));
     QCoreApplication::processEvents();
     QCOMPARE(counter.paints, before);
 
-    field.setText(QStringLiteral("67"));
+    field.SetText(QStringLiteral("67"));
     QTRY_COMPARE(counter.paints, before + 1);
     QVERIFY(counter.last.width() < field.width() && counter.last.height() < field.height());
   }
 
-  void showsItsText() {
-    CReadout field;
+  void ShowsItsText() {
+    Readout field;
     field.resize(field.sizeHint());
     const QImage empty = field.grab().toImage();
-    field.setText(QStringLiteral("88"));
+    field.SetText(QStringLiteral("88"));
     QVERIFY(field.grab().toImage() != empty);
-    field.setText(QString());
+    field.SetText(QString());
     QCOMPARE(field.grab().toImage(), empty);
   }
 };

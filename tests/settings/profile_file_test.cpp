@@ -25,13 +25,13 @@ constexpr int32_t kInt32Max = std::numeric_limits<int32_t>::max();
 constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
 
 // The six lines a writer makes, built independently of the code under test.
-std::string lines_of(const std::vector<int64_t>& values) {
+std::string LinesOf(const std::vector<int64_t>& values) {
   std::string text;
   for (int64_t value : values) text += std::to_string(value) + "\n";
   return text;
 }
 
-void put_bytes(const fs::path& path, const std::string& bytes) {
+void PutBytes(const fs::path& path, const std::string& bytes) {
   // A fresh file rather than a truncated one: some file systems flush a truncated file to the
   // disk when it is closed, which makes thousands of inputs slow.
   std::error_code ignored;
@@ -41,12 +41,12 @@ void put_bytes(const fs::path& path, const std::string& bytes) {
   ASSERT_TRUE(out.good()) << path;
 }
 
-std::string bytes_of(const fs::path& path) {
+std::string BytesOf(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> entries_of(const fs::path& directory) {
+std::vector<std::string> EntriesOf(const fs::path& directory) {
   std::vector<std::string> names;
   for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
     names.push_back(entry.path().filename().string());
@@ -71,10 +71,10 @@ class ProfileFiles : public ::testing::Test {
 
   // Reads `text` as the profile file; a profile with other values goes in, so that a reader
   // that keeps what it was given instead of the fallbacks shows.
-  Profile read_text(const std::string& text) {
-    put_bytes(user_, text);
+  Profile ReadText(const std::string& text) {
+    PutBytes(user_, text);
     Profile profile{-9, -9, -9, -9, -9, -9};
-    EXPECT_EQ(read_profile(user_.string(), &profile), ProfileStatus::kOk);
+    EXPECT_EQ(ReadProfile(user_.string(), &profile), ProfileStatus::kOk);
     return profile;
   }
 
@@ -87,7 +87,7 @@ class ProfileWrite : public ProfileFiles {};
 class ProfileRandomInput : public ProfileFiles {};
 
 // The fallbacks with one member changed.
-Profile fallbacks_with(int32_t Profile::*member, int32_t value) {
+Profile FallbacksWith(int32_t Profile::*member, int32_t value) {
   Profile profile;
   profile.*member = value;
   return profile;
@@ -97,136 +97,135 @@ const std::string kSixLines = "45\n3\n20\n80\n50\n1\n";
 const Profile kSixValues{45, 3, 20, 80, 50, 1};
 
 TEST_F(ProfileRead, SixLinesReadAndWriteBackTheSameBytes) {
-  EXPECT_EQ(read_text(kSixLines), kSixValues);
+  EXPECT_EQ(ReadText(kSixLines), kSixValues);
 
   Profile profile;
-  ASSERT_EQ(read_profile(user_.string(), &profile), ProfileStatus::kOk);
-  ASSERT_EQ(write_profile(user_.string(), profile), ProfileStatus::kOk);
-  EXPECT_EQ(bytes_of(user_), kSixLines);
+  ASSERT_EQ(ReadProfile(user_.string(), &profile), ProfileStatus::kOk);
+  ASSERT_EQ(WriteProfile(user_.string(), profile), ProfileStatus::kOk);
+  EXPECT_EQ(BytesOf(user_), kSixLines);
 }
 
 TEST_F(ProfileRead, AnyWhiteSpaceSeparatesTheNumbers) {
-  EXPECT_EQ(read_text("45 3 20 80 50 1"), kSixValues);
-  EXPECT_EQ(read_text("45 3 20 80 50 1\n"), kSixValues);
-  EXPECT_EQ(read_text("  45\t\t3 \v20\f80   50\r1"), kSixValues);
-  EXPECT_EQ(read_text("45\r\n3\r\n20\r\n80\r\n50\r\n1\r\n"), kSixValues);
-  EXPECT_EQ(read_text("\n\n45\n\n3\r\n20 80\n50\n1"), kSixValues);
+  EXPECT_EQ(ReadText("45 3 20 80 50 1"), kSixValues);
+  EXPECT_EQ(ReadText("45 3 20 80 50 1\n"), kSixValues);
+  EXPECT_EQ(ReadText("  45\t\t3 \v20\f80   50\r1"), kSixValues);
+  EXPECT_EQ(ReadText("45\r\n3\r\n20\r\n80\r\n50\r\n1\r\n"), kSixValues);
+  EXPECT_EQ(ReadText("\n\n45\n\n3\r\n20 80\n50\n1"), kSixValues);
 }
 
 TEST_F(ProfileRead, OnlyASixthValueOfOneIsMale) {
   for (int32_t sixth : {2, -1, 0, 11, kInt32Max}) {
-    const std::string first_five = lines_of({45, 3, 20, 80, 50});
-    const Profile profile = read_text(first_five + std::to_string(sixth) + "\n");
+    const std::string first_five = LinesOf({45, 3, 20, 80, 50});
+    const Profile profile = ReadText(first_five + std::to_string(sixth) + "\n");
     Profile female = kSixValues;
-    female.m_bMale = 0;
+    female.male = 0;
     EXPECT_EQ(profile, female) << sixth;
-    ASSERT_EQ(write_profile(user_.string(), profile), ProfileStatus::kOk);
-    EXPECT_EQ(bytes_of(user_), first_five + "0\n") << sixth;
+    ASSERT_EQ(WriteProfile(user_.string(), profile), ProfileStatus::kOk);
+    EXPECT_EQ(BytesOf(user_), first_five + "0\n") << sixth;
   }
-  EXPECT_EQ(read_text("45 3 20 80 50 +1").m_bMale, 1);
-  EXPECT_EQ(read_text("45 3 20 80 50 0001").m_bMale, 1);
+  EXPECT_EQ(ReadText("45 3 20 80 50 +1").male, 1);
+  EXPECT_EQ(ReadText("45 3 20 80 50 0001").male, 1);
 }
 
 TEST_F(ProfileRead, MissingValuesKeepTheirFallbacks) {
   const Profile fallbacks;
 
   Profile five = fallbacks;
-  five.m_nThreshold = 45, five.m_nClickMin = 3, five.m_nClickMax = 20, five.m_nHeight = 80;
-  five.m_nSpeed = 50;
-  EXPECT_EQ(read_text(lines_of({45, 3, 20, 80, 50})), five);
+  five.threshold = 45, five.click_min = 3, five.click_max = 20, five.height = 80;
+  five.speed = 50;
+  EXPECT_EQ(ReadText(LinesOf({45, 3, 20, 80, 50})), five);
 
   // With four values the speed has no number and keeps its own fallback.
   Profile four = five;
-  four.m_nSpeed = fallbacks.m_nSpeed;
-  EXPECT_EQ(read_text(lines_of({45, 3, 20, 80})), four);
+  four.speed = fallbacks.speed;
+  EXPECT_EQ(ReadText(LinesOf({45, 3, 20, 80})), four);
 
-  EXPECT_EQ(read_text(""), fallbacks);
-  EXPECT_EQ(read_text(" \r\n\t\n"), fallbacks);
+  EXPECT_EQ(ReadText(""), fallbacks);
+  EXPECT_EQ(ReadText(" \r\n\t\n"), fallbacks);
 }
 
 TEST_F(ProfileRead, JunkStopsThisAndEveryLaterValue) {
-  EXPECT_EQ(read_text("40abc\n3\n20\n80\n50\n1\n"), fallbacks_with(&Profile::m_nThreshold, 40));
-  EXPECT_EQ(read_text("abc\n3\n20\n80\n50\n1\n"), Profile{});
+  EXPECT_EQ(ReadText("40abc\n3\n20\n80\n50\n1\n"), FallbacksWith(&Profile::threshold, 40));
+  EXPECT_EQ(ReadText("abc\n3\n20\n80\n50\n1\n"), Profile{});
   // A sign with no digits after it is not a number.
-  EXPECT_EQ(read_text("40\n- 3\n20\n80\n50\n1\n"), fallbacks_with(&Profile::m_nThreshold, 40));
-  EXPECT_EQ(read_text("40\n+-3\n20\n80\n50\n1\n"), fallbacks_with(&Profile::m_nThreshold, 40));
+  EXPECT_EQ(ReadText("40\n- 3\n20\n80\n50\n1\n"), FallbacksWith(&Profile::threshold, 40));
+  EXPECT_EQ(ReadText("40\n+-3\n20\n80\n50\n1\n"), FallbacksWith(&Profile::threshold, 40));
   // A NUL byte is neither white space nor a digit.
   const char with_nul[] =
       "40\n\0"
       "3\n20\n80\n50\n1\n";
-  EXPECT_EQ(read_text(std::string(with_nul, sizeof with_nul - 1)),
-            fallbacks_with(&Profile::m_nThreshold, 40));
+  EXPECT_EQ(ReadText(std::string(with_nul, sizeof with_nul - 1)),
+            FallbacksWith(&Profile::threshold, 40));
   // Decimal only: "0x10" is the number 0 followed by junk.
-  EXPECT_EQ(read_text("0x10 3 20 80 50 1"), fallbacks_with(&Profile::m_nThreshold, 0));
+  EXPECT_EQ(ReadText("0x10 3 20 80 50 1"), FallbacksWith(&Profile::threshold, 0));
 }
 
 TEST_F(ProfileRead, SignsAreTaken) {
-  EXPECT_EQ(read_text("+7\n-3\n-0\n+0\n-100\n+1\n"), (Profile{7, -3, 0, 0, -100, 1}));
+  EXPECT_EQ(ReadText("+7\n-3\n-0\n+0\n-100\n+1\n"), (Profile{7, -3, 0, 0, -100, 1}));
 }
 
 TEST_F(ProfileRead, NumbersBeyondThirtyTwoBitsGiveTheNearestEnd) {
   const int64_t above = int64_t{kInt32Max} + 1;
   const int64_t below = int64_t{kInt32Min} - 1;
-  EXPECT_EQ(read_text(lines_of({above, below, kInt32Max, kInt32Min, 99})),
+  EXPECT_EQ(ReadText(LinesOf({above, below, kInt32Max, kInt32Min, 99})),
             (Profile{kInt32Max, kInt32Min, kInt32Max, kInt32Min, 99, 0}));
 
   const std::string huge(40, '9');
-  EXPECT_EQ(read_text(huge + " -" + huge + " 1 2 3 1"),
-            (Profile{kInt32Max, kInt32Min, 1, 2, 3, 1}));
+  EXPECT_EQ(ReadText(huge + " -" + huge + " 1 2 3 1"), (Profile{kInt32Max, kInt32Min, 1, 2, 3, 1}));
   // Leading zeros do not count towards the size.
-  EXPECT_EQ(read_text(std::string(40, '0') + "42 -" + std::string(40, '0') + "7 1 2 3 1"),
+  EXPECT_EQ(ReadText(std::string(40, '0') + "42 -" + std::string(40, '0') + "7 1 2 3 1"),
             (Profile{42, -7, 1, 2, 3, 1}));
   // A huge sixth value is not 1.
-  EXPECT_EQ(read_text("1 2 3 4 5 " + std::to_string(int64_t{1} << 32 | 1)).m_bMale, 0);
+  EXPECT_EQ(ReadText("1 2 3 4 5 " + std::to_string(int64_t{1} << 32 | 1)).male, 0);
 }
 
 TEST_F(ProfileRead, LongRunsAreReadInOnePass) {
   const std::string megabyte_of_digits(1 << 20, '7');
-  EXPECT_EQ(read_text(megabyte_of_digits + " 1 2 3 4 1"), (Profile{kInt32Max, 1, 2, 3, 4, 1}));
+  EXPECT_EQ(ReadText(megabyte_of_digits + " 1 2 3 4 1"), (Profile{kInt32Max, 1, 2, 3, 4, 1}));
   const std::string megabyte_of_blanks(1 << 20, ' ');
-  EXPECT_EQ(read_text(megabyte_of_blanks + "7 1 2 3 4 1"), (Profile{7, 1, 2, 3, 4, 1}));
+  EXPECT_EQ(ReadText(megabyte_of_blanks + "7 1 2 3 4 1"), (Profile{7, 1, 2, 3, 4, 1}));
 }
 
 TEST_F(ProfileRead, MissingFileCannotBeOpened) {
   Profile profile{1, 2, 3, 4, 5, 1};
   const Profile before = profile;
-  EXPECT_EQ(read_profile((dir_ / "absent.txt").string(), &profile), ProfileStatus::kCannotOpen);
+  EXPECT_EQ(ReadProfile((dir_ / "absent.txt").string(), &profile), ProfileStatus::kCannotOpen);
   EXPECT_EQ(profile, before);
-  EXPECT_EQ(read_profile(dir_.string(), &profile), ProfileStatus::kCannotOpen);
+  EXPECT_EQ(ReadProfile(dir_.string(), &profile), ProfileStatus::kCannotOpen);
   EXPECT_EQ(profile, before);
 }
 
 TEST_F(ProfileWrite, WritesSixLinesInFileOrder) {
   const Profile profile{kInt32Min, -1, 0, kInt32Max, 7, 1};
-  ASSERT_EQ(write_profile(user_.string(), profile), ProfileStatus::kOk);
-  EXPECT_EQ(bytes_of(user_), lines_of({kInt32Min, -1, 0, kInt32Max, 7, 1}));
+  ASSERT_EQ(WriteProfile(user_.string(), profile), ProfileStatus::kOk);
+  EXPECT_EQ(BytesOf(user_), LinesOf({kInt32Min, -1, 0, kInt32Max, 7, 1}));
   Profile back;
-  ASSERT_EQ(read_profile(user_.string(), &back), ProfileStatus::kOk);
+  ASSERT_EQ(ReadProfile(user_.string(), &back), ProfileStatus::kOk);
   EXPECT_EQ(back, profile);
-  EXPECT_EQ(entries_of(dir_), std::vector<std::string>{kProfileFileName});
+  EXPECT_EQ(EntriesOf(dir_), std::vector<std::string>{kProfileFileName});
 }
 
 TEST_F(ProfileWrite, ReplacesALongerFileWhole) {
-  put_bytes(user_, std::string(1000, '5'));
-  ASSERT_EQ(write_profile(user_.string(), kSixValues), ProfileStatus::kOk);
-  EXPECT_EQ(bytes_of(user_), kSixLines);
-  EXPECT_EQ(entries_of(dir_), std::vector<std::string>{kProfileFileName});
+  PutBytes(user_, std::string(1000, '5'));
+  ASSERT_EQ(WriteProfile(user_.string(), kSixValues), ProfileStatus::kOk);
+  EXPECT_EQ(BytesOf(user_), kSixLines);
+  EXPECT_EQ(EntriesOf(dir_), std::vector<std::string>{kProfileFileName});
 }
 
 TEST_F(ProfileWrite, MissingDirectoryCannotBeWritten) {
   const fs::path absent = dir_ / "absent";
-  EXPECT_EQ(write_profile((absent / kProfileFileName).string(), kSixValues),
+  EXPECT_EQ(WriteProfile((absent / kProfileFileName).string(), kSixValues),
             ProfileStatus::kCannotWrite);
   EXPECT_FALSE(fs::exists(absent));
-  EXPECT_TRUE(entries_of(dir_).empty());
+  EXPECT_TRUE(EntriesOf(dir_).empty());
 }
 
 TEST_F(ProfileWrite, DirectoryCannotBeWritten) {
   ASSERT_TRUE(fs::create_directory(user_));
-  EXPECT_EQ(write_profile(user_.string(), kSixValues), ProfileStatus::kCannotWrite);
+  EXPECT_EQ(WriteProfile(user_.string(), kSixValues), ProfileStatus::kCannotWrite);
   EXPECT_TRUE(fs::is_directory(user_));
-  EXPECT_TRUE(entries_of(user_).empty());
-  EXPECT_EQ(entries_of(dir_), std::vector<std::string>{kProfileFileName});
+  EXPECT_TRUE(EntriesOf(user_).empty());
+  EXPECT_EQ(EntriesOf(dir_), std::vector<std::string>{kProfileFileName});
 }
 
 // Makes every write past `bytes` bytes of a file fail, as a full disk does, for as long as it
@@ -256,48 +255,48 @@ class FileSizeLimit {
 };
 
 TEST_F(ProfileWrite, FailedWriteLeavesTheOldFileAndNoTemporary) {
-  put_bytes(user_, kSixLines);
+  PutBytes(user_, kSixLines);
   const Profile changed{90, 1, 50, 0, 100, 0};
   ProfileStatus status;
   {
     // Room for the first line only.
     FileSizeLimit limit(3);
     ASSERT_TRUE(limit.applied());
-    status = write_profile(user_.string(), changed);
+    status = WriteProfile(user_.string(), changed);
   }
   EXPECT_EQ(status, ProfileStatus::kCannotWrite);
-  EXPECT_EQ(bytes_of(user_), kSixLines);
-  EXPECT_EQ(entries_of(dir_), std::vector<std::string>{kProfileFileName});
+  EXPECT_EQ(BytesOf(user_), kSixLines);
+  EXPECT_EQ(EntriesOf(dir_), std::vector<std::string>{kProfileFileName});
 
   // The same write with room succeeds.
-  ASSERT_EQ(write_profile(user_.string(), changed), ProfileStatus::kOk);
-  EXPECT_EQ(bytes_of(user_), lines_of({90, 1, 50, 0, 100, 0}));
-  EXPECT_EQ(entries_of(dir_), std::vector<std::string>{kProfileFileName});
+  ASSERT_EQ(WriteProfile(user_.string(), changed), ProfileStatus::kOk);
+  EXPECT_EQ(BytesOf(user_), LinesOf({90, 1, 50, 0, 100, 0}));
+  EXPECT_EQ(EntriesOf(dir_), std::vector<std::string>{kProfileFileName});
 }
 
 TEST_F(ProfileWrite, ReadOnlyFileStaysAsItIs) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "the superuser may write any file, so a read-only file does not fail here";
   }
-  put_bytes(user_, kSixLines);
+  PutBytes(user_, kSixLines);
   fs::permissions(user_, fs::perms::owner_read | fs::perms::group_read);
-  EXPECT_EQ(write_profile(user_.string(), Profile{}), ProfileStatus::kCannotWrite);
-  EXPECT_EQ(bytes_of(user_), kSixLines);
-  EXPECT_EQ(entries_of(dir_), std::vector<std::string>{kProfileFileName});
+  EXPECT_EQ(WriteProfile(user_.string(), Profile{}), ProfileStatus::kCannotWrite);
+  EXPECT_EQ(BytesOf(user_), kSixLines);
+  EXPECT_EQ(EntriesOf(dir_), std::vector<std::string>{kProfileFileName});
 }
 
 TEST_F(ProfileWrite, KeepsThePermissionsOfAnExistingFile) {
-  put_bytes(user_, kSixLines);
+  PutBytes(user_, kSixLines);
   const fs::perms chosen = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   fs::permissions(user_, chosen);
-  ASSERT_EQ(write_profile(user_.string(), Profile{}), ProfileStatus::kOk);
+  ASSERT_EQ(WriteProfile(user_.string(), Profile{}), ProfileStatus::kOk);
   EXPECT_EQ(fs::status(user_).permissions(), chosen);
 }
 
 TEST_F(ProfileWrite, NewFileFollowsTheUmask) {
   const mode_t umask_now = ::umask(0);
   ::umask(umask_now);
-  ASSERT_EQ(write_profile(user_.string(), Profile{}), ProfileStatus::kOk);
+  ASSERT_EQ(WriteProfile(user_.string(), Profile{}), ProfileStatus::kOk);
   struct stat info {};
   ASSERT_EQ(::stat(user_.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0666u & ~umask_now);
@@ -305,14 +304,14 @@ TEST_F(ProfileWrite, NewFileFollowsTheUmask) {
 
 TEST_F(ProfileWrite, ThroughALinkTheLinkedFileIsReplaced) {
   const fs::path real = dir_ / "settings.txt";
-  put_bytes(real, kSixLines);
+  PutBytes(real, kSixLines);
   fs::create_symlink(real.filename(), user_);
-  ASSERT_EQ(write_profile(user_.string(), Profile{}), ProfileStatus::kOk);
+  ASSERT_EQ(WriteProfile(user_.string(), Profile{}), ProfileStatus::kOk);
   EXPECT_TRUE(fs::is_symlink(user_));
   const Profile f;
-  EXPECT_EQ(bytes_of(real), lines_of({f.m_nThreshold, f.m_nClickMin, f.m_nClickMax, f.m_nHeight,
-                                      f.m_nSpeed, f.m_bMale}));
-  EXPECT_EQ(entries_of(dir_), (std::vector<std::string>{"settings.txt", kProfileFileName}));
+  EXPECT_EQ(BytesOf(real),
+            LinesOf({f.threshold, f.click_min, f.click_max, f.height, f.speed, f.male}));
+  EXPECT_EQ(EntriesOf(dir_), (std::vector<std::string>{"settings.txt", kProfileFileName}));
 }
 
 // What the C library's own "%d%d%d%d%d%d" makes of `text`, applied to the profile's rules: the
@@ -320,20 +319,20 @@ TEST_F(ProfileWrite, ThroughALinkTheLinkedFileIsReplaced) {
 // the sixth makes a male user only when it converted to 1. Only valid when no number in `text`
 // has more than nine digits, where the library's behaviour is defined.
 // *converted tells how many of the six numbers the library took.
-Profile oracle(const std::string& text, int* converted) {
+Profile Oracle(const std::string& text, int* converted) {
   int v[6] = {};
   const int assigned =
       std::sscanf(text.c_str(), "%d%d%d%d%d%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
   *converted = std::max(assigned, 0);  // EOF when the text ends before the first number
   Profile expected;
-  int32_t* const fields[] = {&expected.m_nThreshold, &expected.m_nClickMin, &expected.m_nClickMax,
-                             &expected.m_nHeight, &expected.m_nSpeed};
+  int32_t* const fields[] = {&expected.threshold, &expected.click_min, &expected.click_max,
+                             &expected.height, &expected.speed};
   for (int i = 0; i < std::min(*converted, 5); ++i) *fields[i] = v[i];
-  expected.m_bMale = *converted == 6 && v[5] == 1 ? 1 : 0;
+  expected.male = *converted == 6 && v[5] == 1 ? 1 : 0;
   return expected;
 }
 
-size_t longest_digit_run(const std::string& text) {
+size_t LongestDigitRun(const std::string& text) {
   size_t longest = 0, run = 0;
   for (char c : text) {
     run = c >= '0' && c <= '9' ? run + 1 : 0;
@@ -344,7 +343,7 @@ size_t longest_digit_run(const std::string& text) {
 
 // Mostly numbers and white space, so that many inputs convert all six values, with signs and
 // arbitrary bytes (NUL included) mixed in to break them at every position.
-std::string random_input(std::mt19937& rng) {
+std::string RandomInput(std::mt19937& rng) {
   static const char kSpaces[] = {' ', '\t', '\n', '\r', '\v', '\f'};
   auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
   std::string text;
@@ -378,11 +377,11 @@ TEST_F(ProfileRandomInput, AgreesWithTheCLibrary) {
   int compared = 0;
   int by_converted[7] = {};
   for (int i = 0; i < kInputs; ++i) {
-    const std::string text = random_input(rng);
-    const Profile profile = read_text(text);  // must come back, whatever the input
-    if (longest_digit_run(text) > 9) continue;
+    const std::string text = RandomInput(rng);
+    const Profile profile = ReadText(text);  // must come back, whatever the input
+    if (LongestDigitRun(text) > 9) continue;
     int converted = 0;
-    const Profile expected = oracle(text, &converted);
+    const Profile expected = Oracle(text, &converted);
     ++compared;
     ++by_converted[converted];
     ASSERT_EQ(profile, expected) << "input #" << i << ": \"" << text << "\"";

@@ -7,7 +7,7 @@
 #include "analysis/frame_preparation.h"
 #include "analysis/signal_constants.h"
 
-std::vector<int16_t> synthetic_vowel(int samples, double f1, double f2, double peak) {
+std::vector<int16_t> SyntheticVowel(int samples, double f1, double f2, double peak) {
   const double formants[3] = {f1, f2, 2500.0};
   const double bandwidths[3] = {70.0, 90.0, 150.0};
   std::vector<double> signal(samples, 0.0);
@@ -33,7 +33,7 @@ std::vector<int16_t> synthetic_vowel(int samples, double f1, double f2, double p
   return out;
 }
 
-std::vector<std::vector<float>> analysis_frames(const std::vector<int16_t>& samples) {
+std::vector<std::vector<float>> AnalysisFrames(const std::vector<int16_t>& samples) {
   std::vector<std::vector<float>> frames;
   DcBlockState state;
   std::vector<float> frame(kFrameSamples, 0.0f);

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-std::string sound_server_missing() {
+std::string SoundServerMissing() {
   const char* server = std::getenv("PULSE_SERVER");
   if (server == nullptr || server[0] == '\0') {
     return "no test sound server: run the tests through scripts/test, or start one with "
@@ -13,6 +13,6 @@ std::string sound_server_missing() {
   return "";
 }
 
-bool play_sound(const std::string& path) {
+bool PlaySound(const std::string& path) {
   return std::system(("paplay '" + path + "'").c_str()) == 0;
 }

@@ -7,7 +7,7 @@
 // program hears.
 
 // Empty when the server answers; otherwise why it cannot be used, for the skip message.
-std::string sound_server_missing();
+std::string SoundServerMissing();
 
 // Plays a sound file into the server's default sink and returns when it has been played out.
-bool play_sound(const std::string& path);
+bool PlaySound(const std::string& path);

@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string key_name(XKeyEvent* event) {
+std::string KeyName(XKeyEvent* event) {
   const char* name = XKeysymToString(XLookupKeysym(event, 0));
   return name != nullptr ? name : "?";
 }
@@ -37,7 +37,7 @@ XWatcher::~XWatcher() {
   if (display_ != nullptr) XCloseDisplay(display_);
 }
 
-ScreenPoint XWatcher::pointer() {
+ScreenPoint XWatcher::Pointer() {
   Window root;
   Window child;
   ScreenPoint at;
@@ -49,19 +49,19 @@ ScreenPoint XWatcher::pointer() {
   return at;
 }
 
-void XWatcher::warp_pointer(ScreenPoint to) {
+void XWatcher::WarpPointer(ScreenPoint to) {
   XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, to.x, to.y);
-  collect();
+  Collect();
   raw_motions_.clear();  // the warp is the scene, not a motion under test
   window_events_.clear();
 }
 
-void XWatcher::set_steep_acceleration() {
+void XWatcher::SetSteepAcceleration() {
   XChangePointerControl(display_, True, True, 10, 1, 1);
   XSync(display_, False);
 }
 
-void XWatcher::open_window(int x, int y, int width, int height) {
+void XWatcher::OpenWindow(int x, int y, int width, int height) {
   Display* d = display_;
   window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned int>(width),
                                 static_cast<unsigned int>(height), 0, 0, 0);
@@ -69,10 +69,10 @@ void XWatcher::open_window(int x, int y, int width, int height) {
   XMapWindow(d, window_);
   XSync(d, False);  // without a window manager the window is viewable once the map is done
   XSetInputFocus(d, window_, RevertToParent, CurrentTime);
-  collect();
+  Collect();
 }
 
-void XWatcher::collect() {
+void XWatcher::Collect() {
   XSync(display_, False);
   while (XPending(display_) > 0) {
     XEvent event;
@@ -87,7 +87,7 @@ void XWatcher::collect() {
       case KeyPress:
       case KeyRelease:
         window_events_.push_back(
-            {(event.type == KeyPress ? "key-press " : "key-release ") + key_name(&event.xkey),
+            {(event.type == KeyPress ? "key-press " : "key-release ") + KeyName(&event.xkey),
              {event.xkey.x_root, event.xkey.y_root}});
         break;
       case GenericEvent:
@@ -112,21 +112,21 @@ void XWatcher::collect() {
   }
 }
 
-std::vector<WindowEvent> XWatcher::window_events() {
-  collect();
+std::vector<WindowEvent> XWatcher::WindowEvents() {
+  Collect();
   std::vector<WindowEvent> events;
   events.swap(window_events_);
   return events;
 }
 
-std::vector<ScreenPoint> XWatcher::raw_motions() {
-  collect();
+std::vector<ScreenPoint> XWatcher::RawMotions() {
+  Collect();
   std::vector<ScreenPoint> motions;
   motions.swap(raw_motions_);
   return motions;
 }
 
-bool XWatcher::left_button_down() {
+bool XWatcher::LeftButtonDown() {
   Window root;
   Window child;
   int x;
@@ -136,14 +136,14 @@ bool XWatcher::left_button_down() {
   return (mask & Button1Mask) != 0;
 }
 
-bool XWatcher::return_key_down() {
+bool XWatcher::ReturnKeyDown() {
   char keys[32];
   XQueryKeymap(display_, keys);
   const KeyCode code = XKeysymToKeycode(display_, XK_Return);
   return (keys[code / 8] & (1 << (code % 8))) != 0;
 }
 
-std::vector<std::string> whats(const std::vector<WindowEvent>& events) {
+std::vector<std::string> Whats(const std::vector<WindowEvent>& events) {
   std::vector<std::string> result;
   for (const WindowEvent& e : events) result.push_back(e.what);
   return result;

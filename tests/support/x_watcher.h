@@ -35,26 +35,26 @@ class XWatcher {
 
   bool connected() const { return display_ != nullptr; }
 
-  ScreenPoint pointer();
-  void warp_pointer(ScreenPoint to);
+  ScreenPoint Pointer();
+  void WarpPointer(ScreenPoint to);
   // Makes the X server scale pointer motion steeply: 10 times beyond 1 unit per event.
-  void set_steep_acceleration();
+  void SetSteepAcceleration();
 
   // Maps a window at (x, y), gives it the keyboard focus (a bare server has no window manager to
   // do that) and records the button and key events it gets.
-  void open_window(int x, int y, int width, int height);
+  void OpenWindow(int x, int y, int width, int height);
   // The window's events since the last call, in the order the server sent them.
-  std::vector<WindowEvent> window_events();
+  std::vector<WindowEvent> WindowEvents();
   // The raw relative motions the server passed on since the last call, in order: what each
   // motion request carried, before any acceleration, including motions of (0, 0).
-  std::vector<ScreenPoint> raw_motions();
+  std::vector<ScreenPoint> RawMotions();
 
-  bool left_button_down();
-  bool return_key_down();
+  bool LeftButtonDown();
+  bool ReturnKeyDown();
 
  private:
   // Waits for the server to answer, then files every event that came before the answer.
-  void collect();
+  void Collect();
 
   _XDisplay* display_ = nullptr;
   unsigned long window_ = 0;
@@ -64,4 +64,4 @@ class XWatcher {
 };
 
 // The events' `what`s, for comparing a sequence at a glance.
-std::vector<std::string> whats(const std::vector<WindowEvent>& events);
+std::vector<std::string> Whats(const std::vector<WindowEvent>& events);

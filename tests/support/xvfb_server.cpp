@@ -66,15 +66,15 @@ XvfbServer::XvfbServer(const std::vector<std::string>& extra_args) {
   close(pipe_fds[0]);
   if (number.find('\n') == std::string::npos) {
     error_ = "Xvfb did not start (scripts/install-deps installs the package xvfb)";
-    stop();
+    Stop();
     return;
   }
   display_ = ":" + number.substr(0, number.find('\n'));
 }
 
-XvfbServer::~XvfbServer() { stop(); }
+XvfbServer::~XvfbServer() { Stop(); }
 
-void XvfbServer::stop() {
+void XvfbServer::Stop() {
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);
   while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {

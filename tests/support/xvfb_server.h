@@ -25,7 +25,7 @@ class XvfbServer {
   const std::string& display() const { return display_; }  // e.g. ":3"
 
   // Stops the server and waits for it to end.
-  void stop();
+  void Stop();
 
  private:
   pid_t pid_ = -1;
