@@ -4,6 +4,8 @@
 #include "analysis/signal_constants.h"
 #include "recorded_frames.h"
 
+namespace sonlet {
+
 namespace {
 
 // The pitch search's autocorrelation: 250 lags over one 300-sample frame of a held vowel.
@@ -28,3 +30,5 @@ BENCHMARK(BM_Autocorrelation<autocorrelation_plain>)
     ->Name("BM_Autocorrelation250Plain")
     ->Repetitions(9)
     ->ReportAggregatesOnly(true);
+
+}  // namespace sonlet

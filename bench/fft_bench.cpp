@@ -7,6 +7,8 @@
 
 #include "analysis/fft.h"
 
+namespace sonlet {
+
 namespace {
 
 // One engine frame: 300 samples of a Hann-windowed two-tone signal in noise, padded with zeros to
@@ -45,3 +47,5 @@ BENCHMARK(BM_Fft512Forward)->Repetitions(15)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Fft512ForwardPlain)->Repetitions(15)->ReportAggregatesOnly(true);
 
 }  // namespace
+
+}  // namespace sonlet

@@ -3,6 +3,8 @@
 #include "analysis/frame_analysis.h"
 #include "recorded_frames.h"
 
+namespace sonlet {
+
 namespace {
 
 // One whole analysed frame, from the 300 DC-blocked samples to the two formant candidates: the
@@ -27,3 +29,5 @@ void BM_AnalysedFramePlain(benchmark::State& state) { Run(state, kPlainKernels);
 
 BENCHMARK(BM_AnalysedFrame)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_AnalysedFramePlain)->Repetitions(9)->ReportAggregatesOnly(true);
+
+}  // namespace sonlet

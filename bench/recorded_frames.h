@@ -6,6 +6,8 @@
 #include "audio/recording.h"
 #include "support/synthetic_vowel.h"
 
+namespace sonlet {
+
 // DC-blocked analysis frames of a bundled recording, so that the benchmarks time real speech.
 inline std::vector<std::vector<float>> RecordedFrames(const std::string& name) {
   std::vector<int16_t> samples;
@@ -13,3 +15,5 @@ inline std::vector<std::vector<float>> RecordedFrames(const std::string& name) {
   if (!LoadRecording(std::string(SONLET_DATA_DIR) + "/" + name, &samples, &error)) return {};
   return AnalysisFrames(samples);
 }
+
+}  // namespace sonlet

@@ -5,6 +5,8 @@
 
 #include "analysis/rounded_math.h"
 
+namespace sonlet {
+
 // One frame's worth of each: 512 log10 of magnitudes, spread evenly in decades over
 // 1e-3..1e7, and 512 powers of ten of 2 S with S in -5..8. The counter per_value is the time
 // per element.
@@ -84,3 +86,5 @@ void BM_RoundedExp10Scalar(benchmark::State& state) {
 BENCHMARK(BM_RoundedExp10Scalar);
 
 }  // namespace
+
+}  // namespace sonlet

@@ -8,6 +8,8 @@
 #include "numeric/zrhqr.h"
 #include "recorded_frames.h"
 
+namespace sonlet {
+
 namespace {
 
 // Degree-8 roots of the envelope predictor of one frame of a held "a", as every analysed frame
@@ -36,3 +38,5 @@ void BM_Zrhqr8(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Zrhqr8)->Repetitions(9)->ReportAggregatesOnly(true);
+
+}  // namespace sonlet

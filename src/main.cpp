@@ -12,27 +12,27 @@
 #include "panel/panel_app.h"
 
 int main(int argc, char** argv) {
-  LimitPortaudioDiagnostics();
-  CommandLine line;
+  sonlet::LimitPortaudioDiagnostics();
+  sonlet::CommandLine line;
   std::string error;
-  if (!ParseCommandLine(argc, argv, &line, &error)) {
-    std::fprintf(stderr, "sonlet: %s\n\n%s", error.c_str(), UsageText());
+  if (!sonlet::ParseCommandLine(argc, argv, &line, &error)) {
+    std::fprintf(stderr, "sonlet: %s\n\n%s", error.c_str(), sonlet::UsageText());
     return 2;
   }
   if (line.help) {
-    std::fputs(UsageText(), stdout);
+    std::fputs(sonlet::UsageText(), stdout);
     return 0;
   }
-  if (line.list_devices) return ListInputDevices();
-  if (line.headless) return RunHeadless(line);
+  if (line.list_devices) return sonlet::ListInputDevices();
+  if (line.headless) return sonlet::RunHeadless(line);
 
-  if (!PanelApp::DisplayAvailable()) return PanelApp::RunWithoutDisplay(line);
+  if (!sonlet::PanelApp::DisplayAvailable()) return sonlet::PanelApp::RunWithoutDisplay(line);
   // Before Qt starts its threads, so that Ctrl-C and SIGTERM come to the panel's watcher.
-  StopSignals stop_signals;
+  sonlet::StopSignals stop_signals;
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("sonlet"));
   // The desktop entry that started us, so that the desktop shows its icon for the window.
   QApplication::setDesktopFileName(QStringLiteral("org.sonlet.Sonlet"));
-  PanelApp sonlet(line, &stop_signals);
-  return sonlet.Run();
+  sonlet::PanelApp panel(line, &stop_signals);
+  return panel.Run();
 }

@@ -12,6 +12,8 @@
 #include "analysis/signal_constants.h"
 #include "audio/recording.h"
 
+namespace sonlet {
+
 namespace {
 
 void PrintUsage(FILE* out) {
@@ -35,7 +37,7 @@ void PrintUsage(FILE* out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int AnalyseRecording(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
     PrintUsage(stdout);
     return 0;
@@ -71,3 +73,7 @@ int main(int argc, char** argv) {
   }
   return 0;
 }
+
+}  // namespace sonlet
+
+int main(int argc, char** argv) { return sonlet::AnalyseRecording(argc, argv); }

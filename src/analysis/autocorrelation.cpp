@@ -1,5 +1,7 @@
 #include "analysis/autocorrelation.h"
 
+namespace sonlet {
+
 namespace {
 
 // Four floats in one SSE register; GCC lowers the arithmetic to packed single-precision
@@ -62,3 +64,5 @@ void autocorrelation(const float x[], float r[], int count, int n) {
   // identical, which is cheaper than summing the leftover lags one at a time.
   if (first < count) autocorrelation_group(x, r, count - kGroup, n);
 }
+
+}  // namespace sonlet

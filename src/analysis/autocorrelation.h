@@ -1,5 +1,7 @@
 #pragma once
 
+namespace sonlet {
+
 // Short-time autocorrelation r[k] = sum over j = 0..n-1-k of x[j] x[j+k], each lag summed in
 // increasing j with a float running sum that starts at 0.
 // in: x[0..n-1]; out: r[0..count-1]; requires count <= n.
@@ -11,3 +13,5 @@ void autocorrelation(const float x[], float r[], int count, int n);
 
 // The lag-by-lag loop, kept as the reference for autocorrelation().
 void autocorrelation_plain(const float x[], float r[], int count, int n);
+
+}  // namespace sonlet

@@ -10,6 +10,8 @@
 
 #include "analysis/rounded_math.h"
 
+namespace sonlet {
+
 namespace {
 
 // ln n / ln 2 with both logarithms and the quotient rounded to float; the caller decides what a
@@ -269,3 +271,5 @@ void fft(int inverse, const float in_re[], const float in_im[], float out_re[], 
     fast_transform<false>(in_re, in_im, out_re, out_im, n, tables);
   }
 }
+
+}  // namespace sonlet

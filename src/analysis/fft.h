@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace sonlet {
+
 // Radix-2 decimation-in-time complex FFT over separate real and imaginary arrays, forward and
 // inverse, with its permutation and twiddle tables built once.
 
@@ -38,3 +40,5 @@ void fft(int inverse, const float in_re[], const float in_im[], float out_re[], 
 // that fft() must match bit for bit.
 void fft_plain(int inverse, const float in_re[], const float in_im[], float out_re[],
                float out_im[], int n, const FftTables& tables);
+
+}  // namespace sonlet

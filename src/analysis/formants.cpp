@@ -9,6 +9,8 @@
 #include "analysis/signal_constants.h"
 #include "numeric/zrhqr.h"
 
+namespace sonlet {
+
 namespace {
 
 // The imaginary input of every transform: the signals analysed here are all real.
@@ -133,3 +135,5 @@ void formant_medians(float f1_candidate, float f2_candidate, float f1_history[],
   *f1 = median5(f1_candidate, f1_history);
   *f2 = median5(f2_candidate, f2_history);
 }
+
+}  // namespace sonlet

@@ -4,6 +4,8 @@
 #include "analysis/signal_kernels.h"
 #include "numeric/zrhqr.h"
 
+namespace sonlet {
+
 // Formant estimation from a pitch-adaptive, cepstrally smoothed spectral envelope: the log
 // spectrum is liftered with a cut that grows with the pitch lag, so that the harmonics of the
 // voice are smoothed away and only the vocal-tract resonances remain; an order-8 predictor of
@@ -54,3 +56,5 @@ RootsStatus formant_step(const float frame[], float lag, const FftTables& tables
 // median of five. in/out: f1_history[0..4], f2_history[0..4]; out: *f1, *f2.
 void formant_medians(float f1_candidate, float f2_candidate, float f1_history[], float f2_history[],
                      float* f1, float* f2);
+
+}  // namespace sonlet

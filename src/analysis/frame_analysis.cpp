@@ -2,6 +2,8 @@
 
 #include "analysis/frame_preparation.h"
 
+namespace sonlet {
+
 namespace {
 constexpr float kPreEmphasis = 0.98f;
 }  // namespace
@@ -23,3 +25,5 @@ void FrameAnalyser::Analyse(const float frame[], FrameAnalysis* result) {
   result->roots = formant_step(work, static_cast<float>(result->pitch.lag), tables_, wr_, wi_,
                                result->candidates, kernels_);
 }
+
+}  // namespace sonlet

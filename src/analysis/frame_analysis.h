@@ -6,6 +6,8 @@
 #include "analysis/signal_constants.h"
 #include "analysis/signal_kernels.h"
 
+namespace sonlet {
+
 // What one analysed frame yields: its pitch and its formant candidates.
 struct FrameAnalysis {
   PitchResult pitch;
@@ -38,3 +40,5 @@ class FrameAnalyser {
   float wr_[kFormantRoots + 1] = {};
   float wi_[kFormantRoots + 1] = {};
 };
+
+}  // namespace sonlet

@@ -3,6 +3,8 @@
 #include "analysis/rounded_math.h"
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 void frame_intensity(float frame[], float* level) {
   float sum = 0.0f;
   for (int i = 0; i < kFrameSamples; ++i) sum += frame[i];
@@ -53,3 +55,5 @@ void hamming_window(int n, float w[]) {
 void apply_window(float x[], const float w[], int n) {
   for (int i = 0; i < n; ++i) x[i] = x[i] * w[i];
 }
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace sonlet {
+
 // The first signal steps of every frame: the intensity level of the raw input, the DC blocker
 // in front of the analysis frame, and the pre-emphasis and window in front of the spectrum.
 
@@ -30,3 +32,5 @@ void hamming_window(int n, float w[]);
 
 // x[i] = x[i] w[i]. in/out: x[0..n-1]; in: w[0..n-1].
 void apply_window(float x[], const float w[], int n);
+
+}  // namespace sonlet

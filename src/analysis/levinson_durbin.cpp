@@ -2,6 +2,8 @@
 
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 void levinson_durbin(const float r[], float a[], float k[]) {
   float b[kLpcOrder + 1];  // the predictor of the previous order
   for (int j = 0; j <= kLpcOrder; ++j) {
@@ -26,3 +28,5 @@ void levinson_durbin(const float r[], float a[], float k[]) {
   }
   a[0] = 1.0f;
 }
+
+}  // namespace sonlet

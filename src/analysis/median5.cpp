@@ -1,5 +1,7 @@
 #include "analysis/median5.h"
 
+namespace sonlet {
+
 namespace {
 constexpr int kLength = 5;
 constexpr float kAboveAnyFrequency = 100000.0f;
@@ -29,3 +31,5 @@ float median5(float x, float history[]) {
   }
   return sorted[kLength / 2];
 }
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 namespace {
 constexpr int kShortestLag = 15;  // 533.3 Hz
 }  // namespace
@@ -34,3 +36,5 @@ PitchResult pitch_from_autocorrelation(const float r[]) {
   result.ratio = result.lag >= 0 ? r[result.lag] / r[0] : 0.0f;
   return result;
 }
+
+}  // namespace sonlet

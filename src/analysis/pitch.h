@@ -2,6 +2,8 @@
 
 #include "analysis/signal_kernels.h"
 
+namespace sonlet {
+
 // Pitch of one analysis frame from the peak of its autocorrelation.
 
 // The lag of the largest r[k] for k = 15..249 (533 Hz down to 32 Hz), the smallest lag among
@@ -19,3 +21,5 @@ PitchResult pitch_step(const float frame[], const SignalKernels& kernels = kFast
 
 // The pitch step's result from the frame's autocorrelation. in: r[0..249].
 PitchResult pitch_from_autocorrelation(const float r[]);
+
+}  // namespace sonlet

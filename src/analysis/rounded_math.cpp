@@ -10,6 +10,8 @@
 #include <limits>
 #include <numbers>
 
+namespace sonlet {
+
 // The block forms evaluate log10 and 10^y in double with a short polynomial whose error is a few
 // units in the last place of the double, far below a float's half unit. Rounding that to float
 // gives glibc's float except where the double lies so close to a midpoint between two floats
@@ -329,3 +331,5 @@ double log10_unrounded(float x) { return first_lane(log10_approximation(_mm_set1
 double exp10_unrounded(float y) { return first_lane(exp10_approximation(_mm_set1_ps(y))); }
 
 }  // namespace rounded_math_detail
+
+}  // namespace sonlet

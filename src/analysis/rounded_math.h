@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace sonlet {
+
 inline float log10_rounded(float x) {
   return static_cast<float>(std::log10(static_cast<double>(x)));
 }
@@ -39,3 +41,5 @@ double exp10_unrounded(float y);  // y: any float
 // within this distance of glibc's results.
 inline constexpr int kMidpointGuardUlps = 1024;
 }  // namespace rounded_math_detail
+
+}  // namespace sonlet

@@ -3,6 +3,8 @@
 #include "analysis/autocorrelation.h"
 #include "analysis/rounded_math.h"
 
+namespace sonlet {
+
 namespace {
 
 void log10_each(const float in[], float out[], int n) {
@@ -17,3 +19,5 @@ void exp10_each(const float in[], float out[], int n) {
 
 const SignalKernels kFastKernels = {autocorrelation, fft, log10_block, exp10_block};
 const SignalKernels kPlainKernels = {autocorrelation_plain, fft_plain, log10_each, exp10_each};
+
+}  // namespace sonlet

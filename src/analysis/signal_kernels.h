@@ -2,6 +2,8 @@
 
 #include "analysis/fft.h"
 
+namespace sonlet {
+
 // The four hot loops of a frame's analysis. Each has a fast form and a plain form that must
 // agree bit for bit; the analysis runs on the fast set, and the plain set stays as the
 // reference that tests and benchmarks hold the fast one to.
@@ -15,3 +17,5 @@ struct SignalKernels {
 
 extern const SignalKernels kFastKernels;
 extern const SignalKernels kPlainKernels;
+
+}  // namespace sonlet

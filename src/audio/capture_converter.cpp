@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sonlet {
+
 CaptureConverter::~CaptureConverter() {
   if (state_ != nullptr) src_delete(state_);
 }
@@ -58,3 +60,5 @@ void CaptureConverter::Convert(const float frames[], int frame_count, CaptureRin
     }
   }
 }
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 
 typedef struct SRC_STATE_tag SRC_STATE;
 
+namespace sonlet {
+
 // Turns what a device records at its own rate and channel count into the engine's rate, mono,
 // for devices that will not record 8000 Hz mono themselves (many sound cards' own devices).
 // Runs in the audio callback: everything is allocated by prepare(), and each call does work in
@@ -36,3 +38,5 @@ class CaptureConverter {
   std::vector<float> converted_;  // that chunk at the ring's rate
   std::vector<int16_t> samples_;  // the same as 16-bit samples
 };
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace sonlet {
+
 namespace {
 
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
@@ -92,3 +94,5 @@ void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FIL
                  d.default_rate);
   }
 }
+
+}  // namespace sonlet

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace sonlet {
+
 // The sound input devices PortAudio can see, and the choice of one by name.
 
 // Keeps PortAudio started for as long as it lives. While PortAudio looks for devices it tries
@@ -45,3 +47,5 @@ int ChooseCaptureDevice(const std::vector<CaptureDeviceInfo>& devices, const std
 
 // One line per device, the default marked with "*", name first so it can be copied to --device.
 void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out);
+
+}  // namespace sonlet

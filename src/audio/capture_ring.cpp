@@ -9,6 +9,8 @@
 #include <ctime>
 #include <new>
 
+namespace sonlet {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -156,3 +158,5 @@ void CaptureRing::SignalEvent() {
   // A wake-up costs a system call; skip it while the reader is busy with the last block.
   if (reader_waiting_.load() != 0) FutexWake(&events_);
 }
+
+}  // namespace sonlet

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace sonlet {
+
 // The 200 recording buffers between the sound device and the engine: a first-in first-out ring
 // with one producer (the device's callback) and one consumer (the engine's thread).
 //
@@ -103,3 +105,5 @@ class CaptureRing {
   int read_position_ = 0;
   bool first_block_seen_ = false;
 };
+
+}  // namespace sonlet

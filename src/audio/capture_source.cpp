@@ -6,6 +6,8 @@
 
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -83,3 +85,5 @@ AudioSource::Status CaptureSource::Failed(int16_t samples[], int count) {
   std::fill_n(samples, count, int16_t{0});
   return Status::kFailed;
 }
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 #include "audio/wave_capture.h"
 #include "engine/audio_source.h"
 
+namespace sonlet {
+
 // The microphone as the engine hears it, kept going through faults. When the stream stops or
 // goes quiet (a USB microphone pulled out, the sound server restarted), the read fails within
 // about a second, the device is closed, and later reads try to open it again, less often the
@@ -47,3 +49,5 @@ class CaptureSource : public AudioSource {
   std::chrono::milliseconds retry_delay_{0};
   std::chrono::steady_clock::time_point next_attempt_{};
 };
+
+}  // namespace sonlet

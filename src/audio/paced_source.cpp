@@ -2,6 +2,8 @@
 
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 PacedSource::PacedSource(std::unique_ptr<AudioSource> inner) : inner_(std::move(inner)) {}
 
 AudioSource::Status PacedSource::Read(int16_t samples[], int count) {
@@ -29,3 +31,5 @@ void PacedSource::Interrupt() {
   wake_.notify_all();
   inner_->Interrupt();
 }
+
+}  // namespace sonlet

@@ -8,6 +8,8 @@
 
 #include "engine/audio_source.h"
 
+namespace sonlet {
+
 // Hands out another source's samples no faster than a microphone would: a read returns when its
 // last sample would have been captured, counting 1/8000 s per sample from the first read. A
 // recording played through it keeps the control panel's meters moving at their real pace, which is
@@ -30,3 +32,5 @@ class PacedSource : public AudioSource {
   std::chrono::steady_clock::time_point start_;
   int64_t samples_due_ = 0;  // samples handed out so far, and so due by now
 };
+
+}  // namespace sonlet

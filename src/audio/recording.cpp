@@ -8,6 +8,8 @@
 
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 namespace {
 
 constexpr int kChunkFrames = 1024;  // read from the file this many frames at a time
@@ -149,3 +151,5 @@ bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::
   }
   return true;
 }
+
+}  // namespace sonlet

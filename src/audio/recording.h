@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace sonlet {
+
 // Reads a recording as the engine hears a microphone: 16-bit mono at 8000 samples a second.
 // Any file libsndfile reads is accepted; several channels are mixed down to one and other rates
 // are converted on the way. The file is read piece by piece, so a recording of any length takes
@@ -31,3 +33,5 @@ class RecordingReader {
 
 // The whole recording at once, for tests and tools that look at short files.
 bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::string* error);
+
+}  // namespace sonlet

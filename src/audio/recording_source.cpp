@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace sonlet {
+
 bool RecordingSource::Open(const std::string& path, std::string* error) {
   from_file_ = reader_.Open(path, error);
   return from_file_;
@@ -15,3 +17,5 @@ AudioSource::Status RecordingSource::Read(int16_t samples[], int count) {
   position_ += static_cast<std::size_t>(count);
   return Status::kOk;
 }
+
+}  // namespace sonlet

@@ -8,6 +8,8 @@
 #include "audio/recording.h"
 #include "engine/audio_source.h"
 
+namespace sonlet {
+
 // Plays a recording to the engine as fast as it asks, block after block. A final part shorter
 // than a read is dropped: the engine only ever takes whole blocks.
 class RecordingSource : public AudioSource {
@@ -26,3 +28,5 @@ class RecordingSource : public AudioSource {
   RecordingReader reader_;
   bool from_file_ = false;
 };
+
+}  // namespace sonlet

@@ -15,6 +15,8 @@
 #include "audio/capture_converter.h"
 #include "audio/capture_devices.h"
 
+namespace sonlet {
+
 struct WaveCapture::Stream {
   PortAudioUse portaudio;
   PaStream* pa = nullptr;
@@ -269,3 +271,5 @@ std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status) {
   std::snprintf(line, sizeof line, format, status.error);
   return line;
 }
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 
 #include "audio/capture_ring.h"
 
+namespace sonlet {
+
 // Live capture from a sound input device through PortAudio: 16-bit mono samples at the rate
 // asked for, handed over in the order they were recorded through a ring of 200 buffers of one
 // block each (CaptureRing). A device that will not record that rate in mono records at its own
@@ -72,3 +74,5 @@ void CloseWaveCapture(WaveCapture* capture);
 // The line for standard output that tells which opening step failed, with PortAudio's error
 // number: "Error al abrir el dispositivo de audio A/D -9996\n" and the like.
 std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status);
+
+}  // namespace sonlet

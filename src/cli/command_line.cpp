@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace sonlet {
+
 namespace {
 
 bool TakesValue(const char* option) {
@@ -131,3 +133,5 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
   }
   return true;
 }
+
+}  // namespace sonlet

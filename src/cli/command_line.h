@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace sonlet {
+
 // What the user asked for on the command line.
 struct CommandLine {
   bool help = false;
@@ -22,3 +24,5 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
 
 // The text of --help.
 const char* UsageText();
+
+}  // namespace sonlet

@@ -5,6 +5,8 @@
 #include "audio/capture_devices.h"
 #include "cli/io_setup.h"
 
+namespace sonlet {
+
 int ListInputDevices() {
   PortAudioUse portaudio;
   if (portaudio.error() != 0) {
@@ -23,3 +25,5 @@ int ListInputDevices() {
   PrintCaptureDevices(devices, stdout);
   return 0;
 }
+
+}  // namespace sonlet

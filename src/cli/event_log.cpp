@@ -2,6 +2,8 @@
 
 #include <cinttypes>
 
+namespace sonlet {
+
 void LogSink::Move(int dx, int dy) {
   std::fprintf(out_, "%" PRId64 "\tmove %d %d\n", pass_, dx, dy);
 }
@@ -20,3 +22,5 @@ void LogSink::EnterUp() {
   if (enter_is_down_) std::fprintf(out_, "%" PRId64 "\tenter\n", pass_);
   enter_is_down_ = false;
 }
+
+}  // namespace sonlet

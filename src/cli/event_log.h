@@ -5,6 +5,8 @@
 
 #include "engine/input_sink.h"
 
+namespace sonlet {
+
 // Prints the events instead of sending them: one line each, the pass number, a tab, and
 // "move DX DY", "click" (a left press and release) or "enter" (ENTER down and up). For trying
 // the engine on recordings, and for tests.
@@ -25,3 +27,5 @@ class LogSink : public InputSink {
   bool left_is_down_ = false;
   bool enter_is_down_ = false;
 };
+
+}  // namespace sonlet

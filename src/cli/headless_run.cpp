@@ -13,6 +13,8 @@
 #include "engine/voice_engine.h"
 #include "settings/profile_file.h"
 
+namespace sonlet {
+
 namespace {
 
 // Without a panel the meters and read-outs have nowhere to go.
@@ -110,3 +112,5 @@ int RunHeadless(const CommandLine& line) {
   PrintSummary(engine->stats());
   return status;
 }
+
+}  // namespace sonlet

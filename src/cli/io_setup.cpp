@@ -11,6 +11,8 @@
 #include "input/null_sink.h"
 #include "input/output_choice.h"
 
+namespace sonlet {
+
 std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, std::string* error,
                                        int* exit_status) {
   if (line.input.empty()) {
@@ -63,3 +65,5 @@ std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, std::string* erro
 }
 
 void EndAfterAudioFailure() { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); }
+
+}  // namespace sonlet

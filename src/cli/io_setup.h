@@ -7,6 +7,8 @@
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
 
+namespace sonlet {
+
 // Opens what the command line names: the sound the engine listens to and the place its events
 // go. The headless run and the control panel share these, so both accept the same options.
 
@@ -30,3 +32,5 @@ void EndAfterAudioFailure();
 // "auto" chose, or that X11 on a Wayland desktop reaches only X11 windows.
 std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, std::string* error, int* exit_status,
                                       std::string* notice = nullptr);
+
+}  // namespace sonlet

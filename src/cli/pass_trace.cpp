@@ -4,6 +4,8 @@
 #include <cmath>
 #include <initializer_list>
 
+namespace sonlet {
+
 namespace {
 
 // "%.9g" gives every float back exactly; a NaN is written "nan" whatever its sign bit (x86 makes
@@ -60,3 +62,5 @@ void PassTrace::PassDone(const PassRecord& r) {
   FormatEvent(r.event, event, sizeof event);
   std::fprintf(out_, ",%d,%s\n", r.run, event);
 }
+
+}  // namespace sonlet

@@ -4,6 +4,8 @@
 
 #include "engine/pass_record.h"
 
+namespace sonlet {
+
 // Writes one CSV row per engine pass: the level, the analysis, the medians, the normalised
 // formants, the run length and the event. Read alongside a recording it shows why a vowel did
 // or did not steer.
@@ -20,3 +22,5 @@ class PassTrace : public PassObserver {
  private:
   std::FILE* out_;
 };
+
+}  // namespace sonlet

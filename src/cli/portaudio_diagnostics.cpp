@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace sonlet {
+
 namespace {
 
 // PortAudio's failed-check lines start so, as in
@@ -103,3 +105,5 @@ bool LimitPortaudioDiagnostics(int fd) {
   stderr = stream;
   return true;
 }
+
+}  // namespace sonlet

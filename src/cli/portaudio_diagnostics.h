@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace sonlet {
+
 // PortAudio's ALSA layer prints a line on the standard error stream for every failed internal
 // check, and when a sound server goes away at the wrong moment its device thread can fail the
 // same check in a loop: hundreds of megabytes a second into a terminal or the session's journal.
@@ -18,3 +20,5 @@ std::FILE* OpenDiagnosticsFilter(int fd);
 
 // How many of PortAudio's check lines pass before the rest are dropped.
 inline constexpr int kPortAudioLinesKept = 20;
+
+}  // namespace sonlet

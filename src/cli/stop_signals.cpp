@@ -1,5 +1,7 @@
 #include "cli/stop_signals.h"
 
+namespace sonlet {
+
 StopSignals::StopSignals() {
   sigemptyset(&signals_);
   sigaddset(&signals_, SIGINT);
@@ -35,3 +37,5 @@ void StopSignals::StopWatching() {
   pthread_kill(watcher_.native_handle(), SIGTERM);
   watcher_.join();
 }
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 #include <functional>
 #include <thread>
 
+namespace sonlet {
+
 // Turns Ctrl-C (SIGINT) and SIGTERM into a clean stop. Construct it on the main thread before
 // any other thread starts (PortAudio and the sound server's client start their own): it blocks
 // both signals, every later thread inherits the block, and a small thread of its own takes them
@@ -33,3 +35,5 @@ class StopSignals {
   std::atomic<bool> closing_{false};
   std::thread watcher_;
 };
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace sonlet {
+
 // Where the engine's sound comes from: the microphone or a recording, as 16-bit mono samples at
 // 8000 Hz.
 class AudioSource {
@@ -21,3 +23,5 @@ class AudioSource {
   // sound returns promptly (with any status). Sources that never wait need do nothing.
   virtual void Interrupt() {}
 };
+
+}  // namespace sonlet

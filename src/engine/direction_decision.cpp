@@ -1,5 +1,7 @@
 #include "engine/direction_decision.h"
 
+namespace sonlet {
+
 Direction DecideDirection(float f1, float f2, int loudness_bonus) {
   // The first row that holds decides; a pair in no region gives no motion rather than the
   // nearest direction, so that an unclear vowel never moves the pointer the wrong way. Values
@@ -30,3 +32,5 @@ Motion MotionFor(Direction direction, int step) {
   }
   return {};
 }
+
+}  // namespace sonlet

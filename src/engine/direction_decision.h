@@ -1,5 +1,7 @@
 #pragma once
 
+namespace sonlet {
+
 // The vowel regions that steer the pointer, on formants normalised to a 17.5 cm vocal tract:
 // "a" (high F1) right, "i" (low F1, high F2) left, "e" (mid F1, high F2, said louder) up,
 // "o" and "u" (low F2) down.
@@ -16,3 +18,5 @@ struct Motion {
 
 // The motion of one pass in a direction, step units long. A negative step moves the other way.
 Motion MotionFor(Direction direction, int step);
+
+}  // namespace sonlet

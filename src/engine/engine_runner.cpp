@@ -1,5 +1,7 @@
 #include "engine/engine_runner.h"
 
+namespace sonlet {
+
 EngineRunner::EngineRunner(VoiceEngine& engine, AudioSource& audio)
     : engine_(engine), audio_(audio) {}
 
@@ -24,3 +26,5 @@ void EngineRunner::RequestStop() {
 void EngineRunner::Join() {
   if (thread_.joinable()) thread_.join();
 }
+
+}  // namespace sonlet

@@ -6,6 +6,8 @@
 #include "engine/audio_source.h"
 #include "engine/voice_engine.h"
 
+namespace sonlet {
+
 // Runs a voice engine on a thread of its own until the sound ends or a stop is asked for. The
 // control panel and the headless command line both use it, so that shutting down always goes
 // the same way: ask, wake a waiting read, join.
@@ -32,3 +34,5 @@ class EngineRunner {
   std::atomic<bool> finished_{false};
   std::thread thread_;
 };
+
+}  // namespace sonlet

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace sonlet {
+
 // The settings the engine reads on every pass, written by the control panel (or the command
 // line) on another thread. Each is read whole with relaxed order: a change takes effect at the
 // next read, and the engine sees either the old or the new value, never a torn one.
@@ -24,3 +26,5 @@ inline int32_t setting(const std::atomic<int32_t>& value) {
 inline void set_setting(std::atomic<int32_t>& value, int32_t v) {
   value.store(v, std::memory_order_relaxed);
 }
+
+}  // namespace sonlet

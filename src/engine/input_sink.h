@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace sonlet {
+
 // Where the engine's pointer and key events go: the desktop's input queue, a log, or nowhere.
 // Events arrive in the order they must reach the desktop.
 class InputSink {
@@ -19,3 +21,5 @@ class InputSink {
   virtual void EnterDown() = 0;
   virtual void EnterUp() = 0;
 };
+
+}  // namespace sonlet

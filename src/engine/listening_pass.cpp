@@ -6,6 +6,8 @@
 #include "analysis/median5.h"
 #include "engine/direction_decision.h"
 
+namespace sonlet {
+
 namespace {
 
 constexpr double kVoicingThreshold = 0.37;
@@ -97,3 +99,5 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
   }
   return event;
 }
+
+}  // namespace sonlet

@@ -12,6 +12,8 @@
 #include "engine/run_tracker.h"
 #include "engine/speaker_normalisation.h"
 
+namespace sonlet {
+
 // The second half of a pass while listening: from the newest block to the pointer. It builds the
 // DC-blocked analysis frame, finds pitch and formant candidates, steadies them with running
 // medians, normalises the formants for the speaker, shows the read-outs and hands the pass to the
@@ -50,3 +52,5 @@ class ListeningPass {
   RunTracker tracker_;
   Readouts readouts_;
 };
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace sonlet {
+
 // The live read-outs of one listening pass, formatted for the panel's text fields.
 struct Readouts {
   std::array<char, 256> intensity{};  // dB, "%0.f"
@@ -25,3 +27,5 @@ class PanelView {
   // Every listening pass, after the analysis.
   virtual void ShowReadouts(const Readouts& readouts) = 0;
 };
+
+}  // namespace sonlet

@@ -4,6 +4,8 @@
 
 #include "engine/direction_decision.h"
 
+namespace sonlet {
+
 // The input event an engine pass produced, if any.
 struct PassEvent {
   enum class Kind { kNone, kMove, kClick, kEnter };
@@ -39,3 +41,5 @@ class PassObserver {
   virtual ~PassObserver() = default;
   virtual void PassDone(const PassRecord& record) = 0;
 };
+
+}  // namespace sonlet

@@ -1,5 +1,7 @@
 #include "engine/run_tracker.h"
 
+namespace sonlet {
+
 RunTracker::Action RunTracker::Track(bool active, int32_t click_min, int32_t click_max) {
   if (active) {
     if (idle_) {
@@ -15,3 +17,5 @@ RunTracker::Action RunTracker::Track(bool active, int32_t click_min, int32_t cli
   // The limits are read as the run ends, so a change on the panel applies to a run in progress.
   return (click_min < run_length_ && run_length_ < click_max) ? Action::kClick : Action::kNone;
 }
+
+}  // namespace sonlet

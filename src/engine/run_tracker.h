@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace sonlet {
+
 // Tells a click from steering by duration alone. A run is an unbroken sequence of active
 // passes (loud, with a pitch). While a run lasts longer than the upper click limit it steers,
 // one motion per pass; a run that ends after more passes than the lower limit and fewer than
@@ -20,3 +22,5 @@ class RunTracker {
   bool idle_ = true;
   int run_length_ = 0;  // of the current run, or of the last one once it has ended
 };
+
+}  // namespace sonlet

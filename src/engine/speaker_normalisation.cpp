@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace sonlet {
+
 namespace {
 constexpr double kReferenceTract = 17.5;  // cm
 }  // namespace
@@ -40,3 +42,5 @@ int LoudnessBonus(float level, int threshold_level) {
   const int h = d / 2;
   return std::abs(h) - 2;
 }
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace sonlet {
+
 // Scales the measured formants to a reference speaker. Formant frequencies fall as the vocal
 // tract gets longer; the tract length is estimated from body height and sex, and the formants
 // are multiplied by length / 17.5 cm so that one table of vowel regions serves every speaker.
@@ -25,3 +27,5 @@ float TractLength(int height_cm, bool male);
 // A louder voice moves the pointer faster: two units more for every 2 dB above the threshold,
 // starting at -2 just above it. in: the intensity level and the threshold level in dB.
 int LoudnessBonus(float level, int threshold_level);
+
+}  // namespace sonlet

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace sonlet {
+
 namespace {
 
 constexpr int kIntensityMeterMax = 90;
@@ -109,3 +111,5 @@ void VoiceEngineThread(VoiceEngine& engine, const std::atomic<bool>& stop_reques
     if (!engine.Pass()) return;
   }
 }
+
+}  // namespace sonlet

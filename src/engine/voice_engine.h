@@ -11,6 +11,8 @@
 #include "engine/panel_view.h"
 #include "engine/pass_record.h"
 
+namespace sonlet {
+
 // What an engine has done so far, for the summary at the end of a run.
 struct EngineStats {
   int64_t passes = 0;
@@ -64,3 +66,5 @@ class VoiceEngine {
 // The engine's thread body: the start sequence, then passes until a stop is asked for (looked at
 // the start of each pass, before the read) or the sound ends.
 void VoiceEngineThread(VoiceEngine& engine, const std::atomic<bool>& stop_requested);
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include "engine/input_sink.h"
 
+namespace sonlet {
+
 // Sends nothing: for measuring the engine alone.
 class NullSink : public InputSink {
  public:
@@ -11,3 +13,5 @@ class NullSink : public InputSink {
   void EnterDown() override {}
   void EnterUp() override {}
 };
+
+}  // namespace sonlet

@@ -5,6 +5,8 @@
 #include "input/uinput_sink.h"
 #include "input/x11_sink.h"
 
+namespace sonlet {
+
 namespace {
 
 // XTEST events reach the X server of the session; under Wayland that is Xwayland, which shows
@@ -83,3 +85,5 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
   choice.sink = std::move(x11);
   return choice;
 }
+
+}  // namespace sonlet

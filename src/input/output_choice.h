@@ -5,6 +5,8 @@
 
 #include "engine/input_sink.h"
 
+namespace sonlet {
+
 // Which way the engine's events reach the desktop.
 enum class DesktopOutput {
   kAuto,    // uinput when /dev/uinput can be opened, else the X server of $DISPLAY
@@ -25,3 +27,5 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which);
 // How to give a user access to /dev/uinput, and what that access also allows: several lines,
 // without a final line break.
 std::string UinputAccessAdvice();
+
+}  // namespace sonlet

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+namespace sonlet {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -150,3 +152,5 @@ void UinputSink::EnterUp() {
   SyncReport();
   enter_is_down_ = false;
 }
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 
 struct libevdev_uinput;
 
+namespace sonlet {
+
 // Sends the engine's events through a virtual input device named "Sonlet", made with the kernel's
 // uinput module: relative X and Y, the left button and the ENTER key. The kernel passes its
 // events to the desktop like a real mouse's and keyboard's, so they work on X11, on every Wayland
@@ -47,3 +49,5 @@ class UinputSink : public InputSink {
   bool enter_is_down_ = false;
   bool write_failed_ = false;
 };
+
+}  // namespace sonlet

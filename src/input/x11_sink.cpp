@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+namespace sonlet {
+
 namespace {
 
 constexpr unsigned int kLeftButton = 1;
@@ -87,3 +89,5 @@ void X11Sink::EnterUp() {
   XSync(display_, False);
   enter_is_down_ = false;
 }
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 
 struct _XDisplay;
 
+namespace sonlet {
+
 // Sends the engine's events to an X server through its XTEST extension, as if from the server's
 // own test pointer and keyboard: relative motion, button 1, the Return key. They reach X11
 // windows only; on a Wayland desktop they reach no native window (uinput does).
@@ -42,3 +44,5 @@ class X11Sink : public InputSink {
   bool left_is_down_ = false;
   bool enter_is_down_ = false;
 };
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace sonlet {
+
 namespace {
 
 // Scaling by the radix of the float format is exact, so it adds no rounding error.
@@ -57,3 +59,5 @@ void balance_matrix(SquareMatrix& h, int n) {
     }
   }
 }
+
+}  // namespace sonlet

@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 
+namespace sonlet {
+
 // The tests for a negligible element add a small term to a larger one and ask whether the float
 // sum still equals the larger one. That only works if float arithmetic is carried out in float.
 static_assert(FLT_EVAL_METHOD == 0, "float expressions must be evaluated in float");
@@ -174,3 +176,5 @@ bool hqr(SquareMatrix& h, int n, float wr[], float wi[]) {
   }
   return true;
 }
+
+}  // namespace sonlet

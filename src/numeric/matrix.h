@@ -1,5 +1,7 @@
 #pragma once
 
+namespace sonlet {
+
 // The root finder's working matrix: single precision, rows and columns numbered 1..kMaxOrder so
 // that the loops read like the algorithm texts; row 0 and column 0 are spare. It is one plain
 // array, so its owner keeps it on the stack or in its own storage and nothing is allocated per
@@ -14,3 +16,5 @@ struct SquareMatrix {
   float* operator[](int i) { return element[i]; }
   const float* operator[](int i) const { return element[i]; }
 };
+
+}  // namespace sonlet

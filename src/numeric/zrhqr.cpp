@@ -4,6 +4,8 @@
 #include "numeric/hqr.h"
 #include "numeric/matrix.h"
 
+namespace sonlet {
+
 RootsStatus zrhqr(const float a[], int m, float wr[], float wi[]) {
   // A negative degree is as much a caller's mistake as one above the matrix size, and there is
   // no a[m] to look at, so it is refused the same way before a[m] is read.
@@ -38,3 +40,5 @@ RootsStatus zrhqr(const float a[], int m, float wr[], float wi[]) {
   }
   return isolated_all ? RootsStatus::kFound : RootsStatus::kTooManyIterations;
 }
+
+}  // namespace sonlet

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace sonlet {
+
 enum class RootsStatus {
   kFound,              // wr and wi hold all m roots
   kTooManyIterations,  // hqr gave up: some entries are the caller's, sorted in with the roots
@@ -11,3 +13,5 @@ enum class RootsStatus {
 // out: wr[1..m] real parts, wi[1..m] imaginary parts; index 0 is never touched.
 // A degree outside 0..50 or a leading coefficient of 0 is refused before a[m] is read.
 RootsStatus zrhqr(const float a[], int m, float wr[], float wi[]);
+
+}  // namespace sonlet

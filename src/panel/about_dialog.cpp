@@ -8,6 +8,8 @@
 
 #include "panel/icons.h"
 
+namespace sonlet {
+
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Acerca de: S O N L E T"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -63,3 +65,5 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   // Wide enough for the paragraph to wrap into a few even lines.
   description->setMinimumWidth(24 * fontMetrics().averageCharWidth());
 }
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+namespace sonlet {
+
 // "Acerca de: S O N L E T": what the tool is, who made it and how to reach them. It ends with
 // "Aceptar", ESC or its close box.
 class AboutDialog : public QDialog {
@@ -9,3 +11,5 @@ class AboutDialog : public QDialog {
  public:
   explicit AboutDialog(QWidget* parent = nullptr);
 };
+
+}  // namespace sonlet

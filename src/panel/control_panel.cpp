@@ -31,6 +31,8 @@
 #include "panel/track_bar.h"
 #include "settings/profile_file.h"
 
+namespace sonlet {
+
 namespace {
 
 // The meters' ranges: intensity in whole dB up to 90, the pointer speed step plus 2 up to 10,
@@ -548,3 +550,5 @@ void ControlPanel::ShowAbout() {
   AboutDialog about(this);
   about.exec();
 }
+
+}  // namespace sonlet

@@ -7,6 +7,15 @@
 #include "engine/engine_settings.h"
 #include "engine/panel_view.h"
 
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLayout;
+class QPushButton;
+
+namespace sonlet {
+
 class AudioSource;
 class MeterBar;
 class PanelRelay;
@@ -14,12 +23,6 @@ class Readout;
 class TrackBar;
 class EngineRunner;
 class InputSink;
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLayout;
-class QPushButton;
 class VoiceEngine;
 struct PanelSnapshot;
 
@@ -114,3 +117,5 @@ class ControlPanel : public QDialog {
   std::unique_ptr<VoiceEngine> engine_;
   std::unique_ptr<EngineRunner> runner_;
 };
+
+}  // namespace sonlet

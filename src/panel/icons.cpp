@@ -7,7 +7,8 @@
 #include <QWidget>
 
 // The drawings are compiled into the panel's static library, whose resource table the linker
-// would drop unless something refers to it.
+// would drop unless something refers to it. Qt's registration must be named outside any
+// namespace.
 static void RegisterDrawings() {
   static const bool registered = [] {
     Q_INIT_RESOURCE(sonlet);
@@ -16,6 +17,7 @@ static void RegisterDrawings() {
   (void)registered;
 }
 
+namespace sonlet {
 namespace {
 
 QPixmap Render(const QString& name, int edge, qreal device_pixel_ratio) {
@@ -49,3 +51,5 @@ QIcon ApplicationIcon() {
   for (int edge : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(Render("sonlet", edge, 1.0));
   return icon;
 }
+
+}  // namespace sonlet

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QString>
 
+namespace sonlet {
+
 // The panel's pictures are SVG drawings in the program's resources (":/icons/NAME.svg"),
 // drawn at the size the screen and the font call for, so they stay sharp at any scale.
 
@@ -16,3 +18,5 @@ QLabel* IconLabel(const QString& name, int edge, QWidget* parent);
 
 // The application icon, drawn at the sizes a desktop asks for.
 QIcon ApplicationIcon();
+
+}  // namespace sonlet

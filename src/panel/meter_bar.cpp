@@ -4,6 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+namespace sonlet {
+
 MeterBar::MeterBar(Qt::Orientation orientation, QWidget* parent)
     : QWidget(parent), orientation_(orientation) {
   // The bar paints every pixel of itself: Qt need not clear the background first.
@@ -75,3 +77,5 @@ QRect MeterBar::FilledStrip(int from, int to) const {
   }
   return QRect(inside.left(), inside.bottom() + 1 - high, inside.width(), high - low);
 }
+
+}  // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace sonlet {
+
 // A bordered, smooth bar that shows a value within a range, like a progress bar, for the meters
 // that the engine sets on every pass (53 times a second). It repaints only the strip between
 // the old and the new end of the filled part, and nothing when a new value fills the same
@@ -37,3 +39,5 @@ class MeterBar : public QWidget {
   int value_ = 0;
   int shown_pixels_ = 0;  // the filled length as last painted or scheduled
 };
+
+}  // namespace sonlet

@@ -15,6 +15,8 @@
 #include "panel/icons.h"
 #include "settings/profile_file.h"
 
+namespace sonlet {
+
 namespace {
 
 bool Set(const char* name) {
@@ -80,3 +82,5 @@ int PanelApp::Run() {
   if (panel.exit_status() != 0) std::fprintf(stderr, "%s\n", kProfileWriteError);
   return panel.exit_status();
 }
+
+}  // namespace sonlet

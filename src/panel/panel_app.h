@@ -2,6 +2,8 @@
 
 #include "cli/command_line.h"
 
+namespace sonlet {
+
 class StopSignals;
 
 // The program with its control panel: reads the profile, opens the sound and the input that
@@ -31,3 +33,5 @@ class PanelApp {
   CommandLine line_;
   StopSignals* stop_signals_;
 };
+
+}  // namespace sonlet

@@ -6,6 +6,8 @@
 #include <QSocketNotifier>
 #include <cstdint>
 
+namespace sonlet {
+
 PanelRelay::PanelRelay(QObject* parent) : QObject(parent) {
   event_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (event_fd_ >= 0) {
@@ -69,3 +71,5 @@ void PanelRelay::Deliver() {
   }
   if (latest.has_meters || latest.has_readouts) emit Arrived(latest);
 }
+
+}  // namespace sonlet

@@ -8,6 +8,8 @@
 
 class QSocketNotifier;
 
+namespace sonlet {
+
 // The latest meters and read-outs the engine has shown, as the panel takes them over.
 struct PanelSnapshot {
   bool has_meters = false;  // meters arrived since the last hand-over
@@ -51,3 +53,5 @@ class PanelRelay : public QObject, public PanelView {
   int event_fd_ = -1;
   QSocketNotifier* notifier_ = nullptr;
 };
+
+}  // namespace sonlet

@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+namespace sonlet {
+
 namespace {
 
 constexpr int kTextMargin = 2;  // pixels between the frame and the text, as a line edit has
@@ -75,3 +77,5 @@ void Readout::focusOutEvent(QFocusEvent* event) {
   QWidget::focusOutEvent(event);
   update();
 }
+
+}  // namespace sonlet

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace sonlet {
+
 // A read-only text field for a value the engine measures on every pass (intensity, pitch,
 // formants, height). It looks like a read-only line edit but does none of an editor's work:
 // a new text repaints only the inside of the field, and the same text nothing at all. (A line
@@ -31,3 +33,5 @@ class Readout : public QWidget {
   QString text_;
   Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
 };
+
+}  // namespace sonlet

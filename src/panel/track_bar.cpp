@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+namespace sonlet {
+
 TrackBar::TrackBar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
 
 void TrackBar::mousePressEvent(QMouseEvent* event) {
@@ -18,3 +20,5 @@ void TrackBar::mouseReleaseEvent(QMouseEvent* event) {
     emit MouseLetGo();
   }
 }
+
+}  // namespace sonlet

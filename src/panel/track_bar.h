@@ -2,6 +2,8 @@
 
 #include <QSlider>
 
+namespace sonlet {
+
 // A slider that tells when the user lets go of the mouse after dragging its handle or clicking
 // its groove, the moment the panel takes the new setting. A move with the keyboard or the
 // mouse wheel changes only the slider: the setting follows at the next letting go.
@@ -22,3 +24,5 @@ class TrackBar : public QSlider {
  private:
   bool pressed_ = false;
 };
+
+}  // namespace sonlet

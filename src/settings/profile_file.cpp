@@ -13,6 +13,8 @@
 #include <limits>
 #include <string>
 
+namespace sonlet {
+
 namespace {
 
 // The characters skipped before each number: the white space of the C locale.
@@ -186,3 +188,5 @@ ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
   SyncDirectoryOf(target);
   return ProfileStatus::kOk;
 }
+
+}  // namespace sonlet

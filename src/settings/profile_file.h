@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace sonlet {
+
 // The user's six settings, kept from one run to the next in a small text file in the current
 // directory: six decimal integers, one per line, in the order threshold, click minimum, click
 // maximum, height, speed, sex.
@@ -54,3 +56,5 @@ ProfileStatus ReadProfile(const std::string& path, Profile* profile);
 // An existing file keeps its permission bits; a file the user may not write, a directory, or a
 // path in a missing directory gives kCannotWrite.
 ProfileStatus WriteProfile(const std::string& path, const Profile& profile);
+
+}  // namespace sonlet

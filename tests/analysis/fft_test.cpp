@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+namespace sonlet {
+
 namespace {
 
 using Limits = std::numeric_limits<float>;
@@ -234,3 +236,5 @@ TEST(FftFastPath, MatchesThePlainLoopBitForBitOnSpecialValues) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -10,6 +10,8 @@
 
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 namespace {
 
 // Indices the lifter zeroed, as the first and last of one run (-1, -1 when none).
@@ -166,3 +168,5 @@ TEST(PredictorRoots, FindsRootsAndSkipsPolynomialsWithoutThem) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -10,6 +10,8 @@
 #include "audio/recording.h"
 #include "support/synthetic_vowel.h"
 
+namespace sonlet {
+
 namespace {
 
 std::string DataPath(const std::string& name) { return std::string(SONLET_DATA_DIR) + "/" + name; }
@@ -93,3 +95,5 @@ TEST(FrameAnalysis, FastAndPlainKernelsAgreeBitForBitOnRecordings) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

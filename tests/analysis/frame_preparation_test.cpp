@@ -8,6 +8,8 @@
 
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 namespace {
 
 // Feeds blocks into the intensity frame the way the engine does: the newer half moves down and
@@ -175,3 +177,5 @@ TEST(HammingWindow, MatchesTheSymmetricWindow) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

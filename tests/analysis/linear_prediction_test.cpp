@@ -13,6 +13,8 @@
 #include "analysis/signal_constants.h"
 #include "support/synthetic_vowel.h"
 
+namespace sonlet {
+
 namespace {
 
 std::vector<float> RandomFrame(unsigned seed, float scale) {
@@ -177,3 +179,5 @@ TEST(Median5, OutOfDomainValuesGiveADefinedResult) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+namespace sonlet {
+
 // The block forms must give the scalar forms' floats bit for bit, NaN sign and payload included:
 // every comparison here is of bit patterns, and the expected values always come from the scalar
 // forms evaluated at run time.
@@ -353,3 +355,5 @@ TEST(DISABLED_RoundedMathExhaustive, EveryFloatBitPattern) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -10,6 +10,8 @@
 #include <numbers>
 #include <vector>
 
+namespace sonlet {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -100,3 +102,5 @@ TEST(CaptureConverter, SoundAboveTheNewBandIsRemovedNotFoldedDown) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace sonlet {
+
 namespace {
 
 CaptureDeviceInfo Device(const std::string& name, bool is_default = false) {
@@ -53,3 +55,5 @@ TEST(CaptureDeviceChoice, UnknownAmbiguousOrMissingNamesAreRefusedWithTheReason)
 }
 
 }  // namespace
+
+}  // namespace sonlet

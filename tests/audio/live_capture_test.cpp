@@ -16,6 +16,8 @@
 #include "audio/wave_capture.h"
 #include "support/test_sound_server.h"
 
+namespace sonlet {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -132,3 +134,5 @@ TEST(CaptureSourceWithoutDevice, ReadsFailInBoundedTimeAndAStopEndsTheWait) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

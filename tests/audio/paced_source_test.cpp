@@ -10,6 +10,8 @@
 #include "analysis/signal_constants.h"
 #include "audio/recording_source.h"
 
+namespace sonlet {
+
 namespace {
 
 std::vector<int16_t> Ramp(int count) {
@@ -57,3 +59,5 @@ TEST(PacedSource, InterruptEndsAWaitingReadAndEveryLaterOne) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

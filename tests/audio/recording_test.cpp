@@ -11,6 +11,8 @@
 
 #include "audio/recording_source.h"
 
+namespace sonlet {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -99,3 +101,5 @@ TEST(Recording, MissingOrSoundlessFilesAreRefusedWithAMessage) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+namespace sonlet {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -227,3 +229,5 @@ TEST(WaveCaptureRing, StopEndsAWaitingReadAndEveryLaterWait) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

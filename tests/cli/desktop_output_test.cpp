@@ -15,6 +15,8 @@
 #include "support/x_watcher.h"
 #include "support/xvfb_server.h"
 
+namespace sonlet {
+
 namespace {
 
 const std::string kSonlet = SONLET_BINARY;
@@ -166,3 +168,5 @@ TEST(DesktopOutputMissing, NoUinputAndNoDisplayGiveTheAdviceAndStatus2) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

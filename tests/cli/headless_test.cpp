@@ -9,6 +9,8 @@
 
 #include "cli/run_program.h"
 
+namespace sonlet {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -141,3 +143,5 @@ TEST_F(Headless, HelpDescribesEveryOption) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -14,6 +14,8 @@
 #include "cli/live_program.h"
 #include "support/test_sound_server.h"
 
+namespace sonlet {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -188,3 +190,5 @@ TEST(NoSoundDevice, HeadlessSaysSoAndEndsWith255) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

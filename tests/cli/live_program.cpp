@@ -13,6 +13,8 @@
 #include <sstream>
 #include <thread>
 
+namespace sonlet {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -137,3 +139,5 @@ std::vector<std::string> LinesOf(const std::string& text) {
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
+
+}  // namespace sonlet

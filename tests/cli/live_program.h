@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace sonlet {
+
 // A program running beside the test, as a user runs sonlet from a terminal: its standard output
 // and error are collected while it runs, and it is stopped with a signal.
 class LiveProgram {
@@ -42,3 +44,5 @@ class LiveProgram {
 };
 
 std::vector<std::string> LinesOf(const std::string& text);
+
+}  // namespace sonlet

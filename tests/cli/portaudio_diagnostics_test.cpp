@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace sonlet {
+
 namespace {
 
 class DiagnosticsFilter : public testing::Test {
@@ -73,3 +75,5 @@ TEST_F(DiagnosticsFilter, ALineWrittenInPiecesIsJudgedWhole) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

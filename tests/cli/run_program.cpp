@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace sonlet {
+
 namespace {
 
 std::string Slurp(const std::string& path) {
@@ -75,3 +77,5 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   std::remove(err_path);
   return run;
 }
+
+}  // namespace sonlet

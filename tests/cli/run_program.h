@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace sonlet {
+
 // Runs a program with arguments (no shell), in `directory` when given, and collects what it
 // printed. For end-to-end tests of the command line. `environment_changes` edits the environment
 // the program gets: "NAME=VALUE" sets NAME, a bare "NAME" removes it.
@@ -15,3 +17,5 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& directory = "",
                       const std::vector<std::string>& environment_changes = {});
+
+}  // namespace sonlet

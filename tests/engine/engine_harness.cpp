@@ -3,6 +3,8 @@
 #include "analysis/signal_constants.h"
 #include "support/synthetic_vowel.h"
 
+namespace sonlet {
+
 std::vector<int16_t> SteadyVowel(double f1, double f2, int blocks, double peak) {
   return SyntheticVowel(blocks * kBlockSamples, f1, f2, peak);
 }
@@ -37,3 +39,5 @@ void EngineUnderTest::Run(int passes) {
   for (int i = 0; i < passes && engine->Pass(); ++i) {
   }
 }
+
+}  // namespace sonlet

@@ -8,6 +8,8 @@
 #include "audio/recording_source.h"
 #include "engine/voice_engine.h"
 
+namespace sonlet {
+
 // Everything an engine sent out, in order, for tests to read back.
 struct RecordedEvents : InputSink, PanelView, PassObserver {
   struct Meters {
@@ -56,3 +58,5 @@ struct EngineUnderTest {
   std::unique_ptr<VoiceEngine> engine;
   bool started = false;
 };
+
+}  // namespace sonlet

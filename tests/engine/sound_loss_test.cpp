@@ -8,6 +8,8 @@
 
 #include "engine/engine_harness.h"
 
+namespace sonlet {
+
 namespace {
 
 // Plays samples, but fails (with silence) on the reads whose numbers are in `failing`.
@@ -63,3 +65,5 @@ TEST(SoundLoss, EachOutageIsToldOnceAndTheEngineGoesOn) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -7,6 +7,8 @@
 #include "engine/run_tracker.h"
 #include "engine/speaker_normalisation.h"
 
+namespace sonlet {
+
 namespace {
 
 TEST(SpeakerNormalisation, ScalesFormantsToTheReferenceTract) {
@@ -145,3 +147,5 @@ TEST(RunTracker, ABreakMakesTwoRunsAndLimitsAreReadAsTheRunEnds) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

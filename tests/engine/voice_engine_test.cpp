@@ -9,6 +9,8 @@
 
 #include "engine/engine_harness.h"
 
+namespace sonlet {
+
 namespace {
 
 // An "a" as a 175 cm man says it: F1 700 Hz, F2 1300 Hz, 100 Hz pitch.
@@ -198,3 +200,5 @@ TEST(VoiceEngine, MetersMoveOnEveryPassListeningOrNot) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

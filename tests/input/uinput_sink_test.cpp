@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+namespace sonlet {
+
 namespace {
 
 struct Event {
@@ -159,3 +161,5 @@ TEST_F(UinputSinkTest, WhatIsHeldIsReleasedBeforeTheDeviceGoes) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -9,6 +9,8 @@
 #include "support/x_watcher.h"
 #include "support/xvfb_server.h"
 
+namespace sonlet {
+
 namespace {
 
 // Each test gets its own X server, a watcher connected to it, and a sink on it.
@@ -110,3 +112,5 @@ TEST(X11SinkOpen, SaysWhyWhenTheServerIsGoneOrHasNoXtest) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -8,6 +8,8 @@
 
 #include "numeric/matrix.h"
 
+namespace sonlet {
+
 namespace {
 
 using Rows = std::vector<std::vector<float>>;
@@ -82,3 +84,5 @@ TEST(NumericBalance, NonFiniteSumsEndWithoutScaling) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

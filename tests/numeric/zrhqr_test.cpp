@@ -13,6 +13,8 @@
 #include "numeric/hqr.h"
 #include "numeric/matrix.h"
 
+namespace sonlet {
+
 namespace {
 
 constexpr float kUnset = -12345.0f;  // what the caller leaves in the root arrays
@@ -175,3 +177,5 @@ TEST(NumericRoots, BadArgumentsAreRefusedAndNothingIsWritten) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

@@ -8,6 +8,8 @@
 
 #include "panel/paint_counter.h"
 
+namespace sonlet {
+
 namespace {
 
 // The length of the highlighted run along the bar's middle line, from its filling end.
@@ -79,5 +81,7 @@ class MeterBarTest : public QObject {
   }
 };
 
-QTEST_MAIN(MeterBarTest)
+}  // namespace sonlet
+
+QTEST_MAIN(sonlet::MeterBarTest)
 #include "meter_bar_test.moc"

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QWidget>
 
+namespace sonlet {
+
 // Counts the paint events a widget gets, and keeps the area of the last: the panel's cost is in
 // its repaints, so the meters and read-outs are held to repainting only what changed.
 class PaintCounter : public QObject {
@@ -23,3 +25,5 @@ class PaintCounter : public QObject {
     return false;
   }
 };
+
+}  // namespace sonlet

@@ -10,6 +10,8 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
+namespace sonlet {
+
 void WriteFile(const QString& path, const std::string& text) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
@@ -84,3 +86,5 @@ PanelUnderTest::PanelUnderTest(const std::string& profile_text) {
   panel->activateWindow();
   if (!QTest::qWaitForWindowActive(panel.get())) qWarning("the panel did not become active");
 }
+
+}  // namespace sonlet

@@ -12,6 +12,8 @@
 class QSlider;
 class QWidget;
 
+namespace sonlet {
+
 // Helpers for tests of the control panel on Qt's offscreen platform.
 
 // The panel's control with this number.
@@ -59,3 +61,5 @@ struct PanelUnderTest {
   std::unique_ptr<ControlPanel> panel;
   bool loaded = false;
 };
+
+}  // namespace sonlet

@@ -13,6 +13,8 @@
 #include "panel/panel_fixture.h"
 #include "settings/profile_file.h"
 
+namespace sonlet {
+
 namespace {
 
 // The file the panel writes for these settings: six lines, "%d\n" each, in file order.
@@ -184,5 +186,7 @@ class PanelProfileTest : public QObject {
   }
 };
 
-QTEST_MAIN(PanelProfileTest)
+}  // namespace sonlet
+
+QTEST_MAIN(sonlet::PanelProfileTest)
 #include "panel_profile_test.moc"

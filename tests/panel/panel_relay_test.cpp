@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <thread>
 
+namespace sonlet {
+
 namespace {
 
 Readouts ReadoutsNumbered(int n) {
@@ -84,5 +86,7 @@ class PanelRelayTest : public QObject {
   }
 };
 
-QTEST_MAIN(PanelRelayTest)
+}  // namespace sonlet
+
+QTEST_MAIN(sonlet::PanelRelayTest)
 #include "panel_relay_test.moc"

@@ -14,6 +14,8 @@
 
 #include "cli/live_program.h"
 
+namespace sonlet {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -64,3 +66,5 @@ TEST_P(PanelSignal, SavesTheSettingsStopsTheEngineAndEndsWithZero) {
 INSTANTIATE_TEST_SUITE_P(SigtermAndSigint, PanelSignal, testing::Values(SIGTERM, SIGINT));
 
 }  // namespace
+
+}  // namespace sonlet

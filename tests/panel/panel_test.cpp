@@ -18,6 +18,8 @@
 #include "panel/track_bar.h"
 #include "settings/profile_file.h"
 
+namespace sonlet {
+
 namespace {
 
 const std::string kProfile = "45\n3\n20\n80\n50\n1\n";
@@ -298,5 +300,7 @@ class PanelTest : public QObject {
   }
 };
 
-QTEST_MAIN(PanelTest)
+}  // namespace sonlet
+
+QTEST_MAIN(sonlet::PanelTest)
 #include "panel_test.moc"

@@ -7,6 +7,8 @@
 
 #include "panel/paint_counter.h"
 
+namespace sonlet {
+
 class ReadoutTest : public QObject {
   Q_OBJECT
 
@@ -41,5 +43,7 @@ class ReadoutTest : public QObject {
   }
 };
 
-QTEST_MAIN(ReadoutTest)
+}  // namespace sonlet
+
+QTEST_MAIN(sonlet::ReadoutTest)
 #include "readout_test.moc"

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace sonlet {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -394,3 +396,5 @@ TEST_F(ProfileRandomInput, AgreesWithTheCLibrary) {
 }
 
 }  // namespace
+
+}  // namespace sonlet

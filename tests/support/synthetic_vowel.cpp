@@ -7,6 +7,8 @@
 #include "analysis/frame_preparation.h"
 #include "analysis/signal_constants.h"
 
+namespace sonlet {
+
 std::vector<int16_t> SyntheticVowel(int samples, double f1, double f2, double peak) {
   const double formants[3] = {f1, f2, 2500.0};
   const double bandwidths[3] = {70.0, 90.0, 150.0};
@@ -45,3 +47,5 @@ std::vector<std::vector<float>> AnalysisFrames(const std::vector<int16_t>& sampl
   }
   return frames;
 }
+
+}  // namespace sonlet

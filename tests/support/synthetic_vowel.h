@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace sonlet {
+
 // A steady synthetic vowel for tests and benchmarks: unit pulses every 80 samples (100 Hz at
 // 8000 Hz) through three two-pole resonators in cascade at f1, f2 and 2500 Hz with bandwidths
 // 70, 90 and 150 Hz, scaled to the given peak. Pole radius 1 - pi B / fs.
@@ -13,3 +15,5 @@ std::vector<int16_t> SyntheticVowel(int samples, double f1 = 500.0, double f2 = 
 // of 150 samples goes through the DC blocker and is appended to the previous one. Returns one
 // 300-sample frame per block from the second block on, frames[f] ending with block f + 1.
 std::vector<std::vector<float>> AnalysisFrames(const std::vector<int16_t>& samples);
+
+}  // namespace sonlet

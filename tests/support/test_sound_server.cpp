@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace sonlet {
+
 std::string SoundServerMissing() {
   const char* server = std::getenv("PULSE_SERVER");
   if (server == nullptr || server[0] == '\0') {
@@ -16,3 +18,5 @@ std::string SoundServerMissing() {
 bool PlaySound(const std::string& path) {
   return std::system(("paplay '" + path + "'").c_str()) == 0;
 }
+
+}  // namespace sonlet

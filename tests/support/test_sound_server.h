@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace sonlet {
+
 // The sound server that scripts/test starts for the tests (scripts/sound-server): a null sink
 // whose monitor is the default input, so that what is played into it is what a capturing
 // program hears.
@@ -11,3 +13,5 @@ std::string SoundServerMissing();
 
 // Plays a sound file into the server's default sink and returns when it has been played out.
 bool PlaySound(const std::string& path);
+
+}  // namespace sonlet

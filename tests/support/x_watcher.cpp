@@ -5,6 +5,8 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
+namespace sonlet {
+
 namespace {
 
 std::string KeyName(XKeyEvent* event) {
@@ -148,3 +150,5 @@ std::vector<std::string> Whats(const std::vector<WindowEvent>& events) {
   for (const WindowEvent& e : events) result.push_back(e.what);
   return result;
 }
+
+}  // namespace sonlet

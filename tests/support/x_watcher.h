@@ -6,6 +6,8 @@
 
 struct _XDisplay;
 
+namespace sonlet {
+
 struct ScreenPoint {
   int x = 0;
   int y = 0;
@@ -65,3 +67,5 @@ class XWatcher {
 
 // The events' `what`s, for comparing a sequence at a glance.
 std::vector<std::string> Whats(const std::vector<WindowEvent>& events);
+
+}  // namespace sonlet

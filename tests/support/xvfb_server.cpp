@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+namespace sonlet {
+
 namespace {
 
 constexpr int kStartTimeoutMs = 10000;
@@ -81,3 +83,5 @@ void XvfbServer::Stop() {
   }
   pid_ = -1;
 }
+
+}  // namespace sonlet

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace sonlet {
+
 // A private X server for one test: Xvfb on a display number it finds free itself, 1024x768,
 // reachable only through its local socket. Stopped when this object goes, and also when the test
 // process dies, so no server outlives its test.
@@ -32,3 +34,5 @@ class XvfbServer {
   std::string display_;
   std::string error_;
 };
+
+}  // namespace sonlet
