@@ -87,12 +87,4 @@ int ChooseCaptureDevice(const std::vector<CaptureDeviceInfo>& devices, const std
   return -1;
 }
 
-void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out) {
-  for (const CaptureDeviceInfo& d : devices) {
-    std::fprintf(out, "%s %s  (%s, %d input channel%s, %.0f Hz)\n", d.is_default ? "*" : " ",
-                 d.name.c_str(), d.host_api.c_str(), d.channels, d.channels == 1 ? "" : "s",
-                 d.default_rate);
-  }
-}
-
 }  // namespace sonlet

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -44,8 +43,5 @@ std::vector<CaptureDeviceInfo> ListCaptureDevices();
 // position in `devices`, or -1 with the reason for the user in *why.
 int ChooseCaptureDevice(const std::vector<CaptureDeviceInfo>& devices, const std::string& wanted,
                         std::string* why);
-
-// One line per device, the default marked with "*", name first so it can be copied to --device.
-void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out);
 
 }  // namespace sonlet

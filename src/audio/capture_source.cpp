@@ -1,8 +1,6 @@
 #include "audio/capture_source.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "analysis/signal_constants.h"
 
@@ -35,24 +33,26 @@ WaveCaptureOpenStatus CaptureSource::Open() {
 }
 
 AudioSource::Status CaptureSource::Read(int16_t samples[], int count) {
+  if (capture_.stuck) return Silence(samples, count, Status::kStuck);
   if (!open_) {
     const auto until_attempt = std::chrono::ceil<milliseconds>(next_attempt_ - Clock::now());
     if (until_attempt > kLongestIdleRead) {
       if (!capture_.ring.Pause(kLongestIdleRead)) return Status::kEnded;
-      return Failed(samples, count);
+      return Silence(samples, count, Status::kFailed);
     }
     if (!capture_.ring.Pause(std::max(until_attempt, milliseconds{0}))) return Status::kEnded;
     open_ = OpenWaveCapture(&capture_, kBlockSamples, kSampleRate, device_).ok();
     if (!open_) {
       retry_delay_ = std::clamp(retry_delay_ * 2, kFirstRetry, kLongestRetry);
       next_attempt_ = Clock::now() + retry_delay_;
-      return Failed(samples, count);
+      return Silence(samples, count, Status::kFailed);
     }
   }
 
-  switch (ReadWaveCapture(samples, &capture_, count)) {
+  bool saturated = false;
+  switch (ReadWaveCapture(samples, &capture_, count, &saturated)) {
     case CaptureRing::ReadResult::kOk:
-      return Status::kOk;
+      return saturated ? Status::kOverrun : Status::kOk;
     case CaptureRing::ReadResult::kInterrupted:
       return Status::kEnded;
     case CaptureRing::ReadResult::kFailed:
@@ -60,30 +60,17 @@ AudioSource::Status CaptureSource::Read(int16_t samples[], int count) {
   }
   // The stream is gone or silent: let go of the device and try it again shortly.
   CloseWaveCapture(&capture_);
-  if (capture_.stuck) EndStuck();
   open_ = false;
   retry_delay_ = kFirstRetry;
   next_attempt_ = Clock::now() + retry_delay_;
-  return Failed(samples, count);
-}
-
-void CaptureSource::EndStuck() {
-  // Nothing is held down between two passes, so ending here leaves no button or key pressed.
-  std::fflush(stdout);
-  std::fputs(
-      "sonlet: the sound system stopped answering and PortAudio would not let go of the "
-      "microphone, so Sonlet has to end. Start it again; the settings last saved in user.txt "
-      "are kept.\n",
-      stderr);
-  std::fflush(stderr);
-  std::_Exit(kCaptureStuckStatus);
+  return Silence(samples, count, capture_.stuck ? Status::kStuck : Status::kFailed);
 }
 
 void CaptureSource::Interrupt() { capture_.ring.Interrupt(); }
 
-AudioSource::Status CaptureSource::Failed(int16_t samples[], int count) {
+AudioSource::Status CaptureSource::Silence(int16_t samples[], int count, Status status) {
   std::fill_n(samples, count, int16_t{0});
-  return Status::kFailed;
+  return status;
 }
 
 }  // namespace sonlet

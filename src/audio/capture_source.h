@@ -16,10 +16,8 @@ namespace sonlet {
 // the block, so the engine's passes go on slowly and a sound cut off by the fault simply ends.
 //
 // One fault cannot be recovered from inside the process: PortAudio refusing to stop a stream
-// whose sound server vanished as it started. The program then says so and ends at once with
-// kCaptureStuckStatus, as waiting would hang it for good and PortAudio can no longer be used.
-inline constexpr int kCaptureStuckStatus = 3;
-
+// whose sound server vanished as it started. PortAudio can then no longer be used, and every
+// read says kStuck.
 class CaptureSource : public AudioSource {
  public:
   // `device`: a name or part of one, as --list-devices prints them; empty for the default input.
@@ -29,19 +27,17 @@ class CaptureSource : public AudioSource {
   // The first opening, whose failure the program reports and ends on.
   WaveCaptureOpenStatus Open();
 
-  // kOk with the next samples; kFailed (silence in samples[]) while the device is away;
-  // kEnded once a stop has been asked for.
+  // kOk with the next samples (kOverrun when every buffer was full before them); kFailed
+  // (silence in samples[]) while the device is away; kEnded once a stop has been asked for;
+  // kStuck (silence) once PortAudio would not let go of the device.
   Status Read(int16_t samples[], int count) override;
 
   // Any thread: a waiting read, or the pause between two attempts to reopen, returns at once.
   void Interrupt() override;
 
-  // The device that is open, empty while none is.
-  const std::string& device_name() const { return capture_.device_name; }
-
  private:
-  Status Failed(int16_t samples[], int count);
-  [[noreturn]] void EndStuck();
+  // Silence in samples[0..count-1], and the status to give with it.
+  Status Silence(int16_t samples[], int count, Status status);
 
   std::string device_;
   WaveCapture capture_;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -204,13 +203,10 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   return {};
 }
 
-CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count) {
-  if (capture->ring.AllFull()) {
-    // The engine has fallen 200 blocks behind and the device had nowhere to record. No newline:
-    // the next one overwrites it, as it always has.
-    std::fputs("!!!!Saturacion en el buffer de audio A/D\r", stdout);
-    std::fflush(stdout);
-  }
+CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count,
+                                        bool* saturated) {
+  // The engine has fallen 200 blocks behind and the device had nowhere to record.
+  *saturated = capture->ring.AllFull();
   if (count <= 0) return CaptureRing::ReadResult::kOk;
   return capture->ring.Read(samples, count, capture->wait_limit, capture->first_wait_limit);
 }
@@ -250,26 +246,6 @@ void CloseWaveCapture(WaveCapture* capture) {
   capture->stream.reset();  // ends PortAudio, so that a later open sees the devices anew
   capture->converting = false;
   capture->device_name.clear();
-}
-
-std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status) {
-  const char* format = nullptr;
-  switch (status.step) {
-    case WaveCaptureOpenStatus::Step::kNone:
-      return "";
-    case WaveCaptureOpenStatus::Step::kOpenDevice:
-      format = "Error al abrir el dispositivo de audio A/D %d\n";
-      break;
-    case WaveCaptureOpenStatus::Step::kPrepareBuffers:
-      format = "Error al preparar la cabecera A/D %d\n";
-      break;
-    case WaveCaptureOpenStatus::Step::kStartDevice:
-      format = "Error al enviar el buffer al A/D %d\n";
-      break;
-  }
-  char line[96];
-  std::snprintf(line, sizeof line, format, status.error);
-  return line;
 }
 
 }  // namespace sonlet

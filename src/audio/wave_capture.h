@@ -61,18 +61,16 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
                                       const std::string& device = "");
 
 // Copies the next count samples in capture order to samples[0..count-1], waiting for the device
-// as needed but no longer than the record's wait limits for each buffer. When all the buffers
-// are full at the start, the saturation line goes to standard output first; the oldest sound is
-// still delivered. kFailed: the stream failed or went quiet; kInterrupted: a stop was asked for.
-CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count);
+// as needed but no longer than the record's wait limits for each buffer. out: *saturated, true
+// when all the buffers were full as the read began: the device had nowhere to record and sound
+// was lost; the oldest sound is still delivered. kFailed: the stream failed or went quiet;
+// kInterrupted: a stop was asked for.
+CaptureRing::ReadResult ReadWaveCapture(int16_t samples[], WaveCapture* capture, int count,
+                                        bool* saturated);
 
 // Stops recording and closes the device. The ring keeps its memory for a later open. Waits at
 // most about two seconds: when PortAudio's device thread does not stop by then, the stream is
 // abandoned to a thread of its own and `stuck` is set.
 void CloseWaveCapture(WaveCapture* capture);
-
-// The line for standard output that tells which opening step failed, with PortAudio's error
-// number: "Error al abrir el dispositivo de audio A/D -9996\n" and the like.
-std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status);
 
 }  // namespace sonlet

@@ -2,20 +2,22 @@
 
 #include <string>
 
+#include "settings/profile_file.h"
+
 namespace sonlet {
 
 // What the user asked for on the command line.
 struct CommandLine {
   bool help = false;
   bool headless = false;
-  bool list_devices = false;         // print the sound input devices and exit
-  std::string input;                 // a recording to listen to; empty: the microphone
-  bool realtime = false;             // play the recording at its own pace, not at full speed
-  std::string device;                // the microphone: a device name or part of one; empty:
-                                     // the default input
-  std::string profile = "user.txt";  // the settings file
-  std::string output = "auto";       // where events go: auto, uinput, x11, log or none
-  std::string trace;                 // a CSV file of every pass, "-" for standard output
+  bool list_devices = false;               // print the sound input devices and exit
+  std::string input;                       // a recording to listen to; empty: the microphone
+  bool realtime = false;                   // play the recording at its own pace, not at full speed
+  std::string device;                      // the microphone: a device name or part of one; empty:
+                                           // the default input
+  std::string profile = kProfileFileName;  // the settings file
+  std::string output = "auto";             // where events go: auto, uinput, x11, log or none
+  std::string trace;                       // a CSV file of every pass, "-" for standard output
 };
 
 // Parses argv. Returns false with a message for the user in *error when the arguments are not

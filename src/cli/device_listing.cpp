@@ -7,6 +7,19 @@
 
 namespace sonlet {
 
+namespace {
+
+// One line per device, the default marked with "*", name first so it can be copied to --device.
+void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out) {
+  for (const CaptureDeviceInfo& d : devices) {
+    std::fprintf(out, "%s %s  (%s, %d input channel%s, %.0f Hz)\n", d.is_default ? "*" : " ",
+                 d.name.c_str(), d.host_api.c_str(), d.channels, d.channels == 1 ? "" : "s",
+                 d.default_rate);
+  }
+}
+
+}  // namespace
+
 int ListInputDevices() {
   PortAudioUse portaudio;
   if (portaudio.error() != 0) {

@@ -4,23 +4,32 @@
 
 namespace sonlet {
 
-void LogSink::Move(int dx, int dy) {
+int LogSink::Move(int dx, int dy) {
   std::fprintf(out_, "%" PRId64 "\tmove %d %d\n", pass_, dx, dy);
+  return 0;
 }
 
 // A press and its release make one line: the engine always sends them as a pair.
-void LogSink::LeftDown() { left_is_down_ = true; }
-
-void LogSink::LeftUp() {
-  if (left_is_down_) std::fprintf(out_, "%" PRId64 "\tclick\n", pass_);
-  left_is_down_ = false;
+int LogSink::LeftDown() {
+  left_is_down_ = true;
+  return 0;
 }
 
-void LogSink::EnterDown() { enter_is_down_ = true; }
+int LogSink::LeftUp() {
+  if (left_is_down_) std::fprintf(out_, "%" PRId64 "\tclick\n", pass_);
+  left_is_down_ = false;
+  return 0;
+}
 
-void LogSink::EnterUp() {
+int LogSink::EnterDown() {
+  enter_is_down_ = true;
+  return 0;
+}
+
+int LogSink::EnterUp() {
   if (enter_is_down_) std::fprintf(out_, "%" PRId64 "\tenter\n", pass_);
   enter_is_down_ = false;
+  return 0;
 }
 
 }  // namespace sonlet

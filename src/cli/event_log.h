@@ -15,11 +15,11 @@ class LogSink : public InputSink {
   explicit LogSink(std::FILE* out) : out_(out) {}
 
   void BeginPass(int64_t pass) override { pass_ = pass; }
-  void Move(int dx, int dy) override;
-  void LeftDown() override;
-  void LeftUp() override;
-  void EnterDown() override;
-  void EnterUp() override;
+  int Move(int dx, int dy) override;
+  int LeftDown() override;
+  int LeftUp() override;
+  int EnterDown() override;
+  int EnterUp() override;
 
  private:
   std::FILE* out_;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/io_setup.h"
+#include "cli/notice_printer.h"
 #include "cli/pass_trace.h"
 #include "cli/stop_signals.h"
 #include "engine/engine_runner.h"
@@ -17,22 +18,12 @@ namespace sonlet {
 
 namespace {
 
-// Without a panel the meters and read-outs have nowhere to go.
+// Without a panel the meters and readings have nowhere to go.
 class NoPanel : public PanelView {
  public:
   void ShowMeters(int, int, int) override {}
-  void ShowReadouts(const Readouts&) override {}
+  void ShowReadings(const Readings&) override {}
 };
-
-void LoadSettings(const Profile& profile, EngineSettings* settings) {
-  set_setting(settings->threshold, profile.threshold);
-  set_setting(settings->click_min, profile.click_min);
-  set_setting(settings->click_max, profile.click_max);
-  set_setting(settings->height, profile.height);
-  set_setting(settings->speed, profile.speed);
-  set_setting(settings->male, profile.male);
-  set_setting(settings->click_action, 0);
-}
 
 void PrintSummary(const EngineStats& s) {
   std::fprintf(stderr,
@@ -91,12 +82,14 @@ int RunHeadless(const CommandLine& line) {
   if (trace_file != nullptr) trace = std::make_unique<PassTrace>(trace_file);
 
   EngineSettings settings;
-  LoadSettings(profile, &settings);
-  set_setting(settings.listening, 1);
+  ApplyProfile(profile, &settings);
+  StoreSetting(settings.listening, 1);
 
   NoPanel panel;
+  NoticePrinter notices;
   // The engine's arrays and tables are large for a stack; it lives on the heap.
-  auto engine = std::make_unique<VoiceEngine>(settings, *audio, *input, panel, trace.get());
+  auto engine =
+      std::make_unique<VoiceEngine>(settings, *audio, *input, panel, notices, trace.get());
   EngineRunner runner(*engine, *audio);
   runner.Start();
   stop_signals.Watch([&runner] { runner.RequestStop(); });

@@ -13,6 +13,32 @@
 
 namespace sonlet {
 
+namespace {
+
+// The line for standard output that tells which opening step failed, with PortAudio's error
+// number: "Error al abrir el dispositivo de audio A/D -9996\n" and the like.
+std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status) {
+  const char* format = nullptr;
+  switch (status.step) {
+    case WaveCaptureOpenStatus::Step::kNone:
+      return "";
+    case WaveCaptureOpenStatus::Step::kOpenDevice:
+      format = "Error al abrir el dispositivo de audio A/D %d\n";
+      break;
+    case WaveCaptureOpenStatus::Step::kPrepareBuffers:
+      format = "Error al preparar la cabecera A/D %d\n";
+      break;
+    case WaveCaptureOpenStatus::Step::kStartDevice:
+      format = "Error al enviar el buffer al A/D %d\n";
+      break;
+  }
+  char line[96];
+  std::snprintf(line, sizeof line, format, status.error);
+  return line;
+}
+
+}  // namespace
+
 std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, std::string* error,
                                        int* exit_status) {
   if (line.input.empty()) {

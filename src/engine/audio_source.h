@@ -9,9 +9,11 @@ namespace sonlet {
 class AudioSource {
  public:
   enum class Status {
-    kOk,      // all samples delivered
-    kFailed,  // the device failed on the way; the samples are as the read left them
-    kEnded,   // no more sound will come (the end of a recording)
+    kOk,       // all samples delivered
+    kOverrun,  // all samples delivered, but sound was lost before them: every buffer was full
+    kFailed,   // the device failed on the way; the samples are as the read left them
+    kEnded,    // no more sound will come (the end of a recording, or a stop was asked for)
+    kStuck,    // the device failed for good and cannot be opened again in this process
   };
 
   virtual ~AudioSource() = default;

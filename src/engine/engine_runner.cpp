@@ -12,10 +12,7 @@ EngineRunner::~EngineRunner() {
 
 void EngineRunner::Start() {
   if (thread_.joinable()) return;
-  thread_ = std::thread([this] {
-    VoiceEngineThread(engine_, stop_requested_);
-    finished_.store(true);
-  });
+  thread_ = std::thread([this] { VoiceEngineThread(engine_, stop_requested_); });
 }
 
 void EngineRunner::RequestStop() {

@@ -24,14 +24,11 @@ class EngineRunner {
   void RequestStop();
   // Waits for the engine's thread to end. Safe to call more than once.
   void Join();
-  // True once the engine's thread has returned (the sound ended or a stop was honoured).
-  bool finished() const { return finished_.load(); }
 
  private:
   VoiceEngine& engine_;
   AudioSource& audio_;
   std::atomic<bool> stop_requested_{false};
-  std::atomic<bool> finished_{false};
   std::thread thread_;
 };
 

@@ -5,6 +5,12 @@
 
 namespace sonlet {
 
+// The settings' ranges, as the panel's sliders offer them.
+inline constexpr int kThresholdMax = 90;  // from 0
+inline constexpr int kClickLimitMin = 1;  // passes, for both click limits
+inline constexpr int kClickLimitMax = 50;
+inline constexpr int kPositionMax = 100;  // height and speed, from 0
+
 // The settings the engine reads on every pass, written by the control panel (or the command
 // line) on another thread. Each is read whole with relaxed order: a change takes effect at the
 // next read, and the engine sees either the old or the new value, never a torn one.
@@ -19,11 +25,11 @@ struct EngineSettings {
   std::atomic<int32_t> click_action{0};  // 0 left click, 1 ENTER
 };
 
-inline int32_t setting(const std::atomic<int32_t>& value) {
+inline int32_t LoadSetting(const std::atomic<int32_t>& value) {
   return value.load(std::memory_order_relaxed);
 }
 
-inline void set_setting(std::atomic<int32_t>& value, int32_t v) {
+inline void StoreSetting(std::atomic<int32_t>& value, int32_t v) {
   value.store(v, std::memory_order_relaxed);
 }
 

@@ -1,7 +1,5 @@
 #include "engine/listening_pass.h"
 
-#include <cstdio>
-
 #include "analysis/formants.h"
 #include "analysis/median5.h"
 #include "engine/direction_decision.h"
@@ -14,20 +12,20 @@ constexpr double kVoicingThreshold = 0.37;
 constexpr double kLowestPitch = 80.0;    // Hz: lag 100
 constexpr double kHighestPitch = 480.0;  // Hz: lag 17
 
-template <size_t N>
-void Format(std::array<char, N>& text, const char* format_string, double value) {
-  std::snprintf(text.data(), N, format_string, value);
-}
-
 }  // namespace
 
-void ListeningPass::Run(const int16_t block[], float level, bool loud,
-                        const EngineSettings& settings, InputSink& input, PanelView& panel,
-                        PassRecord* record) {
+ListeningPass::ListeningPass(InputSink& input, PanelView& panel, NoticeSink& notices)
+    : input_(input), panel_(panel), notices_(notices) {}
+
+void ListeningPass::Run(const int16_t block[], float level, int threshold_level, bool loud,
+                        const EngineSettings& settings, PassRecord* record) {
   for (int i = 0; i < kBlockSamples; ++i) frame_[i] = frame_[i + kBlockSamples];
   dc_block(block, &dc_state_, frame_ + kBlockSamples);
 
   analyser_.Analyse(frame_, &analysis_);
+  if (analysis_.roots == RootsStatus::kTooManyIterations) {
+    notices_.Notify(Notice::kRootFinderGaveUp, 0);
+  }
   const PitchResult& pitch = analysis_.pitch;
   // A ratio that is not a number (a silent frame) fails the comparison: not voiced.
   const bool voiced = static_cast<double>(pitch.ratio) > kVoicingThreshold;
@@ -40,17 +38,18 @@ void ListeningPass::Run(const int16_t block[], float level, bool loud,
   }
   if (loud && voiced && in_range) pitch_median_ = median5(pitch.f0, pitch_history_);
 
-  normalisation_ = NormaliseSpeaker(setting(settings.height), setting(settings.speed),
-                                    setting(settings.male), f1_median_, f2_median_, loud && voiced);
-  ShowReadouts(level, panel);
+  normalisation_ =
+      NormaliseSpeaker(LoadSetting(settings.height), LoadSetting(settings.speed),
+                       LoadSetting(settings.male), f1_median_, f2_median_, loud && voiced);
+  panel_.ShowReadings({level, pitch_median_, f1_median_, f2_median_, normalisation_.height_cm,
+                       normalisation_.tract_length});
 
-  const int threshold_level = 100 - setting(settings.threshold);
   const int bonus = LoudnessBonus(level, threshold_level);
   const int step = normalisation_.speed_step + bonus;
   const bool active = loud && pitch_median_ != 0.0f;
   const RunTracker::Action action =
-      tracker_.Track(active, setting(settings.click_min), setting(settings.click_max));
-  const PassEvent event = Act(action, step, bonus, settings, input);
+      tracker_.Track(active, LoadSetting(settings.click_min), LoadSetting(settings.click_max));
+  const PassEvent event = Act(action, step, bonus, settings);
 
   record->lag = pitch.lag;
   record->f0 = pitch.f0;
@@ -66,38 +65,37 @@ void ListeningPass::Run(const int16_t block[], float level, bool loud,
   record->event = event;
 }
 
-void ListeningPass::ShowReadouts(float level, PanelView& panel) {
-  Format(readouts_.intensity, "%0.f", level);
-  Format(readouts_.pitch, "%0.f", pitch_median_);
-  Format(readouts_.f1, "%0.f", f1_median_);
-  Format(readouts_.f2, "%0.f", f2_median_);
-  std::snprintf(readouts_.height.data(), readouts_.height.size(), "%d", normalisation_.height_cm);
-  Format(readouts_.tract, "%0.2f", normalisation_.tract_length);
-  panel.ShowReadouts(readouts_);
-}
-
 PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
-                             const EngineSettings& settings, InputSink& input) {
+                             const EngineSettings& settings) {
   PassEvent event;
   if (action == RunTracker::Action::kSteer) {
     const Direction direction = DecideDirection(normalisation_.f1, normalisation_.f2, bonus);
     if (direction != Direction::kNone) {
       const Motion motion = MotionFor(direction, step);
-      input.Move(motion.dx, motion.dy);
+      Check(input_.Move(motion.dx, motion.dy));
       event = {PassEvent::Kind::kMove, direction, motion.dx, motion.dy};
     }
   } else if (action == RunTracker::Action::kClick) {
-    if (setting(settings.click_action) == 0) {
-      input.LeftDown();
-      input.LeftUp();
+    // The release follows the press at once, never a pass later, so that nothing stays held.
+    if (LoadSetting(settings.click_action) == 0) {
+      Check(input_.LeftDown());
+      Check(input_.LeftUp());
       event.kind = PassEvent::Kind::kClick;
     } else {
-      input.EnterDown();
-      input.EnterUp();
+      Check(input_.EnterDown());
+      Check(input_.EnterUp());
       event.kind = PassEvent::Kind::kEnter;
     }
   }
   return event;
+}
+
+void ListeningPass::Check(int input_error) {
+  // Once is enough: a device that refuses one event usually refuses them all, and the later
+  // events are still tried.
+  if (input_error == 0 || input_refusal_told_) return;
+  input_refusal_told_ = true;
+  notices_.Notify(Notice::kInputRefused, input_error);
 }
 
 }  // namespace sonlet

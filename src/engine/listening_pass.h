@@ -7,6 +7,7 @@
 #include "analysis/signal_constants.h"
 #include "engine/engine_settings.h"
 #include "engine/input_sink.h"
+#include "engine/notice_sink.h"
 #include "engine/panel_view.h"
 #include "engine/pass_record.h"
 #include "engine/run_tracker.h"
@@ -16,25 +17,35 @@ namespace sonlet {
 
 // The second half of a pass while listening: from the newest block to the pointer. It builds the
 // DC-blocked analysis frame, finds pitch and formant candidates, steadies them with running
-// medians, normalises the formants for the speaker, shows the read-outs and hands the pass to the
+// medians, normalises the formants for the speaker, shows the readings and hands the pass to the
 // run tracker, which steers or clicks. Its state carries over pauses in listening untouched.
 class ListeningPass {
  public:
-  ListeningPass() = default;
+  // input, panel and notices must outlive the pass.
+  ListeningPass(InputSink& input, PanelView& panel, NoticeSink& notices);
 
-  // in: block[0..149], the newest samples; in: the intensity level and loudness of this pass.
+  // False when the analysis could not be set up (its transform tables): formants are then
+  // never found.
+  bool ready() const { return analyser_.ready(); }
+
+  // in: block[0..149], the newest samples; in: the intensity level, the threshold level (both in
+  // dB) and the loudness of this pass; in: the settings as they are now.
   // Fills the analysis fields of *record and its event.
-  void Run(const int16_t block[], float level, bool loud, const EngineSettings& settings,
-           InputSink& input, PanelView& panel, PassRecord* record);
+  void Run(const int16_t block[], float level, int threshold_level, bool loud,
+           const EngineSettings& settings, PassRecord* record);
 
   // Read by the every-pass meters: the values left by the latest listening pass.
   float pitch_median() const { return pitch_median_; }
   int speed_step() const { return normalisation_.speed_step; }
 
  private:
-  void ShowReadouts(float level, PanelView& panel);
-  PassEvent Act(RunTracker::Action action, int step, int bonus, const EngineSettings& settings,
-                InputSink& input);
+  PassEvent Act(RunTracker::Action action, int step, int bonus, const EngineSettings& settings);
+  // The error of one event sent to the input: told once, the first time.
+  void Check(int input_error);
+
+  InputSink& input_;
+  PanelView& panel_;
+  NoticeSink& notices_;
 
   DcBlockState dc_state_;
   float frame_[kFrameSamples] = {};  // the last two filtered blocks, oldest first
@@ -50,7 +61,7 @@ class ListeningPass {
 
   SpeakerNormalisation normalisation_;
   RunTracker tracker_;
-  Readouts readouts_;
+  bool input_refusal_told_ = false;
 };
 
 }  // namespace sonlet

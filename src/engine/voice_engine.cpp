@@ -1,37 +1,28 @@
 #include "engine/voice_engine.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace sonlet {
 
-namespace {
-
-constexpr int kIntensityMeterMax = 90;
-constexpr int kSpeedMeterMax = 10;
-constexpr int kVoiceWindowMin = 1;
-constexpr int kVoiceWindowMax = 50;
-
-}  // namespace
-
 VoiceEngine::VoiceEngine(const EngineSettings& settings, AudioSource& audio, InputSink& input,
-                         PanelView& panel, PassObserver* observer)
-    : settings_(settings), audio_(audio), input_(input), panel_(panel), observer_(observer) {}
+                         PanelView& panel, NoticeSink& notices, PassObserver* observer)
+    : settings_(settings),
+      audio_(audio),
+      input_(input),
+      panel_(panel),
+      notices_(notices),
+      observer_(observer),
+      listening_(input, panel, notices) {}
 
 bool VoiceEngine::Start() {
-  const AudioSource::Status status = audio_.Read(block_, kBlockSamples);
-  if (status == AudioSource::Status::kEnded) return false;
-  NoteSound(status);
+  if (!ReadBlock()) return false;
+  if (!listening_.ready()) notices_.Notify(Notice::kFftLengthRefused, 0);
   for (int i = 0; i < kBlockSamples; ++i) intensity_frame_[kBlockSamples + i] = block_[i];
   return true;
 }
 
 bool VoiceEngine::Pass() {
-  // A failed read leaves the block as the read left it; the pass goes on with it, as the level
-  // and the listening state would only stall otherwise.
-  const AudioSource::Status status = audio_.Read(block_, kBlockSamples);
-  if (status == AudioSource::Status::kEnded) return false;
-  NoteSound(status);
+  if (!ReadBlock()) return false;
 
   PassRecord record;
   record.pass = stats_.passes;
@@ -42,15 +33,16 @@ bool VoiceEngine::Pass() {
     intensity_frame_[kBlockSamples + i] = static_cast<float>(block_[i]);
   frame_intensity(intensity_frame_, &level_);
 
-  const int threshold_level = 100 - setting(settings_.threshold);
+  // The voice must be louder than 100 dB less the threshold setting.
+  const int threshold_level = 100 - LoadSetting(settings_.threshold);
   const bool loud = level_ > static_cast<float>(threshold_level);
   ShowMeters(loud);
 
   record.level = level_;
   record.loud = loud;
-  record.listening = setting(settings_.listening) != 0;
+  record.listening = LoadSetting(settings_.listening) != 0;
   if (record.listening) {
-    listening_.Run(block_, level_, loud, settings_, input_, panel_, &record);
+    listening_.Run(block_, level_, threshold_level, loud, settings_, &record);
     Count(record.event);
   }
   ++stats_.passes;
@@ -58,18 +50,31 @@ bool VoiceEngine::Pass() {
   return true;
 }
 
-void VoiceEngine::NoteSound(AudioSource::Status status) {
-  // Said once when the sound stops coming, not on every failed pass, and once when it is back.
-  if (status == AudioSource::Status::kFailed && !sound_lost_) {
-    sound_lost_ = true;
-    std::fputs(
-        "sonlet: the microphone stopped sending sound (unplugged, or the sound server "
-        "restarted?); Sonlet keeps trying to reopen it.\n",
-        stderr);
-  } else if (status == AudioSource::Status::kOk && sound_lost_) {
-    sound_lost_ = false;
-    std::fputs("sonlet: the microphone is back; listening again.\n", stderr);
+bool VoiceEngine::ReadBlock() {
+  using Status = AudioSource::Status;
+  const Status status = audio_.Read(block_, kBlockSamples);
+  switch (status) {
+    case Status::kEnded:
+      return false;
+    case Status::kStuck:
+      notices_.Notify(Notice::kSoundStuck, 0);
+      return false;
+    case Status::kFailed:
+      // A failed read leaves the block as the read left it; the pass goes on with it, as the
+      // level and the listening state would only stall otherwise. Told once when the sound
+      // stops coming, not on every failed pass.
+      if (!sound_lost_) notices_.Notify(Notice::kSoundStopped, 0);
+      sound_lost_ = true;
+      return true;
+    case Status::kOverrun:
+      notices_.Notify(Notice::kBuffersFull, 0);
+      break;
+    case Status::kOk:
+      break;
   }
+  if (sound_lost_) notices_.Notify(Notice::kSoundBack, 0);
+  sound_lost_ = false;
+  return true;
 }
 
 void VoiceEngine::ShowMeters(bool loud) {

@@ -8,6 +8,7 @@
 #include "engine/engine_settings.h"
 #include "engine/input_sink.h"
 #include "engine/listening_pass.h"
+#include "engine/notice_sink.h"
 #include "engine/panel_view.h"
 #include "engine/pass_record.h"
 
@@ -30,20 +31,22 @@ struct EngineStats {
 // settings are shared, and they are only read.
 class VoiceEngine {
  public:
+  // Everything given must outlive the engine; observer may be null.
   VoiceEngine(const EngineSettings& settings, AudioSource& audio, InputSink& input,
-              PanelView& panel, PassObserver* observer = nullptr);
+              PanelView& panel, NoticeSink& notices, PassObserver* observer = nullptr);
 
   // The start sequence: reads the first block, which only fills the intensity frame. Returns
-  // false when the sound has ended before it.
+  // false when the sound has ended (or is stuck) before it.
   bool Start();
 
-  // One pass. Returns false, having done nothing, when the sound has ended.
+  // One pass. Returns false, having done nothing more, when the sound has ended or is stuck.
   bool Pass();
 
   const EngineStats& stats() const { return stats_; }
 
  private:
-  void NoteSound(AudioSource::Status status);
+  // Reads the next block and tells what became of the sound. False when no more will come.
+  bool ReadBlock();
   void ShowMeters(bool loud);
   void Count(const PassEvent& event);
 
@@ -51,6 +54,7 @@ class VoiceEngine {
   AudioSource& audio_;
   InputSink& input_;
   PanelView& panel_;
+  NoticeSink& notices_;
   PassObserver* observer_;
 
   int16_t block_[kBlockSamples] = {};

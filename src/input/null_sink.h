@@ -7,11 +7,11 @@ namespace sonlet {
 // Sends nothing: for measuring the engine alone.
 class NullSink : public InputSink {
  public:
-  void Move(int, int) override {}
-  void LeftDown() override {}
-  void LeftUp() override {}
-  void EnterDown() override {}
-  void EnterUp() override {}
+  int Move(int, int) override { return 0; }
+  int LeftDown() override { return 0; }
+  int LeftUp() override { return 0; }
+  int EnterDown() override { return 0; }
+  int EnterUp() override { return 0; }
 };
 
 }  // namespace sonlet

@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -105,52 +104,50 @@ UinputSink::~UinputSink() {
   close(control_fd_);
 }
 
-void UinputSink::Write(unsigned int type, unsigned int code, int value) {
+int UinputSink::Write(unsigned int type, unsigned int code, int value) {
   int status;
   do {
     status = libevdev_uinput_write_event(device_, type, code, value);
   } while (status == -EINTR);
-  if (status != 0 && !write_failed_) {
-    write_failed_ = true;
-    std::fprintf(stderr, "sonlet: the uinput device refused an event: %s\n",
-                 std::strerror(-status));
-  }
+  return -status;
 }
 
-void UinputSink::SyncReport() { Write(EV_SYN, SYN_REPORT, 0); }
+// The first error of an event's writes. Every write is still tried, so that a report is not
+// left half sent.
+int UinputSink::Report(std::initializer_list<Entry> entries) {
+  int error = 0;
+  for (const Entry& e : entries) {
+    const int e_error = Write(e.type, e.code, e.value);
+    if (error == 0) error = e_error;
+  }
+  const int sync_error = Write(EV_SYN, SYN_REPORT, 0);
+  return error != 0 ? error : sync_error;
+}
 
 // Both axes go in one report, so a diagonal step is one motion. The kernel's input core drops a
 // relative axis whose value is 0, and a report with nothing before it: a (0, 0) motion is written
 // like any other but reaches no reader of the device, so the desktop sees no event at all. That
 // is what a motion of nothing amounts to; the pointer would not have moved either.
-void UinputSink::Move(int dx, int dy) {
-  Write(EV_REL, REL_X, dx);
-  Write(EV_REL, REL_Y, dy);
-  SyncReport();
-}
+int UinputSink::Move(int dx, int dy) { return Report({{EV_REL, REL_X, dx}, {EV_REL, REL_Y, dy}}); }
 
-void UinputSink::LeftDown() {
-  Write(EV_KEY, BTN_LEFT, 1);
-  SyncReport();
+int UinputSink::LeftDown() {
   left_is_down_ = true;
+  return Report({{EV_KEY, BTN_LEFT, 1}});
 }
 
-void UinputSink::LeftUp() {
-  Write(EV_KEY, BTN_LEFT, 0);
-  SyncReport();
+int UinputSink::LeftUp() {
   left_is_down_ = false;
+  return Report({{EV_KEY, BTN_LEFT, 0}});
 }
 
-void UinputSink::EnterDown() {
-  Write(EV_KEY, KEY_ENTER, 1);
-  SyncReport();
+int UinputSink::EnterDown() {
   enter_is_down_ = true;
+  return Report({{EV_KEY, KEY_ENTER, 1}});
 }
 
-void UinputSink::EnterUp() {
-  Write(EV_KEY, KEY_ENTER, 0);
-  SyncReport();
+int UinputSink::EnterUp() {
   enter_is_down_ = false;
+  return Report({{EV_KEY, KEY_ENTER, 0}});
 }
 
 }  // namespace sonlet

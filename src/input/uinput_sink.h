@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -29,25 +30,29 @@ class UinputSink : public InputSink {
   // The device's event node, e.g. /dev/input/event7; empty when the kernel did not tell it.
   const std::string& event_node() const { return event_node_; }
 
-  void Move(int dx, int dy) override;
-  void LeftDown() override;
-  void LeftUp() override;
-  void EnterDown() override;
-  void EnterUp() override;
+  int Move(int dx, int dy) override;
+  int LeftDown() override;
+  int LeftUp() override;
+  int EnterDown() override;
+  int EnterUp() override;
 
  private:
   UinputSink(int control_fd, libevdev_uinput* device);
-  // Writes one event; a failure is reported once on standard error (the engine has no use for
-  // a status), and the next events are still tried.
-  void Write(unsigned int type, unsigned int code, int value);
-  void SyncReport();
+  struct Entry {
+    unsigned int type;
+    unsigned int code;
+    int value;
+  };
+  // Writes one event; 0, or the error number of the failure.
+  int Write(unsigned int type, unsigned int code, int value);
+  // Writes the entries and the report that ends them; 0, or the first error number.
+  int Report(std::initializer_list<Entry> entries);
 
   int control_fd_;
   libevdev_uinput* device_;
   std::string event_node_;
   bool left_is_down_ = false;
   bool enter_is_down_ = false;
-  bool write_failed_ = false;
 };
 
 }  // namespace sonlet

@@ -58,36 +58,43 @@ X11Sink::~X11Sink() {
   XCloseDisplay(display_);
 }
 
-// XSync waits for the server's answer, by which time it has processed every request before it. A
-// motion of (0, 0) moves nothing, so X11 windows get no MotionNotify, but the server still passes
-// it to clients that ask for raw motion (XInput 2 RawMotion), as it would a mouse's.
-void X11Sink::Move(int dx, int dy) {
+// XSync waits for the server's answer, by which time it has processed every request before it.
+// The server has no way to refuse these requests (a lost connection ends the program through
+// Xlib instead), so each event reports success. A motion of (0, 0) moves nothing, so X11 windows
+// get no MotionNotify, but the server still passes it to clients that ask for raw motion
+// (XInput 2 RawMotion), as it would a mouse's.
+int X11Sink::Move(int dx, int dy) {
   XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
   XSync(display_, False);
+  return 0;
 }
 
-void X11Sink::LeftDown() {
+int X11Sink::LeftDown() {
   XTestFakeButtonEvent(display_, kLeftButton, True, CurrentTime);
   XSync(display_, False);
   left_is_down_ = true;
+  return 0;
 }
 
-void X11Sink::LeftUp() {
+int X11Sink::LeftUp() {
   XTestFakeButtonEvent(display_, kLeftButton, False, CurrentTime);
   XSync(display_, False);
   left_is_down_ = false;
+  return 0;
 }
 
-void X11Sink::EnterDown() {
+int X11Sink::EnterDown() {
   XTestFakeKeyEvent(display_, return_keycode_, True, CurrentTime);
   XSync(display_, False);
   enter_is_down_ = true;
+  return 0;
 }
 
-void X11Sink::EnterUp() {
+int X11Sink::EnterUp() {
   XTestFakeKeyEvent(display_, return_keycode_, False, CurrentTime);
   XSync(display_, False);
   enter_is_down_ = false;
+  return 0;
 }
 
 }  // namespace sonlet

@@ -29,11 +29,11 @@ class X11Sink : public InputSink {
 
   // Each returns once the X server has taken the event, so events reach it in the order sent and
   // none waits in a buffer.
-  void Move(int dx, int dy) override;
-  void LeftDown() override;
-  void LeftUp() override;
-  void EnterDown() override;
-  void EnterUp() override;
+  int Move(int dx, int dy) override;
+  int LeftDown() override;
+  int LeftUp() override;
+  int EnterDown() override;
+  int EnterUp() override;
 
  private:
   X11Sink(_XDisplay* display, unsigned int return_keycode);

@@ -17,7 +17,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <cstring>
+#include <cstdio>
 
 #include "engine/audio_source.h"
 #include "engine/engine_runner.h"
@@ -34,19 +34,6 @@
 namespace sonlet {
 
 namespace {
-
-// The meters' ranges: intensity in whole dB up to 90, the pointer speed step plus 2 up to 10,
-// and the current sound's length in passes from 1 to 50.
-constexpr int kIntensityMax = 90;
-constexpr int kSpeedMeterMax = 10;
-constexpr int kVoiceWindowMin = 1;
-constexpr int kVoiceWindowMax = 50;
-
-// The settings' ranges on their sliders.
-constexpr int kThresholdMax = 90;
-constexpr int kClickLimitMin = 1;
-constexpr int kClickLimitMax = 50;
-constexpr int kPositionMax = 100;  // height and speed
 
 const char* const kManualName = "Manual_sonlet.pdf";
 
@@ -93,14 +80,15 @@ QGroupBox* Group(const QString& title, bool centred, QWidget* parent) {
   return box;
 }
 
-// Sets a read-out's text when it differs from what it shows: an unchanged field is not
-// repainted.
-template <size_t N>
-void ShowText(Readout* field, const std::array<char, N>& text, std::array<char, N>* shown) {
-  if (std::strncmp(text.data(), shown->data(), N) == 0) return;
-  *shown = text;
-  field->SetText(QString::fromLatin1(text.data(), static_cast<qsizetype>(strnlen(text.data(), N))));
+// Shows a number in a read-out as the format gives it. The read-out repaints only when its text
+// changes, and the engine's numbers mostly come back the same from pass to pass.
+void ShowNumber(Readout* field, const char* format, double value) {
+  char text[48];
+  std::snprintf(text, sizeof text, format, value);
+  field->SetText(QString::fromLatin1(text));
 }
+
+void ShowNumber(Readout* field, int value) { field->SetText(QString::number(value)); }
 
 // The manual in the current folder, as the user keeps it beside the profile; otherwise the copy
 // installed with the program.
@@ -245,7 +233,7 @@ QGroupBox* ControlPanel::MakeThresholdGroup() {
   threshold_->setTickInterval(10);
   threshold_->setAccessibleName(QStringLiteral("Umbral"));
   connect(threshold_, &TrackBar::MouseLetGo, this, &ControlPanel::StoreExchange);
-  intensity_meter_ = MakeMeter(1003, Qt::Vertical, 0, kIntensityMax, box);
+  intensity_meter_ = MakeMeter(1003, Qt::Vertical, 0, kIntensityMeterMax, box);
   intensity_meter_->setAccessibleName(QStringLiteral("Intensidad"));
   auto* row = new QHBoxLayout(box);
   row->addWidget(threshold_);
@@ -400,24 +388,18 @@ bool ControlPanel::LoadProfile() {
     exit_status_ = 1;
     return false;
   }
-  set_setting(settings_.threshold, profile.threshold);
-  set_setting(settings_.click_min, profile.click_min);
-  set_setting(settings_.click_max, profile.click_max);
-  set_setting(settings_.height, profile.height);
-  set_setting(settings_.speed, profile.speed);
-  set_setting(settings_.male, profile.male);
-  set_setting(settings_.click_action, 0);  // clicks are left mouse button clicks
-  set_setting(settings_.listening, 0);
+  ApplyProfile(profile, &settings_);
+  StoreSetting(settings_.listening, 0);
   LoadExchange();
   return true;
 }
 
-void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio,
-                               std::unique_ptr<InputSink> input) {
+void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input,
+                               NoticeSink& notices) {
   StopEngine();
   audio_ = std::move(audio);
   input_ = std::move(input);
-  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *input_, *relay_);
+  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *input_, *relay_, notices);
   runner_ = std::make_unique<EngineRunner>(*engine_, *audio_);
   runner_->Start();
 }
@@ -459,14 +441,14 @@ void ControlPanel::OnStart() {
   SetListeningControls(true);
   // The pressed button is now disabled: the keyboard focus goes to the one that undoes it.
   if (had_focus) stop_->setFocus();
-  set_setting(settings_.listening, 1);
+  StoreSetting(settings_.listening, 1);
 }
 
 void ControlPanel::OnStop() {
   const bool had_focus = stop_->hasFocus();
   SetListeningControls(false);
   if (had_focus) start_->setFocus();
-  set_setting(settings_.listening, 0);
+  StoreSetting(settings_.listening, 0);
 }
 
 void ControlPanel::SetListeningControls(bool listening) {
@@ -483,14 +465,7 @@ void ControlPanel::SetListeningControls(bool listening) {
 
 void ControlPanel::SaveAndEnd() {
   // The settings as last taken from the controls, not the controls' positions now.
-  Profile profile;
-  profile.threshold = setting(settings_.threshold);
-  profile.click_min = setting(settings_.click_min);
-  profile.click_max = setting(settings_.click_max);
-  profile.height = setting(settings_.height);
-  profile.speed = setting(settings_.speed);
-  profile.male = setting(settings_.male);
-  if (WriteProfile(profile_path_, profile) != ProfileStatus::kOk) {
+  if (WriteProfile(profile_path_, ProfileOf(settings_)) != ProfileStatus::kOk) {
     ShowError(QString::fromLatin1(kProfileWriteError));
     exit_status_ = 1;
     done(QDialog::Rejected);
@@ -501,27 +476,27 @@ void ControlPanel::SaveAndEnd() {
 }
 
 void ControlPanel::StoreExchange() {
-  set_setting(settings_.threshold, threshold_->value());
-  set_setting(settings_.male, male_->isChecked() ? 1 : 0);
-  set_setting(settings_.click_min, click_min_->value());
-  set_setting(settings_.click_max, click_max_->value());
-  set_setting(settings_.height, height_->value());
-  set_setting(settings_.click_action, click_action_->currentIndex());
-  set_setting(settings_.speed, speed_->value());
+  StoreSetting(settings_.threshold, threshold_->value());
+  StoreSetting(settings_.male, male_->isChecked() ? 1 : 0);
+  StoreSetting(settings_.click_min, click_min_->value());
+  StoreSetting(settings_.click_max, click_max_->value());
+  StoreSetting(settings_.height, height_->value());
+  StoreSetting(settings_.click_action, click_action_->currentIndex());
+  StoreSetting(settings_.speed, speed_->value());
 }
 
 void ControlPanel::LoadExchange() {
   // A slider shows a value beyond its range at the nearest end; the setting keeps the value
   // until the next store takes the position shown.
-  threshold_->setValue(setting(settings_.threshold));
-  const int male = setting(settings_.male);
-  if (male < 0 || male > 2) set_setting(settings_.male, 0);
-  male_->setChecked(setting(settings_.male) == 1);
-  click_min_->setValue(setting(settings_.click_min));
-  click_max_->setValue(setting(settings_.click_max));
-  height_->setValue(setting(settings_.height));
-  click_action_->setCurrentIndex(setting(settings_.click_action));
-  speed_->setValue(setting(settings_.speed));
+  threshold_->setValue(LoadSetting(settings_.threshold));
+  const int male = LoadSetting(settings_.male);
+  if (male < 0 || male > 2) StoreSetting(settings_.male, 0);
+  male_->setChecked(LoadSetting(settings_.male) == 1);
+  click_min_->setValue(LoadSetting(settings_.click_min));
+  click_max_->setValue(LoadSetting(settings_.click_max));
+  height_->setValue(LoadSetting(settings_.height));
+  click_action_->setCurrentIndex(LoadSetting(settings_.click_action));
+  speed_->setValue(LoadSetting(settings_.speed));
 }
 
 void ControlPanel::ShowSnapshot(const PanelSnapshot& latest) {
@@ -530,14 +505,16 @@ void ControlPanel::ShowSnapshot(const PanelSnapshot& latest) {
     speed_meter_->SetValue(latest.speed);
     voice_window_meter_->SetValue(latest.voice_window);
   }
-  if (latest.has_readouts) {
-    const Readouts& r = latest.readouts;
-    ShowText(intensity_text_, r.intensity, &shown_readouts_.intensity);
-    ShowText(pitch_text_, r.pitch, &shown_readouts_.pitch);
-    ShowText(f1_text_, r.f1, &shown_readouts_.f1);
-    ShowText(f2_text_, r.f2, &shown_readouts_.f2);
-    ShowText(height_text_, r.height, &shown_readouts_.height);
-    ShowText(tract_text_, r.tract, &shown_readouts_.tract);
+  if (latest.has_readings) {
+    // Whole dB and Hz, as the engine's formants are meant to be read; the hidden tract length
+    // to the hundredth of a centimetre.
+    const Readings& r = latest.readings;
+    ShowNumber(intensity_text_, "%0.f", r.intensity);
+    ShowNumber(pitch_text_, "%0.f", r.pitch);
+    ShowNumber(f1_text_, "%0.f", r.f1);
+    ShowNumber(f2_text_, "%0.f", r.f2);
+    ShowNumber(height_text_, r.height_cm);
+    ShowNumber(tract_text_, "%0.2f", r.tract_length);
   }
 }
 

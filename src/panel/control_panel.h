@@ -23,6 +23,7 @@ class Readout;
 class TrackBar;
 class EngineRunner;
 class InputSink;
+class NoticeSink;
 class VoiceEngine;
 struct PanelSnapshot;
 
@@ -45,8 +46,10 @@ class ControlPanel : public QDialog {
 
   // Starts the engine on this sound and input with the panel's settings; the panel owns both
   // until it ends, when it stops the engine, waits for it and only then lets the input go, so
-  // that no button or key is left pressed.
-  void StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input);
+  // that no button or key is left pressed. The engine tells the user what it finds through
+  // notices, which must outlive the panel.
+  void StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input,
+                   NoticeSink& notices);
 
   // A message box owned by the panel, captioned "Error", with only an OK button.
   void ShowError(const QString& text);
@@ -108,7 +111,6 @@ class ControlPanel : public QDialog {
   Readout* tract_text_ = nullptr;           // 1022, hidden
   TrackBar* speed_ = nullptr;               // 1025
   MeterBar* speed_meter_ = nullptr;         // 1027
-  Readouts shown_readouts_;  // the texts in the read-outs, to skip those that did not change
 
   // Destroyed in reverse order: the engine's thread ends before its parts go.
   PanelRelay* relay_ = nullptr;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/io_setup.h"
+#include "cli/notice_printer.h"
 #include "cli/stop_signals.h"
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
@@ -44,6 +45,7 @@ int PanelApp::RunWithoutDisplay(const CommandLine& line) {
 
 int PanelApp::Run() {
   QApplication::setWindowIcon(ApplicationIcon());
+  NoticePrinter notices;  // outlives the panel, whose engine tells it what it finds
   ControlPanel panel(line_.profile);
   if (!panel.LoadProfile()) {
     std::fprintf(stderr, "%s\n", kProfileOpenError);
@@ -62,7 +64,7 @@ int PanelApp::Run() {
     return status;
   }
 
-  panel.StartEngine(std::move(audio), std::move(input));
+  panel.StartEngine(std::move(audio), std::move(input), notices);
   // A session that ends, or a Ctrl-C in the terminal, closes the panel on its own thread as the
   // close box would; a box open over it goes first, so that the panel's own loop can end.
   if (stop_signals_ != nullptr) {

@@ -32,11 +32,11 @@ void PanelRelay::ShowMeters(int intensity, int speed, int voice_window) {
   Wake();
 }
 
-void PanelRelay::ShowReadouts(const Readouts& readouts) {
+void PanelRelay::ShowReadings(const Readings& readings) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    latest_.has_readouts = true;
-    latest_.readouts = readouts;
+    latest_.has_readings = true;
+    latest_.readings = readings;
   }
   Wake();
 }
@@ -67,9 +67,9 @@ void PanelRelay::Deliver() {
     std::lock_guard<std::mutex> lock(mutex_);
     latest = latest_;
     latest_.has_meters = false;
-    latest_.has_readouts = false;
+    latest_.has_readings = false;
   }
-  if (latest.has_meters || latest.has_readouts) emit Arrived(latest);
+  if (latest.has_meters || latest.has_readings) emit Arrived(latest);
 }
 
 }  // namespace sonlet

@@ -10,14 +10,14 @@ class QSocketNotifier;
 
 namespace sonlet {
 
-// The latest meters and read-outs the engine has shown, as the panel takes them over.
+// The latest meters and readings the engine has shown, as the panel takes them over.
 struct PanelSnapshot {
   bool has_meters = false;  // meters arrived since the last hand-over
   int intensity = 0;
   int speed = 0;
   int voice_window = 1;
-  bool has_readouts = false;  // read-outs arrived since the last hand-over
-  Readouts readouts;
+  bool has_readings = false;  // readings arrived since the last hand-over
+  Readings readings;
 };
 
 // Carries what the engine shows from its thread to the panel's. The engine only stores the
@@ -37,7 +37,7 @@ class PanelRelay : public QObject, public PanelView {
 
   // Engine thread.
   void ShowMeters(int intensity, int speed, int voice_window) override;
-  void ShowReadouts(const Readouts& readouts) override;
+  void ShowReadings(const Readings& readings) override;
 
  signals:
   // Panel thread: the latest values, once per wake-up.

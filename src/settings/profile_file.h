@@ -1,13 +1,14 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "settings/profile.h"
 
 namespace sonlet {
 
 // The user's six settings, kept from one run to the next in a small text file in the current
 // directory: six decimal integers, one per line, in the order threshold, click minimum, click
-// maximum, height, speed, sex.
+// maximum, height, speed, sex (the order of Profile's members).
 
 // The bare name of the profile file; the panel and the command line look for it in the current
 // directory.
@@ -19,22 +20,6 @@ inline constexpr const char* kProfileOpenError = "Error opening user.txt";
 
 // What the caller shows when the profile cannot be written (then it ends with status 1).
 inline constexpr const char* kProfileWriteError = "Error abriendo user.txt para escritura";
-
-// The settings as the engine reads them. The values given here are the ones a setting keeps
-// when the file does not hold a readable number for it. None is range-checked: a value outside
-// a control's range is kept as read and the panel's controls bring it into range.
-struct Profile {
-  int32_t threshold = 0;  // voice threshold position 0..90: the threshold is 100 - value dB
-  int32_t click_min = 0;  // a click lasts longer than this many passes (1..50)
-  int32_t click_max = 0;  // a click lasts shorter than this many passes (1..50)
-  int32_t height = 150;   // body height position 0..100: height in cm is value + 90
-  // Pointer speed position 0..100, 0 the fastest. The panel gives it no value of its own when
-  // the file lacks it; 50, the middle of the range, is ours.
-  int32_t speed = 50;
-  int32_t male = 0;  // 1 male, 0 female
-
-  bool operator==(const Profile& other) const = default;
-};
 
 enum class ProfileStatus {
   kOk,

@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "analysis/frame_preparation.h"
-#include "audio/recording.h"
 #include "support/synthetic_vowel.h"
+#include "support/wav_file.h"
 
 namespace sonlet {
 
 namespace {
-
-std::string DataPath(const std::string& name) { return std::string(SONLET_DATA_DIR) + "/" + name; }
 
 TEST(FrameAnalysis, SyntheticVowelGivesItsPitchAndFormants) {
   // Three resonances at 500, 1500 and 2500 Hz excited at 100 Hz. The smoothed envelope puts the
@@ -68,7 +66,7 @@ TEST(FrameAnalysis, FastAndPlainKernelsAgreeBitForBitOnRecordings) {
                            "vowel_o_male.wav", "vowel_u_male.wav"}) {
     std::vector<int16_t> samples;
     std::string error;
-    ASSERT_TRUE(LoadRecording(DataPath(name), &samples, &error)) << error;
+    ASSERT_TRUE(ReadWav8kMono(DataPath(name), &samples, &error)) << error;
     for (const std::vector<float>& frame : AnalysisFrames(samples)) {
       fast.Analyse(frame.data(), &a);
       plain.Analyse(frame.data(), &b);

@@ -66,7 +66,9 @@ TEST(LiveCapture, DefaultInputDeliversWhatIsPlayedAtItsLevelAndPitch) {
   const auto end = std::chrono::steady_clock::now() + 3s;
   while (std::chrono::steady_clock::now() < end) {
     int16_t block[150];
-    ASSERT_EQ(ReadWaveCapture(block, &capture, 150), CaptureRing::ReadResult::kOk);
+    bool saturated = false;
+    ASSERT_EQ(ReadWaveCapture(block, &capture, 150, &saturated), CaptureRing::ReadResult::kOk);
+    EXPECT_FALSE(saturated);
     ++blocks;
     if (Rms(block, 150) > 1000) loud.insert(loud.end(), block, block + 150);
   }
@@ -100,7 +102,8 @@ TEST(LiveCapture, DeviceIsFoundByPartOfItsNameInAnyCase) {
   ASSERT_TRUE(status.ok()) << status.detail;
   EXPECT_EQ(capture.device_name, "pulse");
   int16_t block[150];
-  EXPECT_EQ(ReadWaveCapture(block, &capture, 150), CaptureRing::ReadResult::kOk);
+  bool saturated = false;
+  EXPECT_EQ(ReadWaveCapture(block, &capture, 150, &saturated), CaptureRing::ReadResult::kOk);
 }
 
 // Needs no sound server: the device asked for exists nowhere.
@@ -111,8 +114,6 @@ TEST(CaptureSourceWithoutDevice, ReadsFailInBoundedTimeAndAStopEndsTheWait) {
   EXPECT_EQ(status.step, WaveCaptureOpenStatus::Step::kOpenDevice);
   EXPECT_TRUE(status.error == paInvalidDevice || status.error == paDeviceUnavailable)
       << status.error;
-  EXPECT_EQ(WaveCaptureOpenLine(status),
-            "Error al abrir el dispositivo de audio A/D " + std::to_string(status.error) + "\n");
 
   // Each read waits for the next attempt to reopen (at most a second), tries, and gives up with
   // silence; the guard is far above that.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analysis/signal_constants.h"
-#include "audio/recording_source.h"
+#include "support/memory_source.h"
 
 namespace sonlet {
 
@@ -23,7 +23,7 @@ std::vector<int16_t> Ramp(int count) {
 TEST(PacedSource, HandsOnTheSamplesNoSoonerThanTheyWouldBeCaptured) {
   constexpr int kBlocks = 8;
   const std::vector<int16_t> samples = Ramp(kBlocks * kBlockSamples);
-  PacedSource paced(std::make_unique<RecordingSource>(samples));
+  PacedSource paced(std::make_unique<MemorySource>(samples));
 
   const auto start = std::chrono::steady_clock::now();
   std::vector<int16_t> got;
@@ -41,7 +41,7 @@ TEST(PacedSource, HandsOnTheSamplesNoSoonerThanTheyWouldBeCaptured) {
 
 TEST(PacedSource, InterruptEndsAWaitingReadAndEveryLaterOne) {
   // Ten minutes of sound: a read that ignored the interrupt would outlast the test's timeout.
-  PacedSource paced(std::make_unique<RecordingSource>(Ramp(10 * 60 * kSampleRate)));
+  PacedSource paced(std::make_unique<MemorySource>(Ramp(10 * 60 * kSampleRate)));
   std::atomic<bool> reading{false};
   AudioSource::Status status = AudioSource::Status::kOk;
   std::thread reader([&] {

@@ -29,7 +29,7 @@ std::vector<int16_t> Join(std::initializer_list<std::vector<int16_t>> parts) {
 
 EngineUnderTest::EngineUnderTest(std::vector<int16_t> samples)
     : audio(std::move(samples)),
-      engine(std::make_unique<VoiceEngine>(settings, audio, out, out, &out)) {}
+      engine(std::make_unique<VoiceEngine>(settings, audio, out, out, out, &out)) {}
 
 void EngineUnderTest::Run(int passes) {
   if (!started) {

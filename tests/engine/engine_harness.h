@@ -5,33 +5,42 @@
 #include <string>
 #include <vector>
 
-#include "audio/recording_source.h"
 #include "engine/voice_engine.h"
+#include "support/memory_source.h"
 
 namespace sonlet {
 
 // Everything an engine sent out, in order, for tests to read back.
-struct RecordedEvents : InputSink, PanelView, PassObserver {
+struct RecordedEvents : InputSink, PanelView, NoticeSink, PassObserver {
   struct Meters {
     int intensity, speed, voice_window;
   };
   std::vector<std::string> events;  // "move DX DY", "left down", "left up", "enter down", ...
   std::vector<Meters> meters;
-  std::vector<Readouts> readouts;
+  std::vector<Readings> readings;
+  std::vector<Notice> notices;
   std::vector<PassRecord> passes;
 
-  void Move(int dx, int dy) override {
+  int Move(int dx, int dy) override {
     events.push_back("move " + std::to_string(dx) + " " + std::to_string(dy));
+    return 0;
   }
-  void LeftDown() override { events.push_back("left down"); }
-  void LeftUp() override { events.push_back("left up"); }
-  void EnterDown() override { events.push_back("enter down"); }
-  void EnterUp() override { events.push_back("enter up"); }
+  int LeftDown() override { return Note("left down"); }
+  int LeftUp() override { return Note("left up"); }
+  int EnterDown() override { return Note("enter down"); }
+  int EnterUp() override { return Note("enter up"); }
   void ShowMeters(int intensity, int speed, int voice_window) override {
     meters.push_back({intensity, speed, voice_window});
   }
-  void ShowReadouts(const Readouts& r) override { readouts.push_back(r); }
+  void ShowReadings(const Readings& r) override { readings.push_back(r); }
+  void Notify(Notice notice, int /*error*/) override { notices.push_back(notice); }
   void PassDone(const PassRecord& record) override { passes.push_back(record); }
+
+ private:
+  int Note(const char* event) {
+    events.push_back(event);
+    return 0;
+  }
 };
 
 // A steady synthetic vowel: pulses at 100 Hz through resonators at f1, f2 and 2500 Hz,
@@ -54,7 +63,7 @@ struct EngineUnderTest {
 
   EngineSettings settings;
   RecordedEvents out;
-  RecordingSource audio;
+  MemorySource audio;
   std::unique_ptr<VoiceEngine> engine;
   bool started = false;
 };

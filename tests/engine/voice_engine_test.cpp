@@ -30,12 +30,12 @@ std::pair<float, float> SteadyLevelsOfA() {
 }
 
 void SetProfile(EngineSettings& s, int threshold, int click_min, int click_max, int speed) {
-  set_setting(s.threshold, threshold);
-  set_setting(s.click_min, click_min);
-  set_setting(s.click_max, click_max);
-  set_setting(s.height, 85);
-  set_setting(s.speed, speed);
-  set_setting(s.male, 1);
+  StoreSetting(s.threshold, threshold);
+  StoreSetting(s.click_min, click_min);
+  StoreSetting(s.click_max, click_max);
+  StoreSetting(s.height, 85);
+  StoreSetting(s.speed, speed);
+  StoreSetting(s.male, 1);
 }
 
 bool Active(const PassRecord& r) { return r.listening && r.loud && r.pitch_median != 0.0f; }
@@ -53,7 +53,7 @@ TEST(VoiceEngine, HeldVowelSteersRightByTheSpeedStepPlusTheLoudnessBonus) {
   SetProfile(t.settings, 100 - threshold_level, 3, 20, 50);
   t.Run(119);
   EXPECT_TRUE(t.out.events.empty());
-  set_setting(t.settings.listening, 1);
+  StoreSetting(t.settings.listening, 1);
   t.Run();
 
   // Pass p reads block p + 1: the vowel fills blocks 0..199, so passes up to 198 hear it held.
@@ -82,7 +82,7 @@ TEST(VoiceEngine, HeldVowelSteersRightByTheSpeedStepPlusTheLoudnessBonus) {
 TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
   EngineUnderTest t(Join({VowelA(40), Quiet(40), VowelA(12), Quiet(40)}));
   SetProfile(t.settings, 60, 5, 20, 50);  // threshold 40 dB, far below the vowel
-  set_setting(t.settings.listening, 1);
+  StoreSetting(t.settings.listening, 1);
   t.Run();
 
   // The first sound is too long to click, and steers; the second is a click.
@@ -103,8 +103,8 @@ TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
   // The same sound with the ENTER action: a key stroke and no mouse button.
   EngineUnderTest enter(Join({VowelA(40), Quiet(40), VowelA(12), Quiet(40)}));
   SetProfile(enter.settings, 60, 5, 20, 50);
-  set_setting(enter.settings.click_action, 1);
-  set_setting(enter.settings.listening, 1);
+  StoreSetting(enter.settings.click_action, 1);
+  StoreSetting(enter.settings.listening, 1);
   enter.Run();
   EXPECT_EQ(enter.engine->stats().enters, 1);
   EXPECT_EQ(enter.engine->stats().clicks, 0);
@@ -115,7 +115,7 @@ TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
 TEST(VoiceEngine, FirstTwoPitchMediansAreZero) {
   EngineUnderTest t(VowelA(40));
   SetProfile(t.settings, 90, 5, 20, 50);  // threshold 10 dB
-  set_setting(t.settings.listening, 1);
+  StoreSetting(t.settings.listening, 1);
   t.Run();
   std::vector<float> medians;
   for (const PassRecord& r : t.out.passes) {
@@ -126,10 +126,11 @@ TEST(VoiceEngine, FirstTwoPitchMediansAreZero) {
   EXPECT_EQ(medians[0], 0.0f);
   EXPECT_EQ(medians[1], 0.0f);
   EXPECT_FLOAT_EQ(medians[2], 100.0f);
-  ASSERT_FALSE(t.out.readouts.empty());
-  EXPECT_STREQ(t.out.readouts.back().pitch.data(), "100");
-  EXPECT_STREQ(t.out.readouts.back().height.data(), "175");
-  EXPECT_STREQ(t.out.readouts.back().tract.data(), "16.75");
+  ASSERT_FALSE(t.out.readings.empty());
+  EXPECT_FLOAT_EQ(t.out.readings.back().pitch, 100.0f);
+  EXPECT_EQ(t.out.readings.back().height_cm, 175);              // the height setting 85 plus 90 cm
+  EXPECT_FLOAT_EQ(t.out.readings.back().tract_length, 16.75f);  // 2.75 + 0.08 x 175 for a man
+  EXPECT_EQ(t.out.readings.back().intensity, t.out.passes.back().level);
 }
 
 TEST(VoiceEngine, PausingListeningFreezesTheListeningState) {
@@ -141,12 +142,12 @@ TEST(VoiceEngine, PausingListeningFreezesTheListeningState) {
   EngineUnderTest straight(Join({before, after}));
   for (EngineUnderTest* t : {&paused, &straight}) {
     SetProfile(t->settings, 90, 5, 20, 50);
-    set_setting(t->settings.listening, 1);
+    StoreSetting(t->settings.listening, 1);
     t->Run(29);
   }
-  set_setting(paused.settings.listening, 0);
+  StoreSetting(paused.settings.listening, 0);
   paused.Run(40);
-  set_setting(paused.settings.listening, 1);
+  StoreSetting(paused.settings.listening, 1);
   paused.Run();
   straight.Run();
 
@@ -176,10 +177,10 @@ TEST(VoiceEngine, MetersMoveOnEveryPassListeningOrNot) {
   t.Run(20);
   // Before any listening pass the speed step is 0, so the speed meter shows 2.
   for (const auto& m : t.out.meters) EXPECT_EQ(m.speed, 2);
-  EXPECT_TRUE(t.out.readouts.empty());
-  set_setting(t.settings.listening, 1);
+  EXPECT_TRUE(t.out.readings.empty());
+  StoreSetting(t.settings.listening, 1);
   t.Run(30);
-  set_setting(t.settings.listening, 0);
+  StoreSetting(t.settings.listening, 0);
   t.Run();
 
   const auto& meters = t.out.meters;

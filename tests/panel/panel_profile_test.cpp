@@ -83,14 +83,14 @@ class PanelProfileTest : public QObject {
     {
       PanelUnderTest t(profile);
       QCOMPARE(Slider(t, 1002), 90);
-      QCOMPARE(setting(t.panel->settings().threshold), 120);
+      QCOMPARE(LoadSetting(t.panel->settings().threshold), 120);
       Click(Control<QPushButton>(*t.panel, 1));
       QCOMPARE(t.ProfileText(), profile);
     }
     {
       PanelUnderTest t(profile);
       Click(Control<QPushButton>(*t.panel, 1000));
-      QCOMPARE(setting(t.panel->settings().threshold), 90);
+      QCOMPARE(LoadSetting(t.panel->settings().threshold), 90);
       Click(Control<QPushButton>(*t.panel, 1));
       QCOMPARE(t.ProfileText(), Lines({90, 3, 20, 80, 50, 1}));
     }

@@ -4,18 +4,16 @@
 
 #include <QTest>
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <thread>
 
 namespace sonlet {
 
 namespace {
 
-Readouts ReadoutsNumbered(int n) {
-  Readouts r;
-  std::snprintf(r.intensity.data(), r.intensity.size(), "%d", n);
-  std::snprintf(r.tract.data(), r.tract.size(), "%d.00", n);
+Readings ReadingsNumbered(int n) {
+  Readings r;
+  r.intensity = static_cast<float>(n);
+  r.height_cm = n;
   return r;
 }
 
@@ -32,7 +30,7 @@ class PanelRelayTest : public QObject {
     connect(&relay, &PanelRelay::Arrived, [&](const PanelSnapshot& s) { got.append(s); });
     for (int i = 1; i <= 100; ++i) {
       relay.ShowMeters(i % 91, i % 11, 1 + i % 50);
-      relay.ShowReadouts(ReadoutsNumbered(i));
+      relay.ShowReadings(ReadingsNumbered(i));
     }
     QTRY_COMPARE(got.size(), 1);
     QCoreApplication::processEvents();
@@ -40,20 +38,20 @@ class PanelRelayTest : public QObject {
     QCOMPARE(got[0].intensity, 100 % 91);
     QCOMPARE(got[0].speed, 100 % 11);
     QCOMPARE(got[0].voice_window, 1 + 100 % 50);
-    QVERIFY(got[0].has_readouts);
-    QCOMPARE(QString(got[0].readouts.tract.data()), QStringLiteral("100.00"));
+    QVERIFY(got[0].has_readings);
+    QCOMPARE(got[0].readings.height_cm, 100);
   }
 
-  void MeterOnlyPassesHandOverNoReadouts() {
+  void MeterOnlyPassesHandOverNoReadings() {
     PanelRelay relay;
     QList<PanelSnapshot> got;
     connect(&relay, &PanelRelay::Arrived, [&](const PanelSnapshot& s) { got.append(s); });
-    relay.ShowReadouts(ReadoutsNumbered(7));
+    relay.ShowReadings(ReadingsNumbered(7));
     QTRY_COMPARE(got.size(), 1);
     relay.ShowMeters(5, 2, 1);
     QTRY_COMPARE(got.size(), 2);
     QVERIFY(got[1].has_meters);
-    QVERIFY(!got[1].has_readouts);
+    QVERIFY(!got[1].has_readings);
   }
 
   // An engine thread that never waits: the panel ends with its last values, and no hand-over
@@ -64,7 +62,7 @@ class PanelRelayTest : public QObject {
     int voice_window = 0;
     bool in_order = true;
     connect(&relay, &PanelRelay::Arrived, [&](const PanelSnapshot& s) {
-      const int n = std::atoi(s.readouts.intensity.data());
+      const int n = s.readings.height_cm;
       in_order = in_order && n >= newest;
       newest = n;
       if (s.has_meters) voice_window = s.voice_window;
@@ -73,7 +71,7 @@ class PanelRelayTest : public QObject {
     std::atomic<bool> done{false};
     std::thread engine([&] {
       for (int i = 1; i <= kPasses; ++i) {
-        relay.ShowReadouts(ReadoutsNumbered(i));
+        relay.ShowReadings(ReadingsNumbered(i));
         relay.ShowMeters(i % 91, i % 11, 1 + i % 50);
       }
       done = true;

@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "audio/paced_source.h"
-#include "audio/recording_source.h"
 #include "engine/engine_harness.h"
 #include "input/null_sink.h"
 #include "panel/meter_bar.h"
@@ -31,15 +30,15 @@ int32_t Member(const ControlPanel& panel, int slider) {
   const EngineSettings& s = panel.settings();
   switch (slider) {
     case 1002:
-      return setting(s.threshold);
+      return LoadSetting(s.threshold);
     case 1004:
-      return setting(s.click_min);
+      return LoadSetting(s.click_min);
     case 1009:
-      return setting(s.click_max);
+      return LoadSetting(s.click_max);
     case 1020:
-      return setting(s.height);
+      return LoadSetting(s.height);
     case 1025:
-      return setting(s.speed);
+      return LoadSetting(s.speed);
     default:
       qFatal("no such slider");
       return 0;
@@ -56,14 +55,15 @@ struct WatchedInput : InputSink {
   };
   explicit WatchedInput(std::shared_ptr<Log> log) : log_(std::move(log)) {}
   ~WatchedInput() override { log_->destroyed = true; }
-  void Note() {
+  int Note() {
     if (log_->destroyed) ++log_->events_after_destruction;
+    return 0;
   }
-  void Move(int, int) override { Note(); }
-  void LeftDown() override { Note(); }
-  void LeftUp() override { Note(); }
-  void EnterDown() override { Note(); }
-  void EnterUp() override { Note(); }
+  int Move(int, int) override { return Note(); }
+  int LeftDown() override { return Note(); }
+  int LeftUp() override { return Note(); }
+  int EnterDown() override { return Note(); }
+  int EnterUp() override { return Note(); }
   std::shared_ptr<Log> log_;
 };
 
@@ -90,7 +90,7 @@ class PanelTest : public QObject {
         QVERIFY2(w != nullptr, qPrintable(QString::number(row.id)));
         QCOMPARE(w->isEnabled(), listening ? row.listening : row.stopped);
       }
-      QCOMPARE(setting(t.panel->settings().listening), listening ? 1 : 0);
+      QCOMPARE(LoadSetting(t.panel->settings().listening), listening ? 1 : 0);
     };
     check(false);
     Click(Control<QPushButton>(*t.panel, 1000));
@@ -103,12 +103,12 @@ class PanelTest : public QObject {
       ReadProfile(t.profile_path().toStdString(), &p);
       return p;
     }();
-    QCOMPARE(setting(t.panel->settings().threshold), read.threshold);
-    QCOMPARE(setting(t.panel->settings().click_min), read.click_min);
-    QCOMPARE(setting(t.panel->settings().click_max), read.click_max);
-    QCOMPARE(setting(t.panel->settings().height), read.height);
-    QCOMPARE(setting(t.panel->settings().speed), read.speed);
-    QCOMPARE(setting(t.panel->settings().male), read.male);
+    QCOMPARE(LoadSetting(t.panel->settings().threshold), read.threshold);
+    QCOMPARE(LoadSetting(t.panel->settings().click_min), read.click_min);
+    QCOMPARE(LoadSetting(t.panel->settings().click_max), read.click_max);
+    QCOMPARE(LoadSetting(t.panel->settings().height), read.height);
+    QCOMPARE(LoadSetting(t.panel->settings().speed), read.speed);
+    QCOMPARE(LoadSetting(t.panel->settings().male), read.male);
   }
 
   void TabKeyVisitsTheControlsInTheirOrder() {
@@ -137,7 +137,7 @@ class PanelTest : public QObject {
     QCOMPARE(action->itemText(0), QStringLiteral("Boton Izdo Raton"));
     QCOMPARE(action->itemText(1), QStringLiteral("Tecla \"ENTER\""));
     Click(Control<QPushButton>(*t.panel, 1000));  // a store exchange takes the combo's index
-    QCOMPARE(setting(t.panel->settings().click_action), 0);
+    QCOMPARE(LoadSetting(t.panel->settings().click_action), 0);
   }
 
   void MenuHasTheManualAndTheAboutBoxAtTheRight() {
@@ -198,7 +198,7 @@ class PanelTest : public QObject {
     // The check box stores every control, the moved slider too.
     auto* male = Control<QCheckBox>(*t.panel, 1005);
     Click(male);
-    QCOMPARE(setting(t.panel->settings().male), male->isChecked() ? 1 : 0);
+    QCOMPARE(LoadSetting(t.panel->settings().male), male->isChecked() ? 1 : 0);
     QCOMPARE(Member(*t.panel, 1009), slider->value());
   }
 
@@ -239,9 +239,10 @@ class PanelTest : public QObject {
     PanelUnderTest t(kProfile);
     Click(Control<QPushButton>(*t.panel, 1000));
     auto log = std::make_shared<WatchedInput::Log>();
-    t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<RecordingSource>(
+    RecordedEvents told;
+    t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<MemorySource>(
                              SteadyVowel(700, 1300, 32000, 8000))),  // ten minutes of "a"
-                         std::make_unique<WatchedInput>(log));
+                         std::make_unique<WatchedInput>(log), told);
     auto* meter = Control<MeterBar>(*t.panel, 1003);
     QTRY_VERIFY(meter->value() > 0);  // the engine runs and the panel hears it
     QTest::keyClick(t.panel.get(), Qt::Key_Escape);
@@ -257,7 +258,8 @@ class PanelTest : public QObject {
         Join({SteadyVowel(700, 1300, 60, 8000), SteadyVowel(250, 2300, 7, 3000)});
 
     // Not listening: the meters move, the read-outs stay empty.
-    t.panel->StartEngine(std::make_unique<RecordingSource>(sound), std::make_unique<NullSink>());
+    RecordedEvents told;
+    t.panel->StartEngine(std::make_unique<MemorySource>(sound), std::make_unique<NullSink>(), told);
     QTRY_VERIFY(Control<MeterBar>(*t.panel, 1003)->value() > 0);
     for (int id : {1014, 1015, 1017, 1018, 1019}) {
       QVERIFY(Control<Readout>(*t.panel, id)->text().isEmpty());
@@ -275,28 +277,30 @@ class PanelTest : public QObject {
                             {&reference.settings.male, &s.male},
                             {&reference.settings.click_action, &s.click_action},
                             {&reference.settings.listening, &s.listening}}) {
-      set_setting(*to, setting(*from));
+      StoreSetting(*to, LoadSetting(*from));
     }
     reference.Run();
-    QVERIFY(!reference.out.readouts.empty());
+    QVERIFY(!reference.out.readings.empty());
     const RecordedEvents::Meters last = reference.out.meters.back();
-    const Readouts& texts = reference.out.readouts.back();
+    const Readings& r = reference.out.readings.back();
 
-    t.panel->StartEngine(std::make_unique<RecordingSource>(sound), std::make_unique<NullSink>());
+    t.panel->StartEngine(std::make_unique<MemorySource>(sound), std::make_unique<NullSink>(), told);
+    // Whole dB and Hz, the tract length in cm to two decimals.
     auto shows_last = [&] {
       return Control<MeterBar>(*t.panel, 1003)->value() == last.intensity &&
              Control<MeterBar>(*t.panel, 1027)->value() == last.speed &&
              Control<MeterBar>(*t.panel, 1010)->value() == last.voice_window &&
-             Control<Readout>(*t.panel, 1014)->text() == texts.intensity.data() &&
-             Control<Readout>(*t.panel, 1015)->text() == texts.pitch.data() &&
-             Control<Readout>(*t.panel, 1017)->text() == texts.f1.data() &&
-             Control<Readout>(*t.panel, 1018)->text() == texts.f2.data() &&
-             Control<Readout>(*t.panel, 1019)->text() == texts.height.data() &&
-             Control<Readout>(*t.panel, 1022)->text() == texts.tract.data();
+             Control<Readout>(*t.panel, 1014)->text() == QString::asprintf("%.0f", r.intensity) &&
+             Control<Readout>(*t.panel, 1015)->text() == QString::asprintf("%.0f", r.pitch) &&
+             Control<Readout>(*t.panel, 1017)->text() == QString::asprintf("%.0f", r.f1) &&
+             Control<Readout>(*t.panel, 1018)->text() == QString::asprintf("%.0f", r.f2) &&
+             Control<Readout>(*t.panel, 1019)->text() == QString::number(r.height_cm) &&
+             Control<Readout>(*t.panel, 1022)->text() == QString::asprintf("%.2f", r.tract_length);
     };
     QTRY_VERIFY(shows_last());
+    QVERIFY(told.notices.empty());
     // The height read-out is the height setting plus 90 cm.
-    QCOMPARE(Control<Readout>(*t.panel, 1019)->text(), QString::number(setting(s.height) + 90));
+    QCOMPARE(Control<Readout>(*t.panel, 1019)->text(), QString::number(LoadSetting(s.height) + 90));
   }
 };
 
