@@ -11,15 +11,17 @@
 #include <thread>
 #include <vector>
 
-#include "audio/capture_converter.h"
+#include "analysis/signal_constants.h"
 #include "audio/capture_devices.h"
+#include "audio/mono_converter.h"
 
 namespace sonlet {
 
 struct WaveCapture::Stream {
   PortAudioUse portaudio;
   PaStream* pa = nullptr;
-  CaptureConverter converter;
+  MonoConverter converter;
+  int channels = 1;  // of the device's frames, when converting
 };
 
 namespace {
@@ -33,7 +35,14 @@ int OnRecorded(const void* input, void* /*output*/, unsigned long frames,
   if (input == nullptr) return paContinue;
   const int count = static_cast<int>(frames);
   if (capture->converting) {
-    capture->stream->converter.Convert(static_cast<const float*>(input), count, capture->ring);
+    const auto* recorded = static_cast<const float*>(input);
+    MonoConverter& converter = capture->stream->converter;
+    for (int done = 0; done < count; done += MonoConverter::kMaxFrames) {
+      const int piece = std::min(count - done, MonoConverter::kMaxFrames);
+      const std::span<const int16_t> samples = converter.Convert(
+          recorded + static_cast<ptrdiff_t>(done) * capture->stream->channels, piece);
+      capture->ring.Push(samples.data(), static_cast<int>(samples.size()));
+    }
   } else {
     capture->ring.Push(static_cast<const int16_t*>(input), count);
   }
@@ -184,8 +193,11 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
     ring_ready = capture->ring.Prepare(samples_per_buffer);
   }
   const bool converter_ready =
-      !converting || capture->stream->converter.Prepare(static_cast<int>(format.rate),
-                                                        format.channels, sample_rate);
+      !converting ||
+      (sample_rate == kSampleRate &&  // the converter gives the engine's rate only
+       capture->stream->converter.Prepare(static_cast<int>(format.rate), format.channels,
+                                          MonoConverter::Quality::kFastest));
+  capture->stream->channels = format.channels;
   if (!ring_ready || !converter_ready) {
     CloseWaveCapture(capture);
     return Failure(Step::kPrepareBuffers, paInsufficientMemory,

@@ -115,8 +115,7 @@ TEST(RecordedSessions, EveryPassOfEveryRecordingIsAsRecorded) {
   for (const Recorded& expected : kRecorded) {
     std::vector<int16_t> samples;
     std::string error;
-    ASSERT_TRUE(ReadWav8kMono(DataPath(std::string(expected.recording) + ".wav"), &samples,
-                              &error))
+    ASSERT_TRUE(ReadWav8kMono(DataPath(std::string(expected.recording) + ".wav"), &samples, &error))
         << error;
     const Profile6& p = kProfiles[expected.profile];
     EngineSettings settings;
