@@ -1,7 +1,9 @@
 #include "analysis/fft.h"
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
 #include <xmmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,9 @@ float log2_quotient(int n) { return ln_rounded(static_cast<float>(n)) / ln_round
 // compiler treats float addition as commutative and may swap the operands to save a register
 // move, differently in each loop it compiles. Both transforms add through these helpers, which
 // pin the operand order written in the source, so their NaN outputs agree bit for bit.
+// Without SSE2 there is no fast transform to agree with, and fft() is fft_plain(): the plain
+// addition does.
+#if defined(__SSE2__)
 inline float add_in_order(float a, float b) {
   __asm__("addss %1, %0" : "+x"(a) : "x"(b));
   return a;
@@ -31,6 +36,9 @@ inline __m128 add_in_order(__m128 a, __m128 b) {
   __asm__("addps %1, %0" : "+x"(a) : "x"(b));
   return a;
 }
+#else
+inline float add_in_order(float a, float b) { return a + b; }
+#endif
 
 }  // namespace
 
@@ -119,6 +127,8 @@ void fft_plain(int inverse, const float in_re[], const float in_im[], float out_
     }
   }
 }
+
+#if defined(__SSE2__)
 
 // The fast transform. fft() must reproduce fft_plain() bit for bit, including NaN payloads and
 // signed zeros, so it keeps every butterfly's float operations and operand order and only
@@ -271,5 +281,15 @@ void fft(int inverse, const float in_re[], const float in_im[], float out_re[], 
     fast_transform<false>(in_re, in_im, out_re, out_im, n, tables);
   }
 }
+
+#else  // !defined(__SSE2__)
+
+// Targets without SSE2 (arm64): the fast transform is the plain one.
+void fft(int inverse, const float in_re[], const float in_im[], float out_re[], float out_im[],
+         int n, const FftTables& tables) {
+  fft_plain(inverse, in_re, in_im, out_re, out_im, n, tables);
+}
+
+#endif  // defined(__SSE2__)
 
 }  // namespace sonlet

@@ -1,6 +1,8 @@
 #include "analysis/rounded_math.h"
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include <array>
 #include <bit>
@@ -11,6 +13,8 @@
 #include <numbers>
 
 namespace sonlet {
+
+#if defined(__SSE2__)
 
 // The block forms evaluate log10 and 10^y in double with a short polynomial whose error is a few
 // units in the last place of the double, far below a float's half unit. Rounding that to float
@@ -331,5 +335,28 @@ double log10_unrounded(float x) { return first_lane(log10_approximation(_mm_set1
 double exp10_unrounded(float y) { return first_lane(exp10_approximation(_mm_set1_ps(y))); }
 
 }  // namespace rounded_math_detail
+
+#else  // !defined(__SSE2__)
+
+// Targets without SSE2 (arm64): the block forms are the scalar loop, and every argument goes to
+// the scalar form, so there is no approximation to expose.
+
+void log10_block(const float in[], float out[], int n) {
+  for (int i = 0; i < n; ++i) out[i] = log10_rounded(in[i]);
+}
+
+void exp10_block(const float in[], float out[], int n) {
+  for (int i = 0; i < n; ++i) out[i] = exp10_rounded(in[i]);
+}
+
+namespace rounded_math_detail {
+
+double log10_unrounded(float) { return std::numeric_limits<double>::quiet_NaN(); }
+
+double exp10_unrounded(float) { return std::numeric_limits<double>::quiet_NaN(); }
+
+}  // namespace rounded_math_detail
+
+#endif  // defined(__SSE2__)
 
 }  // namespace sonlet

@@ -32,6 +32,14 @@ void exp10_block(const float in[], float out[], int n);
 // vector path takes (log10: positive normal floats; exp10: -37.9 <= y <= 38.5, where 10^y is a
 // normal float) and NaN for an argument that always goes to the scalar form.
 namespace rounded_math_detail {
+// The vector path needs SSE2 (every x86-64). Elsewhere the block forms are the scalar loop,
+// every argument goes to the scalar form, and the two functions below always give NaN.
+#if defined(__SSE2__)
+inline constexpr bool kHasVectorPath = true;
+#else
+inline constexpr bool kHasVectorPath = false;
+#endif
+
 double log10_unrounded(float x);  // x: any float
 double exp10_unrounded(float y);  // y: any float
 
