@@ -60,11 +60,11 @@ void LetGo(QSlider* slider) {
 }
 
 BoxAnswerer::BoxAnswerer() {
-  connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::answer);
+  connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::Answer);
   timer_.start(10);
 }
 
-void BoxAnswerer::answer() {
+void BoxAnswerer::Answer() {
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
   if (box == nullptr) return;
   ++boxes;

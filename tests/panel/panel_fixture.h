@@ -46,7 +46,7 @@ class BoxAnswerer : public QObject {
   bool panel_visible = false;
 
  private:
-  void answer();
+  void Answer();
   QTimer timer_;
 };
 
