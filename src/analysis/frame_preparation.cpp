@@ -17,9 +17,13 @@ void frame_intensity(float frame[], float* level) {
   for (int i = 0; i < kFrameSamples; ++i) energy += frame[i] * frame[i];
   const float power = energy / static_cast<float>(kFrameSamples);
 
-  // Digital silence (every sample equal) has no logarithm. Counting it as power 1 (0 dB) lets
-  // the level decay towards 0 instead of sticking at minus infinity for the rest of the session.
-  const float log_power = power > 0.0f ? log10_rounded(power) : 0.0f;
+  // A power below 1 is quieter than one step of a 16-bit sample: digital silence, a muted
+  // microphone or an idle sound-server source, never a voice. It counts as power 1 (0 dB). Taken
+  // as it is, the mean removal carried into each next frame would shrink it fourfold a block,
+  // and the level would sink to hundreds of dB below zero within a second of exact zeros, so
+  // that the next short sound could not climb back over the threshold in time to click; and at
+  // exactly 0 there would be no logarithm at all.
+  const float log_power = power < 1.0f ? 0.0f : log10_rounded(power);
   *level = 0.9f * *level + log_power;
 }
 

@@ -15,7 +15,9 @@ struct DcBlockState {
 };
 
 // Removes the mean of the 300 newest raw samples and adds log10 of their mean power to the
-// leaky intensity level (factor 0.9, so a steady power P settles at 10 log10 P dB).
+// leaky intensity level (factor 0.9, so a steady power P settles at 10 log10 P dB). A power
+// below 1 adds 0, as if it were 1: the level of silence decays towards 0 dB and no lower. A power
+// below 1 adds 0, as if it were 1: the level of silence decays towards 0 dB and no lower.
 // in/out: frame[0..299] (mean removed in place); in/out: *level.
 void frame_intensity(float frame[], float* level);
 

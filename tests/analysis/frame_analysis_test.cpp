@@ -43,15 +43,15 @@ TEST(FrameAnalysis, SilenceKeepsThePreviousRoots) {
   // says so.
   const std::vector<std::vector<float>> frames = AnalysisFrames(SyntheticVowel(60 * 150));
   FrameAnalyser analyser;
-  FrameAnalysis vowel, Silence;
+  FrameAnalysis vowel, silence;
   analyser.Analyse(frames[45].data(), &vowel);
   EXPECT_EQ(vowel.roots, RootsStatus::kFound);
   const float zeros[kFrameSamples] = {};
-  analyser.Analyse(zeros, &Silence);
-  EXPECT_EQ(Silence.roots, RootsStatus::kTooManyIterations);
-  EXPECT_EQ(Silence.pitch.lag, 15);
-  EXPECT_FALSE(Silence.pitch.ratio > 0.37f);
-  EXPECT_EQ(0, std::memcmp(vowel.candidates, Silence.candidates, sizeof vowel.candidates));
+  analyser.Analyse(zeros, &silence);
+  EXPECT_EQ(silence.roots, RootsStatus::kTooManyIterations);
+  EXPECT_EQ(silence.pitch.lag, 15);
+  EXPECT_FALSE(silence.pitch.ratio > 0.37f);
+  EXPECT_EQ(0, std::memcmp(vowel.candidates, silence.candidates, sizeof vowel.candidates));
 }
 
 TEST(FrameAnalysis, FastAndPlainKernelsAgreeBitForBitOnRecordings) {

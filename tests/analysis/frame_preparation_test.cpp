@@ -98,15 +98,38 @@ TEST(FrameIntensity, FirstLevelCoversTwoRealBlocks) {
 TEST(FrameIntensity, DigitalSilenceDecaysTheLevelInsteadOfSinkingIt) {
   IntensityMeter meter;
   meter.SetLevel(50.0f);
-  const std::vector<float> Silence(kBlockSamples, 0.0f);
-  meter.Feed(Silence);
+  const std::vector<float> silence(kBlockSamples, 0.0f);
+  meter.Feed(silence);
   EXPECT_FLOAT_EQ(meter.level(), 45.0f);
-  for (int b = 0; b < 300; ++b) meter.Feed(Silence);
+  for (int b = 0; b < 300; ++b) meter.Feed(silence);
   EXPECT_TRUE(std::isfinite(meter.level()));
   EXPECT_LT(meter.level(), 1e-6f);
   // Sound after the silence is measured again.
   for (int b = 0; b < 100; ++b) meter.Feed(BlockOf(FullScaleSine, b * kBlockSamples));
   EXPECT_NEAR(meter.level(), 10.0 * std::log10(32767.0 * 32767.0 / 2.0), 0.01);
+}
+
+TEST(FrameIntensity, PowerBelowOneStepOfASampleAddsNothing) {
+  // Frames with mean 0 and a hand-worked power P: alternating +-a over the first `signed_samples`
+  // samples, zeros after. From a level of 10 the frame leaves 9 + log10 P, or 9 when P < 1.
+  const struct {
+    float a;
+    int signed_samples;
+    float level_after;
+  } cases[] = {
+      {1.0f, 150, 9.0f},      // P = 0.5: below one step of a sample, adds 0
+      {1.0f, 298, 9.0f},      // P = 298 / 300, just below 1
+      {1.0f, 300, 9.0f},      // P = 1: log10 1 = 0
+      {2.0f, 300, 9.60206f},  // P = 4
+      {100.0f, 300, 13.0f},   // P = 10^4
+  };
+  for (const auto& c : cases) {
+    float frame[kFrameSamples] = {};
+    for (int i = 0; i < c.signed_samples; ++i) frame[i] = i % 2 == 0 ? c.a : -c.a;
+    float level = 10.0f;
+    frame_intensity(frame, &level);
+    EXPECT_NEAR(level, c.level_after, 1e-5f) << "a " << c.a << ", " << c.signed_samples;
+  }
 }
 
 TEST(DcBlock, ConstantInputDecaysGeometrically) {
