@@ -33,4 +33,20 @@ inline void StoreSetting(std::atomic<int32_t>& value, int32_t v) {
   value.store(v, std::memory_order_relaxed);
 }
 
+// The settings as one pass uses them: read once, each brought into its range. A profile may hold
+// any 32-bit number (a slip of the keyboard, a hand-edited file); the engine computes only with
+// these, so no setting can overflow its arithmetic or send the pointer a wild distance.
+struct PassSettings {
+  bool listening = false;
+  int threshold = 0;               // 0..kThresholdMax
+  int click_min = kClickLimitMin;  // kClickLimitMin..kClickLimitMax
+  int click_max = kClickLimitMin;  // kClickLimitMin..kClickLimitMax
+  int height = 0;                  // 0..kPositionMax
+  int speed = 0;                   // 0..kPositionMax
+  bool male = false;
+  bool enter_key = false;  // a click presses ENTER instead of the left button
+};
+
+PassSettings ReadPassSettings(const EngineSettings& settings);
+
 }  // namespace sonlet

@@ -18,7 +18,7 @@ ListeningPass::ListeningPass(InputSink& input, PanelView& panel, NoticeSink& not
     : input_(input), panel_(panel), notices_(notices) {}
 
 void ListeningPass::Run(const int16_t block[], float level, int threshold_level, bool loud,
-                        const EngineSettings& settings, PassRecord* record) {
+                        const PassSettings& settings, PassRecord* record) {
   for (int i = 0; i < kBlockSamples; ++i) frame_[i] = frame_[i + kBlockSamples];
   dc_block(block, &dc_state_, frame_ + kBlockSamples);
 
@@ -38,17 +38,15 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   }
   if (loud && voiced && in_range) pitch_median_ = median5(pitch.f0, pitch_history_);
 
-  normalisation_ =
-      NormaliseSpeaker(LoadSetting(settings.height), LoadSetting(settings.speed),
-                       LoadSetting(settings.male), f1_median_, f2_median_, loud && voiced);
+  normalisation_ = NormaliseSpeaker(settings.height, settings.speed, settings.male, f1_median_,
+                                    f2_median_, loud && voiced);
   panel_.ShowReadings({level, pitch_median_, f1_median_, f2_median_, normalisation_.height_cm,
                        normalisation_.tract_length});
 
   const int bonus = LoudnessBonus(level, threshold_level);
   const int step = normalisation_.speed_step + bonus;
   const bool active = loud && pitch_median_ != 0.0f;
-  const RunTracker::Action action =
-      tracker_.Track(active, LoadSetting(settings.click_min), LoadSetting(settings.click_max));
+  const RunTracker::Action action = tracker_.Track(active, settings.click_min, settings.click_max);
   const PassEvent event = Act(action, step, bonus, settings);
 
   record->lag = pitch.lag;
@@ -66,7 +64,7 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
 }
 
 PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
-                             const EngineSettings& settings) {
+                             const PassSettings& settings) {
   PassEvent event;
   if (action == RunTracker::Action::kSteer) {
     const Direction direction = DecideDirection(normalisation_.f1, normalisation_.f2, bonus);
@@ -77,7 +75,7 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
     }
   } else if (action == RunTracker::Action::kClick) {
     // The release follows the press at once, never a pass later, so that nothing stays held.
-    if (LoadSetting(settings.click_action) == 0) {
+    if (!settings.enter_key) {
       Check(input_.LeftDown());
       Check(input_.LeftUp());
       event.kind = PassEvent::Kind::kClick;

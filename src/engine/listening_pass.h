@@ -29,17 +29,17 @@ class ListeningPass {
   bool ready() const { return analyser_.ready(); }
 
   // in: block[0..149], the newest samples; in: the intensity level, the threshold level (both in
-  // dB) and the loudness of this pass; in: the settings as they are now.
+  // dB) and the loudness of this pass; in: the pass's settings.
   // Fills the analysis fields of *record and its event.
   void Run(const int16_t block[], float level, int threshold_level, bool loud,
-           const EngineSettings& settings, PassRecord* record);
+           const PassSettings& settings, PassRecord* record);
 
   // Read by the every-pass meters: the values left by the latest listening pass.
   float pitch_median() const { return pitch_median_; }
   int speed_step() const { return normalisation_.speed_step; }
 
  private:
-  PassEvent Act(RunTracker::Action action, int step, int bonus, const EngineSettings& settings);
+  PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings);
   // The error of one event sent to the input: told once, the first time.
   void Check(int input_error);
 

@@ -19,12 +19,12 @@ float TractLength(int height_cm, bool male) {
   return 6.645f + product;
 }
 
-SpeakerNormalisation NormaliseSpeaker(int32_t height_setting, int32_t speed_setting, int32_t male,
+SpeakerNormalisation NormaliseSpeaker(int height_setting, int speed_setting, bool male,
                                       float f1_median, float f2_median, bool loud_and_voiced) {
   SpeakerNormalisation n;
   n.height_cm = height_setting + 90;
   n.speed_step = (100 - speed_setting) / 13;
-  n.tract_length = TractLength(n.height_cm, male != 0);
+  n.tract_length = TractLength(n.height_cm, male);
   if (loud_and_voiced) {
     // Whole hertz are enough for the region table; the products are formed in double so that a
     // value such as 670 is not lost to 669.99994 by a float rounding before the truncation.

@@ -18,7 +18,8 @@ struct SpeakerNormalisation {
 
 // in: the settings as read this pass; in: the F1 and F2 medians in Hz; in: whether the pass is
 // loud and voiced.
-SpeakerNormalisation NormaliseSpeaker(int32_t height_setting, int32_t speed_setting, int32_t male,
+// in: the height and speed settings (0..kPositionMax), as read this pass.
+SpeakerNormalisation NormaliseSpeaker(int height_setting, int speed_setting, bool male,
                                       float f1_median, float f2_median, bool loud_and_voiced);
 
 // Tract length in cm for a body height in cm.

@@ -33,16 +33,17 @@ bool VoiceEngine::Pass() {
     intensity_frame_[kBlockSamples + i] = static_cast<float>(block_[i]);
   frame_intensity(intensity_frame_, &level_);
 
+  const PassSettings settings = ReadPassSettings(settings_);
   // The voice must be louder than 100 dB less the threshold setting.
-  const int threshold_level = 100 - LoadSetting(settings_.threshold);
+  const int threshold_level = 100 - settings.threshold;
   const bool loud = level_ > static_cast<float>(threshold_level);
   ShowMeters(loud);
 
   record.level = level_;
   record.loud = loud;
-  record.listening = LoadSetting(settings_.listening) != 0;
+  record.listening = settings.listening;
   if (record.listening) {
-    listening_.Run(block_, level_, threshold_level, loud, settings_, &record);
+    listening_.Run(block_, level_, threshold_level, loud, settings, &record);
     Count(record.event);
   }
   ++stats_.passes;

@@ -13,7 +13,7 @@ namespace {
 
 TEST(SpeakerNormalisation, ScalesFormantsToTheReferenceTract) {
   // A 175 cm man: tract 16.75 cm; 700 and 1300 Hz scale to 670 and 1244 (an "a": right).
-  SpeakerNormalisation man = NormaliseSpeaker(85, 50, 1, 700.0f, 1300.0f, true);
+  SpeakerNormalisation man = NormaliseSpeaker(85, 50, true, 700.0f, 1300.0f, true);
   EXPECT_EQ(man.height_cm, 175);
   EXPECT_FLOAT_EQ(man.tract_length, 16.75f);
   EXPECT_EQ(man.f1, 670.0f);
@@ -21,22 +21,22 @@ TEST(SpeakerNormalisation, ScalesFormantsToTheReferenceTract) {
   EXPECT_EQ(DecideDirection(man.f1, man.f2, 0), Direction::kRight);
 
   // A 160 cm woman: tract 13.045 cm; 850 and 1600 Hz scale to 633 and 1192.
-  SpeakerNormalisation woman = NormaliseSpeaker(70, 50, 0, 850.0f, 1600.0f, true);
+  SpeakerNormalisation woman = NormaliseSpeaker(70, 50, false, 850.0f, 1600.0f, true);
   EXPECT_NEAR(woman.tract_length, 13.045f, 1e-5f);
   EXPECT_EQ(woman.f1, 633.0f);
   EXPECT_EQ(woman.f2, 1192.0f);
   EXPECT_EQ(DecideDirection(woman.f1, woman.f2, 0), Direction::kRight);
 
   // An "i" of the same man: 287 and 2105, left.
-  SpeakerNormalisation i = NormaliseSpeaker(85, 50, 1, 300.0f, 2200.0f, true);
+  SpeakerNormalisation i = NormaliseSpeaker(85, 50, true, 300.0f, 2200.0f, true);
   EXPECT_EQ(i.f1, 287.0f);
   EXPECT_EQ(i.f2, 2105.0f);
   EXPECT_EQ(DecideDirection(i.f1, i.f2, 0), Direction::kLeft);
 
   // Not loud and voiced: nothing to steer with.
-  SpeakerNormalisation Quiet = NormaliseSpeaker(85, 50, 1, 700.0f, 1300.0f, false);
-  EXPECT_EQ(Quiet.f1, 0.0f);
-  EXPECT_EQ(Quiet.f2, 0.0f);
+  SpeakerNormalisation quiet = NormaliseSpeaker(85, 50, true, 700.0f, 1300.0f, false);
+  EXPECT_EQ(quiet.f1, 0.0f);
+  EXPECT_EQ(quiet.f2, 0.0f);
 }
 
 TEST(SpeakerNormalisation, SpeedStepsOverTheTrackBar) {
@@ -44,8 +44,8 @@ TEST(SpeakerNormalisation, SpeedStepsOverTheTrackBar) {
   for (int step = 7, i = 0; i < 8; --step, ++i) {
     const int from = first_speed_of_step[i];
     const int to = i + 1 < 8 ? first_speed_of_step[i + 1] - 1 : 100;
-    EXPECT_EQ(NormaliseSpeaker(85, from, 1, 0, 0, false).speed_step, step) << from;
-    EXPECT_EQ(NormaliseSpeaker(85, to, 1, 0, 0, false).speed_step, step) << to;
+    EXPECT_EQ(NormaliseSpeaker(85, from, true, 0, 0, false).speed_step, step) << from;
+    EXPECT_EQ(NormaliseSpeaker(85, to, true, 0, 0, false).speed_step, step) << to;
   }
 }
 

@@ -112,6 +112,48 @@ TEST(VoiceEngine, ShortSoundClicksOnceOnThePassAfterIt) {
   EXPECT_EQ(enter.out.events.back(), "enter up");
 }
 
+TEST(VoiceEngine, ClicksAfterDigitalSilenceAreHeardLikeClicksAfterRoomNoise) {
+  // Three clicks a second apart, the gaps once exact zeros (a muted microphone) and once faint
+  // room noise. After a second of zeros the level must not have sunk so low that the next
+  // short sound ends before it climbs back over the threshold.
+  for (bool zeros : {true, false}) {
+    SCOPED_TRACE(zeros ? "gaps of exact zeros" : "gaps of room noise");
+    const auto gap = [zeros] { return zeros ? Silence(53) : Quiet(53); };
+    EngineUnderTest t(Join({gap(), VowelA(12), gap(), VowelA(12), gap(), VowelA(12), gap()}));
+    SetProfile(t.settings, 75, 5, 20, 50);  // threshold 25 dB
+    StoreSetting(t.settings.listening, 1);
+    t.Run();
+    EXPECT_EQ(t.engine->stats().clicks, 3);
+  }
+}
+
+TEST(VoiceEngine, SettingsOutsideTheirRangesAreUsedAtTheNearestEnd) {
+  // A held "a" with every setting beyond its range, as a hand-edited profile may hold them,
+  // steers exactly as with the nearest values in range: the same passes and the same steps.
+  const std::vector<int16_t> sound = Join({VowelA(120), Quiet(20)});
+  const auto run = [&sound](int threshold, int click_min, int click_max, int height, int speed,
+                            int male) {
+    EngineUnderTest t(sound);
+    StoreSetting(t.settings.threshold, threshold);
+    StoreSetting(t.settings.click_min, click_min);
+    StoreSetting(t.settings.click_max, click_max);
+    StoreSetting(t.settings.height, height);
+    StoreSetting(t.settings.speed, speed);
+    StoreSetting(t.settings.male, male);
+    StoreSetting(t.settings.listening, 1);
+    t.Run();
+    return t.out.events;
+  };
+  constexpr int32_t kLowest = INT32_MIN;
+  constexpr int32_t kHighest = INT32_MAX;
+  const std::vector<std::string> in_range = run(90, 1, 50, 100, 0, 1);
+  ASSERT_FALSE(in_range.empty());
+  EXPECT_EQ(run(kHighest, kLowest, kHighest, kHighest, kLowest, kHighest), in_range);
+  EXPECT_EQ(run(1000, -7, 51, 101, -1000000, 2), in_range);
+  // And the other ends: the loudest threshold, clicks of 50, the shortest, slowest woman.
+  EXPECT_EQ(run(kLowest, kHighest, kLowest, kLowest, kHighest, kLowest), run(0, 50, 1, 0, 100, 0));
+}
+
 TEST(VoiceEngine, FirstTwoPitchMediansAreZero) {
   EngineUnderTest t(VowelA(40));
   SetProfile(t.settings, 90, 5, 20, 50);  // threshold 10 dB
