@@ -50,10 +50,12 @@ int AnalyseRecording(int argc, char** argv) {
 
   std::vector<int16_t> samples;
   std::string error;
-  if (!LoadRecording(argv[1], &samples, &error)) {
+  std::string warning;
+  if (!LoadRecording(argv[1], &samples, &error, &warning)) {
     std::fprintf(stderr, "sonlet-analyse: %s\n", error.c_str());
     return 2;
   }
+  if (!warning.empty()) std::fprintf(stderr, "sonlet-analyse: %s\n", warning.c_str());
 
   FrameAnalyser analyser;
   DcBlockState dc_state;

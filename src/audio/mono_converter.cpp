@@ -12,9 +12,19 @@ namespace sonlet {
 namespace {
 
 // Sound libraries read a 16-bit sample as x / 32768; this is the way back, clipped to 16 bits.
+// A value that is not a number (a damaged float recording) becomes silence: it has no integer.
 int16_t ToSample(float v) {
+  if (std::isnan(v)) return 0;
   const float scaled = std::nearbyint(v * 32768.0f);
   return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+}
+
+// A value as the mix-down takes it: not a number counts as silence and an infinity as full
+// scale, so that a damaged float recording cannot put either into the rate converter's filter.
+float Finite(float v) {
+  if (std::isnan(v)) return 0.0f;
+  if (std::isinf(v)) return v > 0.0f ? 1.0f : -1.0f;
+  return v;
 }
 
 }  // namespace
@@ -25,6 +35,7 @@ MonoConverter::~MonoConverter() {
 
 bool MonoConverter::Prepare(int rate, int channels, Quality quality) {
   if (rate <= 0 || channels <= 0) return false;
+  if (!src_is_valid_ratio(static_cast<double>(kSampleRate) / rate)) return false;
   if (state_ != nullptr) src_delete(state_);
   state_ = nullptr;
   if (rate != kSampleRate) {
@@ -48,7 +59,7 @@ std::span<const int16_t> MonoConverter::Convert(const float frames[], int frame_
   if (channels_ == 0) return {};
   for (int i = 0; i < frame_count; ++i) {
     float sum = 0.0f;
-    for (int c = 0; c < channels_; ++c) sum += frames[i * channels_ + c];
+    for (int c = 0; c < channels_; ++c) sum += Finite(frames[i * channels_ + c]);
     mono_[static_cast<size_t>(i)] = sum / static_cast<float>(channels_);
   }
   if (state_ == nullptr) {

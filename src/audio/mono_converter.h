@@ -32,9 +32,13 @@ class MonoConverter {
   MonoConverter& operator=(const MonoConverter&) = delete;
 
   // Sets up for sound of `channels` interleaved channels at `rate` Hz. At 8000 Hz nothing is
-  // resampled. Returns false when the converter cannot be had (a rate or channel count below 1,
-  // or no memory).
+  // resampled. Returns false when the converter cannot be had: a channel count below 1, a rate
+  // outside kLowestRate..kHighestRate, or no memory.
   bool Prepare(int rate, int channels, Quality quality);
+
+  // The rates the converter takes: at most 256 times slower or faster than 8000 Hz.
+  static constexpr double kLowestRate = 31.25;
+  static constexpr double kHighestRate = 2048000.0;
 
   // Mixes down and converts the next frames. in: frames[0..frame_count*channels-1], interleaved,
   // full scale +-1, frame_count in 0..kMaxFrames. Returns the samples at 8000 Hz that they give,

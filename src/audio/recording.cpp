@@ -3,11 +3,39 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <span>
 
 #include "audio/mono_converter.h"
 
 namespace sonlet {
+
+namespace {
+
+// libsndfile reads a file whose header promises more sound than the file holds (a copy cut
+// short, a recording whose writer was killed), keeping what there is, and notes in its log a
+// line such as "data : 95798 (should be 29956)". Returns what to tell the user, or "".
+std::string CutShortWarning(SNDFILE* file, const std::string& path) {
+  char log[8192] = {};
+  sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+  for (const char* line = log; *line != '\0';) {
+    long long promised = 0;
+    long long held = 0;
+    if (std::sscanf(line, "data : %lld (should be %lld)", &promised, &held) == 2 &&
+        held < promised) {
+      return "the recording '" + path + "' is cut short: its header promises " +
+             std::to_string(promised) + " bytes of sound and the file holds " +
+             std::to_string(held) + "; Sonlet listens to what there is.";
+    }
+    const char* next = std::strchr(line, '\n');
+    if (next == nullptr) break;
+    line = next + 1;
+  }
+  return "";
+}
+
+}  // namespace
 
 struct RecordingReader::State {
   SNDFILE* file = nullptr;
@@ -42,7 +70,7 @@ struct RecordingReader::State {
 RecordingReader::RecordingReader() = default;
 RecordingReader::~RecordingReader() = default;
 
-bool RecordingReader::Open(const std::string& path, std::string* error) {
+bool RecordingReader::Open(const std::string& path, std::string* error, std::string* warning) {
   auto state = std::make_unique<State>();
   state->file = sf_open(path.c_str(), SFM_READ, &state->info);
   if (state->file == nullptr) {
@@ -55,11 +83,21 @@ bool RecordingReader::Open(const std::string& path, std::string* error) {
     *error = "the recording '" + path + "' holds no sound.";
     return false;
   }
+  if (info.samplerate < MonoConverter::kLowestRate ||
+      info.samplerate > MonoConverter::kHighestRate) {
+    char rates[160];
+    std::snprintf(rates, sizeof rates,
+                  "is sampled at %d Hz; Sonlet converts recordings from %.2f Hz to %.0f Hz only",
+                  info.samplerate, MonoConverter::kLowestRate, MonoConverter::kHighestRate);
+    *error = "the recording '" + path + "' " + rates + ".";
+    return false;
+  }
   state->interleaved.resize(static_cast<size_t>(MonoConverter::kMaxFrames) * info.channels);
   if (!state->converter.Prepare(info.samplerate, info.channels, MonoConverter::Quality::kMedium)) {
     *error = "cannot convert the recording '" + path + "' to 8000 Hz mono.";
     return false;
   }
+  if (warning != nullptr) *warning = CutShortWarning(state->file, path);
   state_ = std::move(state);
   return true;
 }
@@ -79,9 +117,10 @@ int RecordingReader::Read(int16_t samples[], int count) {
   return given;
 }
 
-bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::string* error) {
+bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::string* error,
+                   std::string* warning) {
   RecordingReader reader;
-  if (!reader.Open(path, error)) return false;
+  if (!reader.Open(path, error, warning)) return false;
   samples->clear();
   int16_t block[4096];
   for (int got; (got = reader.Read(block, 4096)) > 0;)

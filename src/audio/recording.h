@@ -19,8 +19,9 @@ class RecordingReader {
   RecordingReader& operator=(const RecordingReader&) = delete;
 
   // Opens the file. Returns false with a message for the user in *error when it is missing,
-  // unreadable or holds no sound.
-  bool Open(const std::string& path, std::string* error);
+  // unreadable, holds no sound or is sampled at a rate that cannot be converted. When given,
+  // *warning receives a message for a file that opens but is cut short, or "".
+  bool Open(const std::string& path, std::string* error, std::string* warning = nullptr);
 
   // Fills samples[0..count-1] with the next samples; returns how many it gave, fewer than count
   // only at the end of the recording.
@@ -32,6 +33,8 @@ class RecordingReader {
 };
 
 // The whole recording at once, for tests and tools that look at short files.
-bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::string* error);
+// Fails as RecordingReader::Open does, and for a file that yields no sample.
+bool LoadRecording(const std::string& path, std::vector<int16_t>* samples, std::string* error,
+                   std::string* warning = nullptr);
 
 }  // namespace sonlet

@@ -2,8 +2,8 @@
 
 namespace sonlet {
 
-bool RecordingSource::Open(const std::string& path, std::string* error) {
-  open_ = reader_.Open(path, error);
+bool RecordingSource::Open(const std::string& path, std::string* error, std::string* warning) {
+  open_ = reader_.Open(path, error, warning);
   return open_;
 }
 

@@ -13,8 +13,9 @@ namespace sonlet {
 // blocks.
 class RecordingSource : public AudioSource {
  public:
-  // Returns false with a message for the user in *error when the file cannot be read.
-  bool Open(const std::string& path, std::string* error);
+  // Returns false with a message for the user in *error when the file cannot be read; a file
+  // that is cut short opens, with what to tell the user in *warning.
+  bool Open(const std::string& path, std::string* error, std::string* warning = nullptr);
 
   // kEnded at the end of the recording, and before a successful Open.
   Status Read(int16_t samples[], int count) override;

@@ -140,7 +140,8 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   // from running dry when the machine is busy.
   parameters.suggestedLatency = pa_info != nullptr ? pa_info->defaultHighInputLatency : 0.05;
   bool found = false;
-  PaError format_error = paNoError;
+  PaError format_error = paNoError;  // the first refusal of a format
+  PaError device_error = paNoError;  // the first failure that is not about the format
   Format format{};
   for (const Format& f : FormatsToTry(info, sample_rate)) {
     parameters.channelCount = f.channels;
@@ -151,7 +152,17 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
       found = true;
       break;
     }
-    if (format_error == paNoError) format_error = e;
+    const bool about_format =
+        e == paInvalidSampleRate || e == paInvalidChannelCount || e == paSampleFormatNotSupported;
+    PaError& first = about_format ? format_error : device_error;
+    if (first == paNoError) first = e;
+  }
+  if (!found && device_error != paNoError) {
+    // A sound server that refuses the connection, or a device that cannot be opened at all,
+    // fails every format alike; that is what the user must hear about.
+    return Failure(Step::kOpenDevice, device_error,
+                   "the sound input device '" + info.name +
+                       "' could not be opened: " + PortaudioText(device_error));
   }
   if (!found) {
     return Failure(Step::kOpenDevice, format_error,

@@ -6,11 +6,33 @@ namespace sonlet {
 
 namespace {
 
-bool TakesValue(const char* option) {
-  for (const char* name : {"--input", "--device", "--profile", "--output", "--trace"}) {
-    if (std::strcmp(option, name) == 0) return true;
+// The options that take a value, with what the value must be.
+struct ValueOption {
+  const char* name;
+  const char* needs;
+};
+
+constexpr ValueOption kValueOptions[] = {
+    {"--input", "a recording file"},
+    {"--device", "a device name (sonlet --list-devices shows them)"},
+    {"--profile", "a settings file"},
+    {"--output", "auto, uinput, x11, log or none"},
+    {"--trace", "a file, or - for standard output"},
+};
+
+const ValueOption* FindValueOption(const char* name) {
+  for (const ValueOption& option : kValueOptions) {
+    if (std::strcmp(name, option.name) == 0) return &option;
   }
-  return false;
+  return nullptr;
+}
+
+// Whether the word is one of the program's options rather than a value.
+bool IsOption(const char* word) {
+  for (const char* flag : {"-h", "--help", "--headless", "--realtime", "--list-devices"}) {
+    if (std::strcmp(word, flag) == 0) return true;
+  }
+  return FindValueOption(word) != nullptr;
 }
 
 }  // namespace
@@ -32,8 +54,9 @@ const char* UsageText() {
          "\n"
          "Options:\n"
          "  --headless        run without the control panel; listening is on from the start;\n"
-         "                    it listens to the microphone until Ctrl-C (or SIGTERM), then\n"
-         "                    prints a summary on standard error\n"
+         "                    it listens to the microphone until Ctrl-C (or TERM, HUP or\n"
+         "                    QUIT), then releases what it holds and prints a summary on\n"
+         "                    standard error\n"
          "  --device NAME     the microphone to listen to: a name as --list-devices prints it,\n"
          "                    or part of one (default: the system's default input). A device\n"
          "                    that cannot record 8000 Hz mono itself is converted. If it stops\n"
@@ -63,9 +86,13 @@ const char* UsageText() {
          "                    it shows why a vowel did or did not steer\n"
          "  -h, --help        show this help and exit\n"
          "\n"
+         "INT, TERM, HUP and QUIT stop Sonlet at any moment, as Ctrl-C does; the panel then\n"
+         "closes as its close box does, saving the settings.\n"
+         "\n"
          "Exit status: 0 when the recording was processed or listening was stopped; 1 when\n"
          "the settings file cannot be opened; 2 when the arguments, the recording or the trace\n"
-         "file are wrong, or when the pointer events have nowhere to go; 3 when the sound\n"
+         "file are wrong, when the pointer events have nowhere to go, or when standard output\n"
+         "(carrying the events or the trace) cannot be written; 3 when the sound\n"
          "system stopped answering and would not let go of the microphone (start Sonlet\n"
          "again); 255 when the microphone cannot be opened (after a line on standard output,\n"
          "\"Error al abrir el dispositivo de audio A/D\" and PortAudio's error number, and a\n"
@@ -91,12 +118,17 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->list_devices = true;
       continue;
     }
-    if (!TakesValue(arg)) {
+    const ValueOption* option = FindValueOption(arg);
+    if (option == nullptr) {
       *error = std::string("unknown option '") + arg + "'";
       return false;
     }
-    if (i + 1 >= argc) {
-      *error = std::string("option '") + arg + "' needs a value";
+    // A value left out must not swallow the next option: "--input --output log" lacks a file.
+    if (i + 1 >= argc || IsOption(argv[i + 1]) || argv[i + 1][0] == '\0') {
+      *error = std::string(arg) + " needs " + option->needs;
+      if (i + 1 < argc && argv[i + 1][0] != '\0') {
+        *error += std::string(", and '") + argv[i + 1] + "' is an option";
+      }
       return false;
     }
     const std::string value = argv[++i];

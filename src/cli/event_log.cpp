@@ -5,7 +5,7 @@
 namespace sonlet {
 
 int LogSink::Move(int dx, int dy) {
-  std::fprintf(out_, "%" PRId64 "\tmove %d %d\n", pass_, dx, dy);
+  out_.Print("%" PRId64 "\tmove %d %d\n", pass_, dx, dy);
   return 0;
 }
 
@@ -16,7 +16,7 @@ int LogSink::LeftDown() {
 }
 
 int LogSink::LeftUp() {
-  if (left_is_down_) std::fprintf(out_, "%" PRId64 "\tclick\n", pass_);
+  if (left_is_down_) out_.Print("%" PRId64 "\tclick\n", pass_);
   left_is_down_ = false;
   return 0;
 }
@@ -27,7 +27,7 @@ int LogSink::EnterDown() {
 }
 
 int LogSink::EnterUp() {
-  if (enter_is_down_) std::fprintf(out_, "%" PRId64 "\tenter\n", pass_);
+  if (enter_is_down_) out_.Print("%" PRId64 "\tenter\n", pass_);
   enter_is_down_ = false;
   return 0;
 }

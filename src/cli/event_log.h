@@ -1,18 +1,20 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
+#include "cli/output_channel.h"
 #include "engine/input_sink.h"
 
 namespace sonlet {
 
 // Prints the events instead of sending them: one line each, the pass number, a tab, and
 // "move DX DY", "click" (a left press and release) or "enter" (ENTER down and up). For trying
-// the engine on recordings, and for tests.
+// the engine on recordings, for programs that read the events, and for tests. A write that
+// fails is the channel's to report; the engine is told the event went out.
 class LogSink : public InputSink {
  public:
-  explicit LogSink(std::FILE* out) : out_(out) {}
+  // out must outlive the sink.
+  explicit LogSink(OutputChannel& out) : out_(out) {}
 
   void BeginPass(int64_t pass) override { pass_ = pass; }
   int Move(int dx, int dy) override;
@@ -22,7 +24,7 @@ class LogSink : public InputSink {
   int EnterUp() override;
 
  private:
-  std::FILE* out_;
+  OutputChannel& out_;
   int64_t pass_ = 0;
   bool left_is_down_ = false;
   bool enter_is_down_ = false;

@@ -1,15 +1,16 @@
 #include "cli/headless_run.h"
 
-#include <atomic>
+#include <sys/stat.h>
+
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "cli/io_setup.h"
 #include "cli/notice_printer.h"
 #include "cli/pass_trace.h"
-#include "cli/stop_signals.h"
 #include "engine/engine_runner.h"
 #include "engine/voice_engine.h"
 #include "settings/profile_file.h"
@@ -32,33 +33,79 @@ void PrintSummary(const EngineStats& s) {
                s.passes, s.moves_right, s.moves_left, s.moves_up, s.moves_down, s.clicks, s.enters);
 }
 
+// Whether the two paths name one existing file, under whatever names.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// Why the trace may not be written where the command line says, or "" when it may: writing it
+// would first empty one of the program's own inputs.
+std::string TraceRefusal(const CommandLine& line) {
+  if (line.trace.empty() || line.trace == "-") return "";
+  if (!line.input.empty() && SameFile(line.trace, line.input)) {
+    return "the trace file '" + line.trace + "' is the recording Sonlet is to listen to; " +
+           "writing the trace would destroy it. Give the trace another name.";
+  }
+  if (SameFile(line.trace, line.profile)) {
+    return "the trace file '" + line.trace + "' is the settings file; writing the trace would " +
+           "destroy it. Give the trace another name.";
+  }
+  return "";
+}
+
 }  // namespace
 
-int RunHeadless(const CommandLine& line) {
-  const bool live = line.input.empty();
-  if (live) {
-    // Events from the microphone happen in real time: let each line out as it is written, also
-    // into a pipe.
+int RunHeadless(const CommandLine& line, StopSignals& stop_signals,
+                OutputChannel& standard_output) {
+  // Until listening begins nothing is sent or held: a stop ends the program at once, with the
+  // summary of nothing done.
+  stop_signals.OnSignal([](int) {
+    std::fflush(nullptr);
+    PrintSummary(EngineStats{});
+    std::_Exit(0);
+  });
+
+  if (line.input.empty() || line.realtime) {
+    // Events in real time, from the microphone or a paced recording: let each line out as it is
+    // written, also into a pipe, where a program may be waiting for it.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
   }
-  // Before any thread exists, so that all of them leave the two signals to this one.
-  StopSignals stop_signals;
 
   Profile profile;
-  if (ReadProfile(line.profile, &profile) != ProfileStatus::kOk) {
-    std::fprintf(stderr, "%s\n", kProfileOpenError);
+  int profile_error = 0;
+  if (ReadProfile(line.profile, &profile, &profile_error) != ProfileStatus::kOk) {
+    std::fprintf(stderr, "%s\n%s\n", kProfileOpenError,
+                 ProfileOpenDetail(line.profile, profile_error).c_str());
     return 1;
   }
+  RemoveProfileLeftovers(line.profile);
+
+  const std::string trace_refusal = TraceRefusal(line);
+  if (!trace_refusal.empty()) {
+    std::fprintf(stderr, "sonlet: %s\n", trace_refusal.c_str());
+    return 2;
+  }
+  const bool output_carries_results = line.output == "log" || line.trace == "-";
+  if (output_carries_results && standard_output.error() != 0) {
+    std::fprintf(stderr, "sonlet: %s; the %s would go nowhere.\n",
+                 standard_output.Failure().c_str(), line.output == "log" ? "events" : "trace");
+    return 2;
+  }
+
   std::string error;
   int exit_status = 0;
-  std::unique_ptr<AudioSource> audio = OpenAudio(line, &error, &exit_status);
+  std::unique_ptr<AudioSource> audio = OpenAudio(line, standard_output, &error, &exit_status);
   if (audio == nullptr) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     if (exit_status == kAudioOpenFailed) EndAfterAudioFailure();
     return exit_status;
   }
   std::string notice;
-  std::unique_ptr<InputSink> input = OpenOutput(line, &error, &exit_status, &notice);
+  std::unique_ptr<InputSink> input =
+      OpenOutput(line, standard_output, &error, &exit_status, &notice);
   if (input == nullptr) {
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     return exit_status;
@@ -66,9 +113,7 @@ int RunHeadless(const CommandLine& line) {
   if (!notice.empty()) std::fprintf(stderr, "sonlet: %s\n", notice.c_str());
 
   std::FILE* trace_file = nullptr;
-  if (line.trace == "-") {
-    trace_file = stdout;
-  } else if (!line.trace.empty()) {
+  if (!line.trace.empty() && line.trace != "-") {
     trace_file = std::fopen(line.trace.c_str(), "w");
     if (trace_file == nullptr) {
       std::fprintf(stderr,
@@ -78,29 +123,45 @@ int RunHeadless(const CommandLine& line) {
       return 2;
     }
   }
+  OutputChannel trace_channel(trace_file, "the trace file '" + line.trace + "'");
   std::unique_ptr<PassTrace> trace;
-  if (trace_file != nullptr) trace = std::make_unique<PassTrace>(trace_file);
+  if (line.trace == "-") trace = std::make_unique<PassTrace>(standard_output);
+  if (trace_file != nullptr) trace = std::make_unique<PassTrace>(trace_channel);
 
   EngineSettings settings;
   ApplyProfile(profile, &settings);
   StoreSetting(settings.listening, 1);
 
   NoPanel panel;
-  NoticePrinter notices;
+  NoticePrinter notices(standard_output, output_carries_results);
   // The engine's arrays and tables are large for a stack; it lives on the heap.
   auto engine =
       std::make_unique<VoiceEngine>(settings, *audio, *input, panel, notices, trace.get());
   EngineRunner runner(*engine, *audio);
+  // Standard output that can no longer be written (a full disk, a reader that went away) ends
+  // the run: events written into nothing would leave the user without a pointer and unaware.
+  standard_output.OnFailure([&runner] { runner.RequestStop(); });
+  stop_signals.OnSignal([&runner](int) { runner.RequestStop(); });
   runner.Start();
-  stop_signals.Watch([&runner] { runner.RequestStop(); });
   runner.Join();
+  // The engine has stopped; a further signal only asks for what is already happening.
+  stop_signals.OnSignal([](int) {});
+  standard_output.OnFailure(nullptr);
 
-  std::fflush(stdout);
   int status = 0;
-  if (trace_file != nullptr && trace_file != stdout && std::fclose(trace_file) != 0) {
-    std::fprintf(stderr, "sonlet: the trace file '%s' could not be written completely.\n",
-                 line.trace.c_str());
+  input.reset();  // releases anything held before the summary is written
+  standard_output.Flush();
+  if (standard_output.error() != 0) {
+    std::fprintf(stderr, "sonlet: %s, so Sonlet stopped.\n", standard_output.Failure().c_str());
     status = 2;
+  }
+  if (trace_file != nullptr) {
+    trace_channel.Flush();
+    if (std::fclose(trace_file) != 0 || trace_channel.error() != 0) {
+      std::fprintf(stderr, "sonlet: the trace file '%s' could not be written completely.\n",
+                   line.trace.c_str());
+      status = 2;
+    }
   }
   PrintSummary(engine->stats());
   return status;

@@ -39,14 +39,14 @@ std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status) {
 
 }  // namespace
 
-std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, std::string* error,
-                                       int* exit_status) {
+std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, OutputChannel& standard_output,
+                                       std::string* error, int* exit_status) {
   if (line.input.empty()) {
     auto microphone = std::make_unique<CaptureSource>(line.device);
     const WaveCaptureOpenStatus status = microphone->Open();
     if (!status.ok()) {
-      std::fputs(WaveCaptureOpenLine(status).c_str(), stdout);
-      std::fflush(stdout);
+      standard_output.Print("%s", WaveCaptureOpenLine(status).c_str());
+      standard_output.Flush();
       *error = "cannot listen to the microphone: " + status.detail +
                ". Check that it is plugged in and not muted; sonlet --list-devices shows the "
                "devices Sonlet can see.";
@@ -56,17 +56,19 @@ std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, std::string* err
     return microphone;
   }
   auto recording = std::make_unique<RecordingSource>();
-  if (!recording->Open(line.input, error)) {
+  std::string warning;
+  if (!recording->Open(line.input, error, &warning)) {
     *exit_status = 2;
     return nullptr;
   }
+  if (!warning.empty()) std::fprintf(stderr, "sonlet: %s\n", warning.c_str());
   if (line.realtime) return std::make_unique<PacedSource>(std::move(recording));
   return recording;
 }
 
-std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, std::string* error, int* exit_status,
-                                      std::string* notice) {
-  if (line.output == "log") return std::make_unique<LogSink>(stdout);
+std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, OutputChannel& standard_output,
+                                      std::string* error, int* exit_status, std::string* notice) {
+  if (line.output == "log") return std::make_unique<LogSink>(standard_output);
   if (line.output == "none") return std::make_unique<NullSink>();
   DesktopOutput which;
   if (line.output == "auto") {

@@ -28,15 +28,13 @@ void NoticePrinter::Notify(Notice notice, int error) {
       std::_Exit(kCaptureStuckStatus);
     case Notice::kBuffersFull:
       // No newline: the next one overwrites it, as it always has.
-      std::fputs("!!!!Saturacion en el buffer de audio A/D\r", stdout);
-      std::fflush(stdout);
+      Line("!!!!Saturacion en el buffer de audio A/D\r");
       return;
     case Notice::kFftLengthRefused:
-      std::fputs("\tError: Len of FFT must be exp(2,N), being N natural\n\n", stdout);
+      Line("\tError: Len of FFT must be exp(2,N), being N natural\n\n");
       return;
     case Notice::kRootFinderGaveUp:
-      std::fputs("Warning!!! Too many iterations in hqr\n\n", stdout);
-      std::fflush(stdout);
+      Line("Warning!!! Too many iterations in hqr\n\n");
       return;
     case Notice::kInputRefused:
       // Only the uinput device can refuse an event: the X server and the log take them all.
@@ -44,6 +42,15 @@ void NoticePrinter::Notify(Notice notice, int error) {
                    std::strerror(error));
       return;
   }
+}
+
+void NoticePrinter::Line(const char* text) {
+  if (output_carries_results_) {
+    std::fputs(text, stderr);
+    return;
+  }
+  standard_output_.Print("%s", text);
+  standard_output_.Flush();
 }
 
 }  // namespace sonlet

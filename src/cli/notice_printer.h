@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/output_channel.h"
 #include "engine/notice_sink.h"
 
 namespace sonlet {
@@ -9,8 +10,10 @@ namespace sonlet {
 inline constexpr int kCaptureStuckStatus = 3;
 
 // Tells the user what the engine finds out, in the program's own words and on its streams: the
-// numeric and audio lines on standard output, the rest on standard error. Both the headless run
-// and the control panel use it, on the engine's thread.
+// numeric and audio lines on standard output, the rest on standard error. When standard output
+// carries the events or the trace for another program to read, the numeric and audio lines go
+// to standard error instead, so that they cannot break that program's reading. Both the headless
+// run and the control panel use it, on the engine's thread.
 //
 // When the sound is stuck the program cannot go on: PortAudio's device thread spins and cannot
 // be stopped, and waiting for it would hang the program for good. The printer then says so and
@@ -18,7 +21,18 @@ inline constexpr int kCaptureStuckStatus = 3;
 // no button or key is left pressed; the settings last saved are kept.
 class NoticePrinter : public NoticeSink {
  public:
+  // standard_output must outlive the printer.
+  NoticePrinter(OutputChannel& standard_output, bool output_carries_results)
+      : standard_output_(standard_output), output_carries_results_(output_carries_results) {}
+
   void Notify(Notice notice, int error) override;
+
+ private:
+  // A line of the specified standard-output kind, where it may go.
+  void Line(const char* text);
+
+  OutputChannel& standard_output_;
+  bool output_carries_results_;
 };
 
 }  // namespace sonlet

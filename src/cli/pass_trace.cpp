@@ -2,32 +2,34 @@
 
 #include <cinttypes>
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
+#include <string>
 
 namespace sonlet {
 
 namespace {
 
+// Appends printf's text for one value to the row.
+template <class... Values>
+void Append(std::string* row, const char* format, Values... values) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, values...);
+  row->append(text);
+}
+
 // "%.9g" gives every float back exactly; a NaN is written "nan" whatever its sign bit (x86 makes
 // 0/0 a negative NaN, which the C library would print as "-nan").
-void PutFloat(std::FILE* out, float value) {
+void AppendFloat(std::string* row, float value) {
   if (std::isnan(value)) {
-    std::fputs(",nan", out);
+    row->append(",nan");
   } else {
-    std::fprintf(out, ",%.9g", static_cast<double>(value));
+    Append(row, ",%.9g", static_cast<double>(value));
   }
 }
 
-}  // namespace
-
-PassTrace::PassTrace(std::FILE* out) : out_(out) {
-  std::fputs(
-      "pass,level,loud,lag,f0,ratio,f1_cand,f2_cand,pitch_med,f1_med,f2_med,f1_norm,f2_norm,run,"
-      "event\n",
-      out_);
-}
-
-void PassTrace::FormatEvent(const PassEvent& event, char* text, int size) {
+// The event as the log shows it: "move DX DY", "click", "enter", or "" for none.
+void FormatEvent(const PassEvent& event, char* text, int size) {
   switch (event.kind) {
     case PassEvent::Kind::kMove:
       std::snprintf(text, static_cast<size_t>(size), "move %d %d", event.dx, event.dy);
@@ -44,23 +46,34 @@ void PassTrace::FormatEvent(const PassEvent& event, char* text, int size) {
   if (size > 0) text[0] = '\0';
 }
 
+}  // namespace
+
+PassTrace::PassTrace(OutputChannel& out) : out_(out) {
+  out_.Print(
+      "pass,level,loud,lag,f0,ratio,f1_cand,f2_cand,pitch_med,f1_med,f2_med,f1_norm,f2_norm,run,"
+      "event\n");
+}
+
+// The row is made whole first and written in one piece.
 void PassTrace::PassDone(const PassRecord& r) {
-  std::fprintf(out_, "%" PRId64, r.pass);
-  PutFloat(out_, r.level);
-  std::fprintf(out_, ",%d", r.loud ? 1 : 0);
+  std::string row;
+  Append(&row, "%" PRId64, r.pass);
+  AppendFloat(&row, r.level);
+  Append(&row, ",%d", r.loud ? 1 : 0);
   if (!r.listening) {
     // The analysis runs only while listening; the tracker's columns stay empty with it.
-    std::fputs(",,,,,,,,,,,,\n", out_);
-    return;
+    row.append(",,,,,,,,,,,,\n");
+  } else {
+    Append(&row, ",%d", r.lag);
+    for (float v : {r.f0, r.ratio, r.f1_candidate, r.f2_candidate, r.pitch_median, r.f1_median,
+                    r.f2_median, r.f1_normalised, r.f2_normalised}) {
+      AppendFloat(&row, v);
+    }
+    char event[64];
+    FormatEvent(r.event, event, sizeof event);
+    Append(&row, ",%d,%s\n", r.run, event);
   }
-  std::fprintf(out_, ",%d", r.lag);
-  for (float v : {r.f0, r.ratio, r.f1_candidate, r.f2_candidate, r.pitch_median, r.f1_median,
-                  r.f2_median, r.f1_normalised, r.f2_normalised}) {
-    PutFloat(out_, v);
-  }
-  char event[64];
-  FormatEvent(r.event, event, sizeof event);
-  std::fprintf(out_, ",%d,%s\n", r.run, event);
+  out_.Print("%s", row.c_str());
 }
 
 }  // namespace sonlet

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <cstdio>
-
+#include "cli/output_channel.h"
 #include "engine/pass_record.h"
 
 namespace sonlet {
@@ -11,16 +10,13 @@ namespace sonlet {
 // or did not steer.
 class PassTrace : public PassObserver {
  public:
-  // out stays the caller's; the header row is written at once.
-  explicit PassTrace(std::FILE* out);
+  // out must outlive the trace; the header row is written at once.
+  explicit PassTrace(OutputChannel& out);
 
   void PassDone(const PassRecord& record) override;
 
-  // Formats an event as the log shows it: "move DX DY", "click", "enter", or "" for none.
-  static void FormatEvent(const PassEvent& event, char* text, int size);
-
  private:
-  std::FILE* out_;
+  OutputChannel& out_;
 };
 
 }  // namespace sonlet

@@ -1,41 +1,49 @@
 #include "cli/stop_signals.h"
 
+#include <pthread.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 namespace sonlet {
 
-StopSignals::StopSignals() {
+StopSignals::StopSignals() : action_(EndNow) {
   sigemptyset(&signals_);
-  sigaddset(&signals_, SIGINT);
-  sigaddset(&signals_, SIGTERM);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&signals_, s);
   pthread_sigmask(SIG_BLOCK, &signals_, &old_mask_);
+  watcher_ = std::thread([this] {
+    for (;;) {
+      int signal = 0;
+      if (sigwait(&signals_, &signal) != 0) continue;
+      if (closing_.load()) return;
+      std::lock_guard<std::mutex> lock(action_mutex_);
+      action_(signal);
+    }
+  });
 }
 
 StopSignals::~StopSignals() {
-  StopWatching();
-  // A second Ctrl-C during the stop is still pending; it must not kill the process now that the
-  // stop is done.
+  // The watcher waits in sigwait; a signal aimed at that thread alone releases it, and the flag
+  // tells it that this one is not a request from outside.
+  closing_.store(true);
+  pthread_kill(watcher_.native_handle(), SIGTERM);
+  watcher_.join();
+  // A signal that came during the end is still pending; it must not kill the process now that
+  // the end is in hand.
   const timespec now{};
   while (sigtimedwait(&signals_, nullptr, &now) > 0) {
   }
   pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
 }
 
-void StopSignals::Watch(std::function<void()> on_stop) {
-  if (watcher_.joinable()) return;
-  watcher_ = std::thread([this, on_stop = std::move(on_stop)] {
-    int signal = 0;
-    while (sigwait(&signals_, &signal) != 0) {
-    }
-    if (!closing_.load()) on_stop();
-  });
+void StopSignals::OnSignal(std::function<void(int signal)> action) {
+  std::lock_guard<std::mutex> lock(action_mutex_);
+  action_ = std::move(action);
 }
 
-void StopSignals::StopWatching() {
-  if (!watcher_.joinable()) return;
-  // The watcher waits in sigwait; a signal aimed at that thread alone releases it, and the flag
-  // tells it that this one is not a request from outside.
-  closing_.store(true);
-  pthread_kill(watcher_.native_handle(), SIGTERM);
-  watcher_.join();
+void StopSignals::EndNow(int /*signal*/) {
+  std::fflush(nullptr);
+  std::_Exit(0);
 }
 
 }  // namespace sonlet

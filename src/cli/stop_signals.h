@@ -1,37 +1,43 @@
 #pragma once
 
-#include <pthread.h>
 #include <signal.h>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace sonlet {
 
-// Turns Ctrl-C (SIGINT) and SIGTERM into a clean stop. Construct it on the main thread before
-// any other thread starts (PortAudio and the sound server's client start their own): it blocks
-// both signals, every later thread inherits the block, and a small thread of its own takes them
-// with sigwait. The stop then runs as ordinary code on that thread, free to lock, print and
-// wake the engine, which a signal handler could not safely do.
+// The signals that ask Sonlet to stop: INT (Ctrl-C), TERM (a session that ends, a service
+// manager), HUP (the terminal closed) and QUIT (Ctrl-\). Construct it first thing in main, on
+// the main thread, before any other thread starts (Qt, PortAudio and the sound server's client
+// start their own): it blocks the four signals, every later thread inherits the block, and a
+// small thread of its own takes them with sigwait. A stop then runs as ordinary code on that
+// thread, free to lock, print and wake the engine, which a signal handler could not safely do.
+//
+// Until the program says otherwise, a signal ends it at once with status 0, its output streams
+// flushed: nothing has been sent or held yet.
 class StopSignals {
  public:
   StopSignals();
-  ~StopSignals();  // ends the watching thread and restores the signal mask
+  ~StopSignals();  // ends the watching thread; signals that come later are dropped
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
-  // Calls on_stop (on the watching thread) when one of the signals comes, also one that came
-  // before this call. At most once.
-  void Watch(std::function<void()> on_stop);
+  // What each signal does from now on, on the watching thread, one at a time and in the order
+  // they come; a signal that came before the call is handled by the action then in place.
+  // Returns once no earlier action is still running, so that what it used may go.
+  void OnSignal(std::function<void(int signal)> action);
 
-  // Ends the watching: on_stop is not called after this returns. Signals that come later stay
-  // pending and are dropped when this object goes.
-  void StopWatching();
+  // The action in place when the program starts: flush the output streams, end with status 0.
+  static void EndNow(int signal);
 
  private:
   sigset_t signals_;
   sigset_t old_mask_;
+  std::mutex action_mutex_;  // held while the action is changed or runs
+  std::function<void(int)> action_;
   std::atomic<bool> closing_{false};
   std::thread watcher_;
 };

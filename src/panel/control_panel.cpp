@@ -381,9 +381,9 @@ void ControlPanel::SetTabOrder() {
   }
 }
 
-bool ControlPanel::LoadProfile() {
+bool ControlPanel::LoadProfile(int* open_error) {
   Profile profile;
-  if (ReadProfile(profile_path_, &profile) != ProfileStatus::kOk) {
+  if (ReadProfile(profile_path_, &profile, open_error) != ProfileStatus::kOk) {
     ShowError(QString::fromLatin1(kProfileOpenError));
     exit_status_ = 1;
     return false;
@@ -391,6 +391,7 @@ bool ControlPanel::LoadProfile() {
   ApplyProfile(profile, &settings_);
   StoreSetting(settings_.listening, 0);
   LoadExchange();
+  loaded_ = true;
   return true;
 }
 
@@ -430,8 +431,9 @@ void ControlPanel::done(int result) {
 }
 
 void ControlPanel::closeEvent(QCloseEvent* event) {
-  // The close box leaves as "Salir" does, saving the settings.
-  SaveAndEnd();
+  // The close box leaves as "Salir" does, saving the settings; settings that were never read
+  // are not written over the file.
+  if (loaded_) SaveAndEnd();
   QDialog::closeEvent(event);
 }
 

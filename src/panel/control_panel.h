@@ -40,9 +40,9 @@ class ControlPanel : public QDialog {
   ~ControlPanel() override;
 
   // Reads the profile into the settings and shows them, in the Stopped state. When the file
-  // cannot be opened, says so in a box and returns false: the program then ends with status 1
-  // without showing the panel.
-  bool LoadProfile();
+  // cannot be opened, says so in a box and returns false, with the error number in *open_error
+  // when given: the program then ends with status 1 without showing the panel.
+  bool LoadProfile(int* open_error = nullptr);
 
   // Starts the engine on this sound and input with the panel's settings; the panel owns both
   // until it ends, when it stops the engine, waits for it and only then lets the input go, so
@@ -91,6 +91,7 @@ class ControlPanel : public QDialog {
   EngineSettings settings_;
   std::string profile_path_;
   int exit_status_ = 0;
+  bool loaded_ = false;  // the settings come from the profile, and may be saved
 
   QPushButton* quit_ = nullptr;             // 1 "Salir"
   QPushButton* start_ = nullptr;            // 1000 "Iniciar"

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QMetaObject>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -33,8 +35,10 @@ bool PanelApp::DisplayAvailable() {
 
 int PanelApp::RunWithoutDisplay(const CommandLine& line) {
   Profile profile;
-  if (ReadProfile(line.profile, &profile) != ProfileStatus::kOk) {
-    std::fprintf(stderr, "%s\n", kProfileOpenError);
+  int error = 0;
+  if (ReadProfile(line.profile, &profile, &error) != ProfileStatus::kOk) {
+    std::fprintf(stderr, "%s\n%s\n", kProfileOpenError,
+                 ProfileOpenDetail(line.profile, error).c_str());
     return 1;
   }
   std::fprintf(stderr,
@@ -45,18 +49,67 @@ int PanelApp::RunWithoutDisplay(const CommandLine& line) {
 
 int PanelApp::Run() {
   QApplication::setWindowIcon(ApplicationIcon());
-  NoticePrinter notices;  // outlives the panel, whose engine tells it what it finds
+  const bool output_carries_events = line_.output == "log";
+  NoticePrinter notices(standard_output_, output_carries_events);  // outlives the panel's engine
   ControlPanel panel(line_.profile);
-  if (!panel.LoadProfile()) {
-    std::fprintf(stderr, "%s\n", kProfileOpenError);
+
+  // A stop from outside is carried out on the panel's thread, which answers at once while its
+  // event loop (or a box's) runs. The first closes the panel as its close box does, a box open
+  // over it going first; a later one, with a box still open (a failed save says so in one),
+  // leaves as ESC does. While the panel's thread is busy before its loop starts (reading a
+  // profile that never comes, opening a device), no setting has been shown or changed yet, and
+  // the program ends at once.
+  int signals_taken = 0;  // on the watching thread only
+  stop_signals_.OnSignal([&panel, &signals_taken](int signal) {
+    const bool first = ++signals_taken == 1;
+    auto answered = std::make_shared<std::promise<void>>();
+    std::future<void> answer = answered->get_future();
+    QMetaObject::invokeMethod(
+        &panel,
+        [&panel, first, answered] {
+          answered->set_value();
+          QWidget* box = QApplication::activeModalWidget();
+          if (box != nullptr && box != &panel) box->close();
+          if (first) {
+            panel.close();
+          } else if (panel.isVisible()) {
+            panel.reject();
+          }
+        },
+        Qt::QueuedConnection);
+    if (answer.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+      StopSignals::EndNow(signal);
+    }
+  });
+  // Events written to a standard output that fails (a full disk, a reader gone) would go
+  // nowhere: the panel closes as its close box does, and the program ends with status 2.
+  standard_output_.OnFailure([&panel] {
+    QMetaObject::invokeMethod(
+        &panel, [&panel] { panel.close(); }, Qt::QueuedConnection);
+  });
+  // Whatever way Run ends, the panel is gone afterwards: neither may reach it then.
+  struct Release {
+    StopSignals& stop;
+    OutputChannel& output;
+    ~Release() {
+      stop.OnSignal([](int) {});
+      output.OnFailure(nullptr);
+    }
+  } release{stop_signals_, standard_output_};
+
+  int open_error = 0;
+  if (!panel.LoadProfile(&open_error)) {
+    std::fprintf(stderr, "%s\n%s\n", kProfileOpenError,
+                 ProfileOpenDetail(line_.profile, open_error).c_str());
     return panel.exit_status();
   }
+  RemoveProfileLeftovers(line_.profile);
 
   std::string error;
   int status = 0;
-  std::unique_ptr<AudioSource> audio = OpenAudio(line_, &error, &status);
+  std::unique_ptr<AudioSource> audio = OpenAudio(line_, standard_output_, &error, &status);
   std::unique_ptr<InputSink> input;
-  if (audio != nullptr) input = OpenOutput(line_, &error, &status);
+  if (audio != nullptr) input = OpenOutput(line_, standard_output_, &error, &status);
   if (input == nullptr) {
     // Also on the standard error stream, for a start from a terminal.
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
@@ -65,24 +118,16 @@ int PanelApp::Run() {
   }
 
   panel.StartEngine(std::move(audio), std::move(input), notices);
-  // A session that ends, or a Ctrl-C in the terminal, closes the panel on its own thread as the
-  // close box would; a box open over it goes first, so that the panel's own loop can end.
-  if (stop_signals_ != nullptr) {
-    stop_signals_->Watch([&panel] {
-      QMetaObject::invokeMethod(
-          &panel,
-          [&panel] {
-            QWidget* box = QApplication::activeModalWidget();
-            if (box != nullptr && box != &panel) box->close();
-            panel.close();
-          },
-          Qt::QueuedConnection);
-    });
-  }
   panel.exec();
-  if (stop_signals_ != nullptr) stop_signals_->StopWatching();
-  if (panel.exit_status() != 0) std::fprintf(stderr, "%s\n", kProfileWriteError);
-  return panel.exit_status();
+  if (panel.exit_status() != 0) {
+    std::fprintf(stderr, "%s\n", kProfileWriteError);
+    return panel.exit_status();
+  }
+  if (output_carries_events && standard_output_.error() != 0) {
+    std::fprintf(stderr, "sonlet: %s, so Sonlet stopped.\n", standard_output_.Failure().c_str());
+    return 2;
+  }
+  return 0;
 }
 
 }  // namespace sonlet

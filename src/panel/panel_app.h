@@ -1,25 +1,27 @@
 #pragma once
 
 #include "cli/command_line.h"
+#include "cli/output_channel.h"
+#include "cli/stop_signals.h"
 
 namespace sonlet {
 
-class StopSignals;
-
 // The program with its control panel: reads the profile, opens the sound and the input that
-// the command line names, starts the engine and runs the panel until the user leaves. It owns
-// nothing but the command line; the QApplication is the caller's, and so is the StopSignals,
-// made before the QApplication, through which Ctrl-C and SIGTERM close the panel as its close
-// box does (the settings are saved, the engine stopped, nothing left pressed). Without one
-// (null) the signals keep their default effect.
+// the command line names, starts the engine and runs the panel until the user leaves. The
+// QApplication is the caller's, and so is the StopSignals, made before the QApplication, through
+// which INT, TERM, HUP and QUIT close the panel as its close box does (the settings are saved,
+// the engine stopped, nothing left pressed); a further signal while a box is open leaves as ESC
+// does.
 class PanelApp {
  public:
-  PanelApp(CommandLine line, StopSignals* stop_signals)
-      : line_(std::move(line)), stop_signals_(stop_signals) {}
+  // stop_signals and standard_output must outlive the app.
+  PanelApp(CommandLine line, StopSignals& stop_signals, OutputChannel& standard_output)
+      : line_(std::move(line)), stop_signals_(stop_signals), standard_output_(standard_output) {}
 
   // Needs a QApplication. Returns the exit status: 0 after a normal end, 1 when the profile
-  // could not be read or saved, and the status OpenAudio or OpenOutput gives when the sound
-  // or the input cannot be opened. Every failure is shown in a box before the end.
+  // could not be read or saved, 2 when standard output, carrying the events, failed, and the
+  // status OpenAudio or OpenOutput gives when the sound or the input cannot be opened. Every
+  // failure is shown in a box before the end.
   int Run();
 
   // Without a display there is no panel: the profile is still checked first, as with one, and
@@ -31,7 +33,8 @@ class PanelApp {
 
  private:
   CommandLine line_;
-  StopSignals* stop_signals_;
+  StopSignals& stop_signals_;
+  OutputChannel& standard_output_;
 };
 
 }  // namespace sonlet

@@ -1,15 +1,17 @@
 #include "settings/profile_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -111,18 +113,52 @@ void SyncDirectoryOf(const std::string& path) {
   ::close(fd);
 }
 
-// Distinguishes the temporaries of several writes in one process; the process id in the name
-// distinguishes processes.
-std::atomic<unsigned> g_temporary_serial{0};
+// The file a path names, through symbolic links; the path itself when it names nothing yet.
+std::string Resolved(const std::string& path) {
+  std::string target = path;
+  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    target = resolved;
+    std::free(resolved);
+  }
+  return target;
+}
+
+// The temporary a save of `target` writes first: the profile's own name, ".tmp", the process
+// id and a number that differs between saves running at once (O_EXCL tells them apart).
+std::string TemporaryName(const std::string& target, int number) {
+  return target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(number);
+}
+
+// Whether `name` is `profile_name` followed by ".tmp", a process id, "-" and a number, and if
+// so that process id.
+bool IsTemporaryOf(const std::string& name, const std::string& profile_name, pid_t* pid) {
+  const std::string prefix = profile_name + ".tmp";
+  if (name.compare(0, prefix.size(), prefix) != 0) return false;
+  const std::string rest = name.substr(prefix.size());
+  const size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) return false;
+  const auto digits = [](const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return IsDigit(c); });
+  };
+  if (!digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)) || dash > 9) return false;
+  *pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+  return true;
+}
 
 }  // namespace
 
-ProfileStatus ReadProfile(const std::string& path, Profile* profile) {
+ProfileStatus ReadProfile(const std::string& path, Profile* profile, int* error) {
+  int unused = 0;
+  if (error == nullptr) error = &unused;
   InputFile file(std::fopen(path.c_str(), "r"));
-  if (file.get() == nullptr) return ProfileStatus::kCannotOpen;
+  if (file.get() == nullptr) {
+    *error = errno;
+    return ProfileStatus::kCannotOpen;
+  }
   // A directory opens for reading on this platform but holds no profile.
   struct stat info {};
   if (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    *error = EISDIR;
     return ProfileStatus::kCannotOpen;
   }
 
@@ -144,11 +180,7 @@ ProfileStatus ReadProfile(const std::string& path, Profile* profile) {
 ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
   // Through a symbolic link the file it points to is replaced, not the link. A dangling link
   // has no file to resolve to and is replaced by the new file.
-  std::string target = path;
-  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-    target = resolved;
-    std::free(resolved);
-  }
+  const std::string target = Resolved(path);
 
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -167,8 +199,7 @@ ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = target + ".tmp" + std::to_string(::getpid()) + "-" +
-                std::to_string(g_temporary_serial.fetch_add(1));
+    temporary = TemporaryName(target, attempt);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return ProfileStatus::kCannotWrite;
   }
@@ -187,6 +218,31 @@ ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
   }
   SyncDirectoryOf(target);
   return ProfileStatus::kOk;
+}
+
+int RemoveProfileLeftovers(const std::string& path) {
+  const std::string target = Resolved(path);
+  const size_t slash = target.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? std::string(".") : target.substr(0, slash == 0 ? 1 : slash);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  DIR* folder = ::opendir(directory.c_str());
+  if (folder == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(folder)) {
+    pid_t pid = 0;
+    if (!IsTemporaryOf(entry->d_name, name, &pid)) continue;
+    // A save still running in another Sonlet keeps its temporary; a process that no longer
+    // exists will never finish its save.
+    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    if (::unlink((directory + "/" + entry->d_name).c_str()) == 0) ++removed;
+  }
+  ::closedir(folder);
+  return removed;
+}
+
+std::string ProfileOpenDetail(const std::string& path, int error) {
+  return "sonlet: cannot open the settings file '" + path + "': " + std::strerror(error) + ".";
 }
 
 }  // namespace sonlet

@@ -32,8 +32,11 @@ enum class ProfileStatus {
 // whose number is missing or malformed, and every setting after it, gets the fallback of
 // Profile{}; the sixth makes a male user only when it is exactly 1. A short, empty or malformed
 // file is not an error. A number beyond the 32-bit range reads as the nearest end of that range.
-// On kCannotOpen *profile is left as it was.
-ProfileStatus ReadProfile(const std::string& path, Profile* profile);
+// On kCannotOpen *profile is left as it was, and *error (when given) holds the error number.
+ProfileStatus ReadProfile(const std::string& path, Profile* profile, int* error = nullptr);
+
+// The line that follows kProfileOpenError: which file was tried, and why it could not be opened.
+std::string ProfileOpenDetail(const std::string& path, int error);
 
 // Replaces the file at `path` by the six settings, one "%d\n" line each. The new contents go to
 // a temporary file in the same directory, which is flushed to the disk and then renamed over
@@ -41,5 +44,10 @@ ProfileStatus ReadProfile(const std::string& path, Profile* profile);
 // An existing file keeps its permission bits; a file the user may not write, a directory, or a
 // path in a missing directory gives kCannotWrite.
 ProfileStatus WriteProfile(const std::string& path, const Profile& profile);
+
+// Removes what saves of this profile left behind when their process was killed before the
+// rename: temporaries beside the file named after it with ".tmp", a process id and a number,
+// whose process no longer exists. Returns how many it removed.
+int RemoveProfileLeftovers(const std::string& path);
 
 }  // namespace sonlet

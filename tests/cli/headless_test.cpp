@@ -103,7 +103,9 @@ TEST_F(Headless, ProfileComesFromTheCurrentFolderByDefault) {
   ProgramRun run = RunProgram(
       kSonlet, {"--headless", "--input", kData + "/session.wav", "--output", "log"}, dir_.string());
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Error opening user.txt\n");
+  EXPECT_EQ(run.err,
+            "Error opening user.txt\nsonlet: cannot open the settings file 'user.txt': No such "
+            "file or directory.\n");
   EXPECT_EQ(run.out, "");
 
   fs::copy_file(kData + "/user.txt", path("user.txt"));

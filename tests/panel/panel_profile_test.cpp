@@ -147,7 +147,9 @@ class PanelProfileTest : public QObject {
     CommandLine line;
     line.profile = root.filePath(QStringLiteral("user.txt")).toStdString();
     BoxAnswerer answerer;
-    PanelApp app(line, nullptr);
+    StopSignals stop_signals;
+    OutputChannel standard_output(stdout, "standard output");
+    PanelApp app(line, stop_signals, standard_output);
     QCOMPARE(app.Run(), 1);
     QCOMPARE(answerer.boxes, 1);
     QCOMPARE(answerer.title, QStringLiteral("Error"));
@@ -163,7 +165,9 @@ class PanelProfileTest : public QObject {
     line.input = root.filePath(QStringLiteral("no-such-recording.wav")).toStdString();
     WriteFile(QString::fromStdString(line.profile), Lines({45, 3, 20, 80, 50, 1}));
     BoxAnswerer answerer;
-    PanelApp app(line, nullptr);
+    StopSignals stop_signals;
+    OutputChannel standard_output(stdout, "standard output");
+    PanelApp app(line, stop_signals, standard_output);
     const int status = app.Run();
     QVERIFY(status != 0);
     QCOMPARE(answerer.boxes, 1);
