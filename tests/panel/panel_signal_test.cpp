@@ -1,5 +1,6 @@
 // The whole program with its control panel, ended from outside: a session that logs out sends
-// SIGTERM, a terminal sends SIGINT. Either must close the panel as its close box does.
+// SIGTERM, a terminal sends SIGINT, SIGHUP when it closes and SIGQUIT on Ctrl-\. Each must close
+// the panel as its close box does.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -48,6 +49,8 @@ class PanelSignal : public testing::TestWithParam<int> {
   std::string profile_;
 };
 
+using PanelSignalWithoutFolder = PanelSignal;
+
 TEST_P(PanelSignal, SavesTheSettingsStopsTheEngineAndEndsWithZero) {
   LiveProgram sonlet(
       kSonlet,
@@ -63,7 +66,26 @@ TEST_P(PanelSignal, SavesTheSettingsStopsTheEngineAndEndsWithZero) {
   EXPECT_EQ(sonlet.out(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(SigtermAndSigint, PanelSignal, testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(StopSignals, PanelSignal,
+                         testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT));
+
+// A first signal whose save fails leaves the panel showing why, in a box; a second one leaves
+// as ESC does, with the save's failure as the status.
+TEST_F(PanelSignalWithoutFolder, ASecondSignalEndsAFailedSaveAsEscDoes) {
+  LiveProgram sonlet(
+      kSonlet,
+      {"--input", kData + "/session.wav", "--realtime", "--profile", profile_, "--output", "none"},
+      {"QT_QPA_PLATFORM=offscreen"});
+  std::this_thread::sleep_for(1s);
+  // The folder goes away under the running panel: no save can succeed now.
+  std::remove(profile_.c_str());
+  ASSERT_EQ(rmdir(folder_.c_str()), 0);
+  ASSERT_EQ(kill(sonlet.pid(), SIGTERM), 0);
+  EXPECT_EQ(sonlet.Wait(1s), -1) << "the box that says the save failed keeps it open";
+  EXPECT_EQ(sonlet.Stop(SIGTERM, 10s), 1) << sonlet.err();
+  EXPECT_NE(sonlet.err().find("Error abriendo user.txt para escritura"), std::string::npos)
+      << sonlet.err();
+}
 
 }  // namespace
 
