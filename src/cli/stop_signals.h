@@ -21,7 +21,8 @@ namespace sonlet {
 class StopSignals {
  public:
   StopSignals();
-  ~StopSignals();  // ends the watching thread; signals that come later are dropped
+  // Ends the watching thread. The signals stay blocked: one that comes later is dropped.
+  ~StopSignals();
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
@@ -35,7 +36,6 @@ class StopSignals {
 
  private:
   sigset_t signals_;
-  sigset_t old_mask_;
   std::mutex action_mutex_;  // held while the action is changed or runs
   std::function<void(int)> action_;
   std::atomic<bool> closing_{false};
