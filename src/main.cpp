@@ -1,5 +1,7 @@
 // sonlet: a hands-free pointer driven by the voice.
 
+#include <pthread.h>
+
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
@@ -22,6 +24,19 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:snd_dlopen\n"; }
 extern "C" const char* __lsan_default_options() { return "fast_unwind_on_malloc=0"; }
 #endif
+
+namespace {
+
+// Runs as the program is loaded, before main: from here on a stop signal waits, blocked, for the
+// watcher that main starts, instead of killing the program with its default action.
+__attribute__((constructor)) void BlockStopSignalsFromTheStart() {
+  sigset_t stop;
+  sigemptyset(&stop);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stop, s);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Before anything opens a file: a closed standard output must not lend its number to one.

@@ -114,6 +114,21 @@ bool LiveProgram::WaitUntilListening(std::chrono::milliseconds limit) const {
   }
 }
 
+bool LiveProgram::WaitUntilItTakesSignals(std::chrono::milliseconds limit) const {
+  const unsigned long long wanted = (1ULL << (SIGINT - 1)) | (1ULL << (SIGTERM - 1)) |
+                                    (1ULL << (SIGHUP - 1)) | (1ULL << (SIGQUIT - 1));
+  const Clock::time_point end = Clock::now() + limit;
+  for (;;) {
+    std::istringstream status(Slurp("/proc/" + std::to_string(pid_) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("SigBlk:", 0) != 0) continue;
+      if ((std::stoull(line.substr(7), nullptr, 16) & wanted) == wanted) return true;
+    }
+    if (Clock::now() >= end) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+}
+
 int LiveProgram::Stop(int signal, std::chrono::milliseconds limit) {
   if (pid_ > 0) kill(pid_, signal);
   return Wait(limit);

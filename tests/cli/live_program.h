@@ -31,6 +31,11 @@ class LiveProgram {
   // Waits until the program records from the sound server (its stream shows there).
   bool WaitUntilListening(std::chrono::milliseconds limit) const;
 
+  // Waits until the program has begun to take the stop signals itself (they show as blocked in
+  // its status): a signal sent before that, while the system still loads it, ends it as any
+  // program would be ended, which no code of its own can change.
+  bool WaitUntilItTakesSignals(std::chrono::milliseconds limit) const;
+
   // Sends `signal` and waits for the end; returns the exit status, -1 when it did not exit
   // normally or not within `limit`.
   int Stop(int signal, std::chrono::milliseconds limit);

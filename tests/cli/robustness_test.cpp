@@ -299,6 +299,7 @@ TEST_F(Robustness, EachStopSignalAtAnyMomentEndsTheHeadlessRunCleanly) {
     const std::string trace = Path("trace.csv");
     LiveProgram sonlet(kSonlet, {"--headless", "--input", kSession, "--realtime", "--profile",
                                  kProfile, "--output", "log", "--trace", trace});
+    ASSERT_TRUE(sonlet.WaitUntilItTakesSignals(5s));
     std::this_thread::sleep_for(std::chrono::milliseconds(moment_ms(random)));
     const int status = sonlet.Stop(signal, 5s);
     // A signal in the first instants may come before the trace file exists.
@@ -316,6 +317,7 @@ TEST_F(Robustness, AStopEndsTheRunWhileItWaitsForInputThatNeverComes) {
   for (const auto& args : waits) {
     for (int signal : {SIGINT, SIGHUP}) {
       LiveProgram sonlet(kSonlet, args);
+      ASSERT_TRUE(sonlet.WaitUntilItTakesSignals(5s));
       std::this_thread::sleep_for(300ms);
       EXPECT_EQ(sonlet.Stop(signal, 3s), 0) << args[2] << " " << sonlet.err();
       EXPECT_NE(sonlet.err().find("0 passes"), std::string::npos) << sonlet.err();
@@ -340,6 +342,7 @@ TEST_F(Robustness, HangUpDuringClicksLeavesNoButtonHeldOnTheXServer) {
                        {"--headless", "--input", kData + "/click.wav", "--realtime", "--profile",
                         kProfile, "--output", "x11"},
                        {"DISPLAY=" + server.display(), "WAYLAND_DISPLAY"});
+    ASSERT_TRUE(sonlet.WaitUntilItTakesSignals(5s));
     std::this_thread::sleep_for(std::chrono::milliseconds(moment_ms(random)));
     EXPECT_EQ(sonlet.Stop(SIGHUP, 5s), 0) << sonlet.err();
     EXPECT_FALSE(watcher.LeftButtonDown()) << "run " << run << ": " << sonlet.err();
