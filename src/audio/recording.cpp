@@ -93,7 +93,7 @@ bool RecordingReader::Open(const std::string& path, std::string* error, std::str
     return false;
   }
   state->interleaved.resize(static_cast<size_t>(MonoConverter::kMaxFrames) * info.channels);
-  if (!state->converter.Prepare(info.samplerate, info.channels, MonoConverter::Quality::kMedium)) {
+  if (!state->converter.Prepare(info.samplerate, info.channels)) {
     *error = "cannot convert the recording '" + path + "' to 8000 Hz mono.";
     return false;
   }

@@ -206,8 +206,7 @@ WaveCaptureOpenStatus OpenWaveCapture(WaveCapture* capture, int samples_per_buff
   const bool converter_ready =
       !converting ||
       (sample_rate == kSampleRate &&  // the converter gives the engine's rate only
-       capture->stream->converter.Prepare(static_cast<int>(format.rate), format.channels,
-                                          MonoConverter::Quality::kFastest));
+       capture->stream->converter.Prepare(static_cast<int>(format.rate), format.channels));
   capture->stream->channels = format.channels;
   if (!ring_ready || !converter_ready) {
     CloseWaveCapture(capture);

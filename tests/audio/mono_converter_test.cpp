@@ -30,10 +30,9 @@ std::vector<float> Tone(int rate, double hz, double amplitude, const std::vector
 
 // Converts in pieces of `piece` frames (at most kMaxFrames), as a device callback would hand them
 // over, and returns all that came out.
-std::vector<int16_t> Convert(const std::vector<float>& frames, int rate, int channels, int piece,
-                             MonoConverter::Quality quality = MonoConverter::Quality::kFastest) {
+std::vector<int16_t> Convert(const std::vector<float>& frames, int rate, int channels, int piece) {
   MonoConverter converter;
-  EXPECT_TRUE(converter.Prepare(rate, channels, quality));
+  EXPECT_TRUE(converter.Prepare(rate, channels));
   std::vector<int16_t> out;
   const int total = static_cast<int>(frames.size()) / channels;
   for (int done = 0; done < total; done += piece) {
@@ -108,7 +107,7 @@ TEST(MonoConverter, AtTheEnginesRateSamplesPassRoundedToTheNearest16BitValue) {
                                      0.6f / 32768, -1.4f / 32768, 2.5f / 32768,
                                      1.0f,         -1.0f,         2.0f};
   MonoConverter converter;
-  ASSERT_TRUE(converter.Prepare(8000, 1, MonoConverter::Quality::kMedium));
+  ASSERT_TRUE(converter.Prepare(8000, 1));
   const std::span<const int16_t> got =
       converter.Convert(values.data(), static_cast<int>(values.size()));
   EXPECT_EQ(std::vector<int16_t>(got.begin(), got.end()),
