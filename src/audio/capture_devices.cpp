@@ -69,12 +69,15 @@ int ChooseCaptureDevice(const std::vector<CaptureDeviceInfo>& devices, const std
     return -1;
   }
   for (int i = 0; i < count; ++i) {
-    if (devices[i].name == wanted) return i;
+    if (devices[i].name == wanted || devices[i].description == wanted) return i;
   }
   const std::string part = Lower(wanted);
   std::vector<int> matches;
   for (int i = 0; i < count; ++i) {
-    if (Lower(devices[i].name).find(part) != std::string::npos) matches.push_back(i);
+    if (Lower(devices[i].name).find(part) != std::string::npos ||
+        Lower(devices[i].description).find(part) != std::string::npos) {
+      matches.push_back(i);
+    }
   }
   if (matches.size() == 1) return matches.front();
   if (matches.empty()) {

@@ -27,10 +27,13 @@ class PortAudioUse {
 };
 
 struct CaptureDeviceInfo {
-  int index = -1;        // PortAudio's device index, valid while PortAudio stays started
-  std::string name;      // as PortAudio gives it, e.g. "pulse" or "USB Audio: - (hw:1,0)"
-  std::string host_api;  // e.g. "ALSA"
-  int channels = 0;      // input channels
+  int index = -1;  // PortAudio's device index, valid while PortAudio stays started
+  // As the sound system names it: PortAudio's "pulse" or "USB Audio: - (hw:1,0)", a sound
+  // server's "alsa_input.usb-0d8c_C-Media-00.mono-fallback".
+  std::string name;
+  std::string description;  // a sound server's words for people ("USB Microphone"), or ""
+  std::string host_api;     // e.g. "ALSA", or the sound server's name
+  int channels = 0;         // input channels
   double default_rate = 0.0;
   bool is_default = false;  // the system's default input
 };
@@ -39,8 +42,9 @@ struct CaptureDeviceInfo {
 std::vector<CaptureDeviceInfo> ListCaptureDevices();
 
 // Picks the device `wanted` names: the default input when it is empty; otherwise the device of
-// exactly that name, or else the only one whose name contains it, ignoring case. Returns its
-// position in `devices`, or -1 with the reason for the user in *why.
+// exactly that name or description, or else the only one whose name or description contains
+// it, ignoring case. Returns its position in `devices`, or -1 with the reason for the user in
+// *why.
 int ChooseCaptureDevice(const std::vector<CaptureDeviceInfo>& devices, const std::string& wanted,
                         std::string* why);
 

@@ -3,24 +3,40 @@
 #include <cstdio>
 
 #include "audio/capture_devices.h"
+#include "audio/pulse_capture.h"
 #include "cli/io_setup.h"
 
 namespace sonlet {
 
 namespace {
 
-// One line per device, the default marked with "*", name first so it can be copied to --device.
+// One line per device, the default marked with "*". A sound server's source shows its
+// description first and its name after it; either, or part of either, may go to --device.
 void PrintCaptureDevices(const std::vector<CaptureDeviceInfo>& devices, std::FILE* out) {
   for (const CaptureDeviceInfo& d : devices) {
-    std::fprintf(out, "%s %s  (%s, %d input channel%s, %.0f Hz)\n", d.is_default ? "*" : " ",
-                 d.name.c_str(), d.host_api.c_str(), d.channels, d.channels == 1 ? "" : "s",
-                 d.default_rate);
+    const std::string names = d.description.empty() ? d.name : d.description + "  (" + d.name + ";";
+    std::fprintf(out, "%s %s%s%s, %d input channel%s, %.0f Hz)\n", d.is_default ? "*" : " ",
+                 names.c_str(), d.description.empty() ? "  (" : " ", d.host_api.c_str(), d.channels,
+                 d.channels == 1 ? "" : "s", d.default_rate);
   }
 }
 
 }  // namespace
 
 int ListInputDevices() {
+  // The sound server's sources where a server answers, as the microphone is opened.
+  PulseCapture server;
+  std::string why;
+  if (server.Connect(&why)) {
+    const std::vector<CaptureDeviceInfo> sources = server.Sources();
+    if (sources.empty()) {
+      std::fprintf(stderr, "sonlet: the sound server (%s) has no sound input.\n",
+                   server.ServerName().c_str());
+      return kAudioOpenFailed;
+    }
+    PrintCaptureDevices(sources, stdout);
+    return 0;
+  }
   PortAudioUse portaudio;
   if (portaudio.error() != 0) {
     std::fprintf(stderr, "sonlet: the sound system could not be started (PortAudio error %d).\n",

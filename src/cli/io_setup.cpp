@@ -6,6 +6,7 @@
 
 #include "audio/capture_source.h"
 #include "audio/paced_source.h"
+#include "audio/pulse_source.h"
 #include "audio/recording_source.h"
 #include "cli/event_log.h"
 #include "input/null_sink.h"
@@ -42,8 +43,23 @@ std::string WaveCaptureOpenLine(const WaveCaptureOpenStatus& status) {
 std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, OutputChannel& standard_output,
                                        std::string* error, int* exit_status) {
   if (line.input.empty()) {
-    auto microphone = std::make_unique<CaptureSource>(line.device);
-    const WaveCaptureOpenStatus status = microphone->Open();
+    // The sound server's own protocol where a server answers (PulseAudio, or PipeWire's pulse
+    // service); PortAudio on machines without one.
+    std::unique_ptr<AudioSource> microphone;
+    WaveCaptureOpenStatus status;
+    std::string why;
+    auto server = std::make_unique<PulseSource>(line.device);
+    if (server->Connect(&why)) {
+      status = server->Open();
+      if (status.ok()) std::fprintf(stderr, "sonlet: %s\n", server->Describe().c_str());
+      microphone = std::move(server);
+    } else {
+      server.reset();
+      std::fprintf(stderr, "sonlet: %s; listening through PortAudio.\n", why.c_str());
+      auto portaudio = std::make_unique<CaptureSource>(line.device);
+      status = portaudio->Open();
+      microphone = std::move(portaudio);
+    }
     if (!status.ok()) {
       standard_output.Print("%s", WaveCaptureOpenLine(status).c_str());
       standard_output.Flush();

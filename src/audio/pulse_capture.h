@@ -1,0 +1,67 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/capture_devices.h"
+#include "audio/capture_ring.h"
+#include "audio/wave_capture.h"
+
+namespace sonlet {
+
+// Live capture through the sound server's own protocol: PulseAudio, or PipeWire's pulse
+// service, which current desktops run. The source is recorded at its own rate and channels
+// (the server's resampler, built for music at 44.1 kHz and up, bends the band near 3 kHz when
+// asked for 8000 Hz) and converted in the process (MonoConverter), one block of 150 samples
+// handed to the ring of 200 buffers per wake-up, as wave capture does.
+//
+// The client runs on a thread of libpulse's own, which calls it when sound comes and when the
+// server reports news: a source that appears or changes, the server's default that changes, the
+// server itself coming back after it went away (seen as its socket appearing again). Each piece
+// of news counts in changes(), so that a capture that failed can try again when something has
+// changed, and not at guessed intervals.
+class PulseCapture {
+ public:
+  PulseCapture();
+  ~PulseCapture();  // closes the stream and leaves the server
+  PulseCapture(const PulseCapture&) = delete;
+  PulseCapture& operator=(const PulseCapture&) = delete;
+
+  // Connects to the server the environment names (PULSE_SERVER, or the user's own), waiting
+  // at most about two seconds. Returns false, with the reason in *why, when none answers.
+  bool Connect(std::string* why);
+
+  // The server's name and version as it gives them, e.g. "pulseaudio 16.1"; "" before Connect.
+  std::string ServerName();
+
+  // The server's sources, the default marked. Empty when the server is gone.
+  std::vector<CaptureDeviceInfo> Sources();
+
+  // Opens `wanted` (a source's name or description, or part of one; "" for the server's
+  // default) and starts recording it into the ring. On failure nothing stays open.
+  WaveCaptureOpenStatus Open(const std::string& wanted);
+
+  // The source that is open, in people's words; "" while none is.
+  std::string SourceDescription();
+
+  // Stops recording. The ring keeps its memory for a later Open.
+  void Close();
+
+  // As ReadWaveCapture: the next count samples, *saturated when every buffer was full.
+  CaptureRing::ReadResult Read(int16_t samples[], int count, bool* saturated);
+
+  // News from the server since the client started (see above).
+  uint32_t changes() const;
+
+  CaptureRing& ring();
+
+ private:
+  struct Client;  // libpulse's main loop, context and stream, and what their callbacks share
+  std::unique_ptr<Client> client_;
+};
+
+}  // namespace sonlet
