@@ -164,14 +164,18 @@ struct PulseCapture::Client {
     char events[4096];
     while (::read(fd, events, sizeof events) > 0) {
     }
-    static_cast<Client*>(user)->Reconnect();
+    auto* self = static_cast<Client*>(user);
+    // A folder on the way to the socket may have appeared (or the one watched gone): watch the
+    // deepest that exists now, and try the server.
+    self->WatchForServer();
+    self->Reconnect(true);
   }
 
   static void OnRetry(pa_mainloop_api* api, pa_time_event* e, const struct timeval*, void* user) {
     auto* self = static_cast<Client*>(user);
     api->time_free(e);
     self->retry = nullptr;
-    self->Reconnect();
+    self->Reconnect(false);
   }
 
   void Subscribe() {
@@ -203,19 +207,22 @@ struct PulseCapture::Client {
     return pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
   }
 
+  // Watches the socket's folder, or, when a server that went took its folders with it, the
+  // deepest folder on the way to it that still exists.
   void WatchForServer() {
-    if (watch != nullptr || socket_folder.empty()) return;
+    StopWatching();
+    if (socket_folder.empty()) return;
     inotify_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotify_fd < 0) return;
-    const uint32_t mask = IN_CREATE | IN_MOVED_TO | IN_ATTRIB;
-    if (inotify_add_watch(inotify_fd, socket_folder.c_str(), mask) < 0) {
-      // The folder itself went with the server: its parent shows it coming back.
-      const std::string parent = socket_folder.substr(0, socket_folder.rfind('/'));
-      if (parent.empty() || inotify_add_watch(inotify_fd, parent.c_str(), mask) < 0) {
-        ::close(inotify_fd);
-        inotify_fd = -1;
-        return;
-      }
+    const uint32_t mask = IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF;
+    std::string folder = socket_folder;
+    while (!folder.empty() && inotify_add_watch(inotify_fd, folder.c_str(), mask) < 0) {
+      folder = folder.substr(0, folder.rfind('/'));
+    }
+    if (folder.empty()) {
+      ::close(inotify_fd);
+      inotify_fd = -1;
+      return;
     }
     watch = api()->io_new(api(), inotify_fd, PA_IO_EVENT_INPUT, OnFolderNews, this);
   }
@@ -229,11 +236,12 @@ struct PulseCapture::Client {
     retry = nullptr;
   }
 
-  void Reconnect() {
+  // One try at the server; after news from its folder, a second shortly after, as its socket
+  // may appear a moment before it listens.
+  void Reconnect(bool with_second_try) {
     if (connected) return;
     StartContext();
-    // The socket may appear a moment before the server listens on it: one more try shortly.
-    if (retry == nullptr) {
+    if (with_second_try && retry == nullptr) {
       timeval when{};
       pa_timeval_add(pa_gettimeofday(&when), kSecondTry);
       retry = api()->time_new(api(), &when, OnRetry, this);
