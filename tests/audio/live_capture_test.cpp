@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <future>
 #include <numbers>
@@ -81,9 +82,13 @@ TEST(LiveCapture, DefaultInputDeliversWhatIsPlayedAtItsLevelAndPitch) {
   ASSERT_GE(loud.size(), 50u * 150);
   ASSERT_LE(loud.size(), 55u * 150);
   // Inside, away from the fades: half of full scale is an RMS of 16384 / sqrt(2); a rising
-  // zero crossing per period.
+  // zero crossing per period. The tone plays on both channels of the sink, which the server
+  // mixes down to the one asked for: PulseAudio takes their mean, PipeWire keeps their power
+  // (3 dB more).
+  const char* server = std::getenv("SONLET_SOUND_SERVER");
+  const double mixed = server != nullptr && std::string(server) == "pipewire" ? 1.0 : 0.5;
   const int from = 1500, to = static_cast<int>(loud.size()) - 1500;
-  EXPECT_NEAR(Rms(loud.data() + from, to - from), 16384.0 / std::numbers::sqrt2, 16384.0 * 0.05);
+  EXPECT_NEAR(Rms(loud.data() + from, to - from), 16384.0 * std::sqrt(mixed), 16384.0 * 0.05);
   int rises = 0, first = 0, last = 0;
   for (int i = from; i < to; ++i) {
     if (loud[static_cast<size_t>(i) - 1] < 0 && loud[static_cast<size_t>(i)] >= 0) {
