@@ -22,6 +22,7 @@
 #include "engine/audio_source.h"
 #include "engine/engine_runner.h"
 #include "engine/input_sink.h"
+#include "engine/notice_sink.h"
 #include "engine/voice_engine.h"
 #include "panel/about_dialog.h"
 #include "panel/icons.h"
@@ -395,12 +396,34 @@ bool ControlPanel::LoadProfile(int* open_error) {
   return true;
 }
 
+// Passes the engine's notices on, saving the settings first when the sound has failed for good:
+// the program ends on that notice (the sound library holds the device and cannot be stopped),
+// and the session's settings would go with it. Runs on the engine's thread; the settings are
+// safe to read there, and the save replaces the file in one step, as "Salir" does.
+class ControlPanel::SavingNotices : public NoticeSink {
+ public:
+  SavingNotices(const ControlPanel& panel, NoticeSink& next) : panel_(panel), next_(next) {}
+
+  void Notify(Notice notice, int error) override {
+    if (notice == Notice::kSoundStuck && panel_.loaded_ &&
+        WriteProfile(panel_.profile_path_, ProfileOf(panel_.settings_)) != ProfileStatus::kOk) {
+      std::fprintf(stderr, "%s\n", kProfileWriteError);
+    }
+    next_.Notify(notice, error);
+  }
+
+ private:
+  const ControlPanel& panel_;
+  NoticeSink& next_;
+};
+
 void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input,
                                NoticeSink& notices) {
   StopEngine();
   audio_ = std::move(audio);
   input_ = std::move(input);
-  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *input_, *relay_, notices);
+  notices_ = std::make_unique<SavingNotices>(*this, notices);
+  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *input_, *relay_, *notices_);
   runner_ = std::make_unique<EngineRunner>(*engine_, *audio_);
   runner_->Start();
 }
@@ -414,6 +437,7 @@ void ControlPanel::StopEngine() {
   // holds pressed, and nothing can press it again.
   runner_.reset();
   engine_.reset();
+  notices_.reset();
   input_.reset();
   audio_.reset();
 }

@@ -47,7 +47,8 @@ class ControlPanel : public QDialog {
   // Starts the engine on this sound and input with the panel's settings; the panel owns both
   // until it ends, when it stops the engine, waits for it and only then lets the input go, so
   // that no button or key is left pressed. The engine tells the user what it finds through
-  // notices, which must outlive the panel.
+  // notices, which must outlive the panel. When the sound fails for good (the program cannot go
+  // on), the settings are saved to the profile before notices hears of it.
   void StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input,
                    NoticeSink& notices);
 
@@ -88,6 +89,8 @@ class ControlPanel : public QDialog {
   void ShowSnapshot(const PanelSnapshot& latest);
   void StopEngine();
 
+  class SavingNotices;
+
   EngineSettings settings_;
   std::string profile_path_;
   int exit_status_ = 0;
@@ -118,6 +121,7 @@ class ControlPanel : public QDialog {
   std::unique_ptr<AudioSource> audio_;
   std::unique_ptr<InputSink> input_;
   std::unique_ptr<VoiceEngine> engine_;
+  std::unique_ptr<SavingNotices> notices_;
   std::unique_ptr<EngineRunner> runner_;
 };
 

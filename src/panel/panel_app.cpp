@@ -27,6 +27,17 @@ bool Set(const char* name) {
   return value != nullptr && value[0] != '\0';
 }
 
+// What the box says when no microphone could be opened.
+QString MicrophoneErrorText(const std::string& device) {
+  const QString what = device.empty() ? QStringLiteral("No se ha podido abrir el micrófono.")
+                                      : QStringLiteral("No se ha podido abrir el micrófono «%1».")
+                                            .arg(QString::fromStdString(device));
+  return what + QStringLiteral(
+                    "\n\nCompruebe que está conectado y que no está silenciado, y vuelva a "
+                    "iniciar Sonlet. La orden «sonlet --list-devices» muestra los micrófonos "
+                    "que Sonlet puede usar.");
+}
+
 }  // namespace
 
 bool PanelApp::DisplayAvailable() {
@@ -108,10 +119,16 @@ int PanelApp::Run() {
   std::string error;
   int status = 0;
   std::unique_ptr<AudioSource> audio = OpenAudio(line_, standard_output_, &error, &status);
-  std::unique_ptr<InputSink> input;
-  if (audio != nullptr) input = OpenOutput(line_, standard_output_, &error, &status);
+  if (audio == nullptr) {
+    // The details, in the sound system's words, on the standard error stream for a start from a
+    // terminal; the box speaks the panel's language.
+    std::fprintf(stderr, "sonlet: %s\n", error.c_str());
+    panel.ShowError(line_.input.empty() ? MicrophoneErrorText(line_.device)
+                                        : QString::fromStdString(error));
+    return status;
+  }
+  std::unique_ptr<InputSink> input = OpenOutput(line_, standard_output_, &error, &status);
   if (input == nullptr) {
-    // Also on the standard error stream, for a start from a terminal.
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     panel.ShowError(QString::fromStdString(error));
     return status;
