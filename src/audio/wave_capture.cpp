@@ -77,14 +77,17 @@ struct Format {
   PaSampleFormat sample;
 };
 
-// The formats to try on a device, best first: the engine's own, then the device's rate in mono,
-// then its rate with its channels (two, or all it has: some cards record only in pairs).
+// The formats to try on a device, best first: the device's own rate in mono, then with its
+// channels (two, or all it has: some cards record only in pairs), and the engine's own last. A
+// device asked for 8000 Hz converts with whatever filter its route has (ALSA's plug and dsnoop
+// layers, a sound server's cheapest resampler), and those bend the band's top, where the second
+// formant of "i" and "e" lies; our own converter keeps it flat.
 std::vector<Format> FormatsToTry(const CaptureDeviceInfo& device, int sample_rate) {
-  std::vector<Format> formats = {{static_cast<double>(sample_rate), 1, paInt16}};
   const double own_rate = device.default_rate > 0 ? device.default_rate : 48000.0;
-  formats.push_back({own_rate, 1, paFloat32});
+  std::vector<Format> formats = {{own_rate, 1, paFloat32}};
   if (device.channels >= 2) formats.push_back({own_rate, 2, paFloat32});
   if (device.channels > 2) formats.push_back({own_rate, device.channels, paFloat32});
+  formats.push_back({static_cast<double>(sample_rate), 1, paInt16});
   return formats;
 }
 
