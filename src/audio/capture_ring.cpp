@@ -97,6 +97,12 @@ bool CaptureRing::AllFull() const {
          kBuffers;
 }
 
+int CaptureRing::Available() const {
+  const uint32_t full =
+      filled_.load(std::memory_order_acquire) - returned_.load(std::memory_order_relaxed);
+  return static_cast<int>(full) * samples_per_buffer_ - read_position_;
+}
+
 CaptureRing::ReadResult CaptureRing::Read(int16_t samples[], int count,
                                           std::chrono::milliseconds wait_limit,
                                           std::chrono::milliseconds first_wait_limit) {

@@ -57,6 +57,9 @@ class CaptureRing {
   // True when all the buffers are full: the device has had none to record into.
   bool AllFull() const;
 
+  // The samples a read can take now without waiting.
+  int Available() const;
+
   // Blocks until count samples have been copied to samples[0..count-1] in capture order. It
   // waits for each buffer at most wait_limit, or first_wait_limit while no buffer has been filled
   // since the last reset (a device may take a while to deliver its first block). On kFailed or

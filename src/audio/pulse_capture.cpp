@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <span>
 
 #include "analysis/signal_constants.h"
@@ -17,8 +18,9 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr pa_usec_t kConnectLimit = 2'000'000;  // us: a server that answers does so at once
-constexpr pa_usec_t kOpenLimit = 2'000'000;     // us
+// A server that answers does so at once.
+constexpr std::chrono::microseconds kConnectLimit{2'000'000};
+constexpr std::chrono::microseconds kOpenLimit{2'000'000};
 // After news from a folder whose server does not answer yet (its socket made a moment before
 // it listens), one more try a little later.
 constexpr pa_usec_t kSecondTry = 200'000;  // us
@@ -56,17 +58,23 @@ std::string SocketFolder() {
 }  // namespace
 
 struct PulseCapture::Client {
-  pa_threaded_mainloop* loop = nullptr;
+  pa_mainloop* loop = nullptr;
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
-  bool connected = false;  // the context has been ready and has not failed since
+  bool connected = false;      // the context has been ready and has not failed since
+  bool stream_failed = false;  // the open stream has failed or been ended by the server
   std::string server_name;
   std::string source_description;
 
+  // The converted sound waiting for the reader; filled while the reader runs the loop.
   CaptureRing ring;
-  MonoConverter converter;  // used on libpulse's thread only while a stream is open
+  MonoConverter converter;
   int channels = 1;
-  std::atomic<uint32_t> changes{0};
+  size_t most_readable = 0;  // bytes: what the server holds for us when every buffer is full
+  bool saturated = false;    // sound was lost since the last read
+  bool block_seen = false;   // a block has come since the stream opened
+  uint32_t changes = 0;
+  std::atomic<bool> interrupted{false};
 
   // Watching for the server's return.
   std::string socket_folder = SocketFolder();
@@ -74,17 +82,34 @@ struct PulseCapture::Client {
   pa_io_event* watch = nullptr;
   pa_time_event* retry = nullptr;
 
-  // What a waiting caller is told by a callback, under the loop's lock.
-  bool timed_out = false;
+  pa_mainloop_api* api() { return pa_mainloop_get_api(loop); }
 
-  pa_mainloop_api* api() { return pa_threaded_mainloop_get_api(loop); }
+  void News() { ++changes; }
 
-  void News() {
-    changes.fetch_add(1);
-    ring.Wake();
+  // Runs the loop once: waits for the server, a timer or an interrupt, at most `limit` (or
+  // without end, when negative), and calls back whatever is due.
+  void Iterate(std::chrono::microseconds limit) {
+    const auto us =
+        static_cast<int>(std::clamp<int64_t>(limit.count(), -1, std::numeric_limits<int>::max()));
+    if (pa_mainloop_prepare(loop, us) < 0) return;
+    if (pa_mainloop_poll(loop) < 0) return;
+    pa_mainloop_dispatch(loop);
   }
 
-  // --- libpulse's thread, the loop's lock held ---
+  // Runs the loop until `done` holds, `limit` passes or a stop is asked for; false unless done.
+  template <class Done>
+  bool RunUntil(Done done, std::chrono::microseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      if (done()) return true;
+      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (interrupted.load() || left.count() <= 0) return false;
+      Iterate(left);
+    }
+  }
+
+  // --- libpulse's callbacks, on the thread that runs the loop ---
 
   static void OnContextState(pa_context* c, void* user) {
     auto* self = static_cast<Client*>(user);
@@ -102,14 +127,13 @@ struct PulseCapture::Client {
         if (self->connected) {
           // The server went away: every stream with it. Its return shows as its socket.
           self->connected = false;
-          self->ring.MarkFailed();
+          self->stream_failed = true;
           self->WatchForServer();
         }
         break;
       default:
         break;
     }
-    pa_threaded_mainloop_signal(self->loop, 0);
   }
 
   static void OnServerNews(pa_context*, pa_subscription_event_type_t type, uint32_t, void* user) {
@@ -125,13 +149,14 @@ struct PulseCapture::Client {
   static void OnStreamState(pa_stream* s, void* user) {
     auto* self = static_cast<Client*>(user);
     const pa_stream_state_t state = pa_stream_get_state(s);
-    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) self->ring.MarkFailed();
-    pa_threaded_mainloop_signal(self->loop, 0);
+    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) self->stream_failed = true;
   }
 
   // Sound has come: convert it and hand it to the ring. Nothing here allocates or waits.
   static void OnReadable(pa_stream* s, size_t, void* user) {
     auto* self = static_cast<Client*>(user);
+    // The server holding all it may for us is what a full ring was: sound is being lost.
+    if (pa_stream_readable_size(s) >= self->most_readable) self->saturated = true;
     const size_t frame_bytes = sizeof(float) * static_cast<size_t>(self->channels);
     while (pa_stream_readable_size(s) > 0) {
       const void* data = nullptr;
@@ -151,12 +176,6 @@ struct PulseCapture::Client {
       }
       pa_stream_drop(s);
     }
-  }
-
-  static void OnTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user) {
-    auto* self = static_cast<Client*>(user);
-    self->timed_out = true;
-    pa_threaded_mainloop_signal(self->loop, 0);
   }
 
   static void OnFolderNews(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t,
@@ -248,24 +267,10 @@ struct PulseCapture::Client {
     }
   }
 
-  // --- the caller's thread, the loop's lock held ---
-
-  // Waits until `done` holds or `limit` passes; false on the limit.
-  template <class Done>
-  bool WaitUntil(Done done, pa_usec_t limit) {
-    timeval when{};
-    pa_timeval_add(pa_gettimeofday(&when), limit);
-    timed_out = false;
-    pa_time_event* timer = api()->time_new(api(), &when, OnTimeout, this);
-    while (!done() && !timed_out) pa_threaded_mainloop_wait(loop);
-    api()->time_free(timer);
-    return done();
-  }
-
   // Runs a server query to its end.
   bool Finish(pa_operation* op) {
     if (op == nullptr) return false;
-    WaitUntil([op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; }, kOpenLimit);
+    RunUntil([op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; }, kOpenLimit);
     const bool done = pa_operation_get_state(op) == PA_OPERATION_DONE;
     pa_operation_unref(op);
     return done;
@@ -284,18 +289,6 @@ struct PulseCapture::Client {
 
 namespace {
 
-// The lock of libpulse's loop, for the time of a call from another thread.
-class LoopLock {
- public:
-  explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-  ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
-  LoopLock(const LoopLock&) = delete;
-  LoopLock& operator=(const LoopLock&) = delete;
-
- private:
-  pa_threaded_mainloop* loop_;
-};
-
 WaveCaptureOpenStatus Failure(WaveCaptureOpenStatus::Step step, int error, std::string detail) {
   WaveCaptureOpenStatus status;
   status.step = step;
@@ -306,40 +299,36 @@ WaveCaptureOpenStatus Failure(WaveCaptureOpenStatus::Step step, int error, std::
 
 }  // namespace
 
-PulseCapture::PulseCapture() : client_(std::make_unique<Client>()) {}
+PulseCapture::PulseCapture() : client_(std::make_unique<Client>()) {
+  // Made here, so that Interrupt() from another thread always finds it.
+  client_->loop = pa_mainloop_new();
+}
 
 PulseCapture::~PulseCapture() {
   if (client_->loop == nullptr) return;
-  {
-    LoopLock lock(client_->loop);
-    client_->CloseStream();
-    client_->StopWatching();
-    if (client_->context != nullptr) {
-      pa_context_set_state_callback(client_->context, nullptr, nullptr);
-      pa_context_disconnect(client_->context);
-      pa_context_unref(client_->context);
-      client_->context = nullptr;
-    }
+  client_->CloseStream();
+  client_->StopWatching();
+  if (client_->context != nullptr) {
+    pa_context_set_state_callback(client_->context, nullptr, nullptr);
+    pa_context_set_subscribe_callback(client_->context, nullptr, nullptr);
+    pa_context_disconnect(client_->context);
+    pa_context_unref(client_->context);
+    client_->context = nullptr;
   }
-  pa_threaded_mainloop_stop(client_->loop);
-  pa_threaded_mainloop_free(client_->loop);
+  pa_mainloop_free(client_->loop);
 }
 
 bool PulseCapture::Connect(std::string* why) {
   Client& c = *client_;
   if (c.loop == nullptr) {
-    c.loop = pa_threaded_mainloop_new();
-    if (c.loop == nullptr || pa_threaded_mainloop_start(c.loop) < 0) {
-      *why = "the sound server's client library could not start";
-      return false;
-    }
+    *why = "the sound server's client library could not start";
+    return false;
   }
-  LoopLock lock(c.loop);
   if (!c.StartContext()) {
     *why = std::string("no sound server answers: ") + pa_strerror(pa_context_errno(c.context));
     return false;
   }
-  c.WaitUntil(
+  c.RunUntil(
       [&c] {
         const pa_context_state_t s = pa_context_get_state(c.context);
         return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
@@ -356,24 +345,17 @@ bool PulseCapture::Connect(std::string* why) {
         if (info != nullptr) {
           self->server_name = std::string(info->server_name) + " " + info->server_version;
         }
-        pa_threaded_mainloop_signal(self->loop, 0);
       },
       &c);
   c.Finish(op);
   return true;
 }
 
-std::string PulseCapture::ServerName() {
-  if (client_->loop == nullptr) return "";
-  LoopLock lock(client_->loop);
-  return client_->server_name;
-}
+std::string PulseCapture::ServerName() { return client_->server_name; }
 
 std::vector<CaptureDeviceInfo> PulseCapture::Sources() {
   Client& c = *client_;
-  if (c.loop == nullptr) return {};
-  LoopLock lock(c.loop);
-  if (!c.connected) return {};
+  if (c.loop == nullptr || !c.connected) return {};
   struct Query {
     Client* client;
     std::vector<CaptureDeviceInfo> sources;
@@ -386,7 +368,6 @@ std::vector<CaptureDeviceInfo> PulseCapture::Sources() {
         if (info != nullptr && info->default_source_name != nullptr) {
           q->default_name = info->default_source_name;
         }
-        pa_threaded_mainloop_signal(q->client->loop, 0);
       },
       &query));
   c.Finish(pa_context_get_source_info_list(
@@ -403,7 +384,6 @@ std::vector<CaptureDeviceInfo> PulseCapture::Sources() {
           d.default_rate = info->sample_spec.rate;
           q->sources.push_back(d);
         }
-        pa_threaded_mainloop_signal(q->client->loop, 0);
       },
       &query));
   for (CaptureDeviceInfo& d : query.sources) d.is_default = d.name == query.default_name;
@@ -432,7 +412,9 @@ WaveCaptureOpenStatus PulseCapture::Open(const std::string& wanted) {
                               : "no memory for the capture buffers");
   }
 
-  LoopLock lock(c.loop);
+  c.stream_failed = false;
+  c.block_seen = false;
+  c.saturated = false;
   pa_sample_spec spec{};
   spec.format = PA_SAMPLE_FLOAT32LE;
   spec.rate = static_cast<uint32_t>(source.default_rate);
@@ -446,9 +428,10 @@ WaveCaptureOpenStatus PulseCapture::Open(const std::string& wanted) {
   }
   pa_stream_set_state_callback(c.stream, Client::OnStreamState, &c);
   pa_stream_set_read_callback(c.stream, Client::OnReadable, &c);
-  // One block of the engine's a hand-over: the server wakes the client once per 18.75 ms.
+  // One block of the engine's a hand-over: the server wakes the client once per 18.75 ms. While
+  // the engine is held up, the server keeps as much as the ring of 200 buffers would.
   pa_buffer_attr attr{};
-  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.maxlength = static_cast<uint32_t>(pa_usec_to_bytes(CaptureRing::kBuffers * 18750, &spec));
   attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(18750, &spec));
   // A source named by the user stays that one; the default follows the server's default.
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
@@ -459,7 +442,7 @@ WaveCaptureOpenStatus PulseCapture::Open(const std::string& wanted) {
     return Failure(Step::kOpenDevice, kDeviceFailed,
                    "the sound input '" + source.description + "' could not be opened: " + text);
   }
-  c.WaitUntil(
+  c.RunUntil(
       [&c] {
         const pa_stream_state_t s = pa_stream_get_state(c.stream);
         return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
@@ -472,30 +455,51 @@ WaveCaptureOpenStatus PulseCapture::Open(const std::string& wanted) {
         Step::kStartDevice, kDeviceFailed,
         "the sound input '" + source.description + "' would not start recording: " + text);
   }
+  // The server may have granted less than asked.
+  const pa_buffer_attr* granted = pa_stream_get_buffer_attr(c.stream);
+  const uint32_t maxlength = granted != nullptr ? granted->maxlength : attr.maxlength;
+  const uint32_t fragment = granted != nullptr ? granted->fragsize : attr.fragsize;
+  c.most_readable = maxlength > fragment ? maxlength - fragment : maxlength;
   c.source_description = source.description.empty() ? source.name : source.description;
   return {};
 }
 
-std::string PulseCapture::SourceDescription() {
-  if (client_->loop == nullptr) return "";
-  LoopLock lock(client_->loop);
-  return client_->source_description;
-}
+std::string PulseCapture::SourceDescription() { return client_->source_description; }
 
 void PulseCapture::Close() {
-  if (client_->loop == nullptr) return;
-  LoopLock lock(client_->loop);
-  client_->CloseStream();
+  if (client_->loop != nullptr) client_->CloseStream();
 }
 
 CaptureRing::ReadResult PulseCapture::Read(int16_t samples[], int count, bool* saturated) {
-  *saturated = client_->ring.AllFull();
+  Client& c = *client_;
+  *saturated = false;
   if (count <= 0) return CaptureRing::ReadResult::kOk;
-  return client_->ring.Read(samples, count, kWaitLimit, kFirstWaitLimit);
+  const auto limit = c.block_seen ? kWaitLimit : kFirstWaitLimit;
+  // Sleeps in the loop until the server has handed over enough; the stream's end, the wait
+  // limit or a stop end it sooner.
+  const bool enough =
+      c.RunUntil([&c, count] { return c.ring.Available() >= count || c.stream_failed; }, limit);
+  if (c.interrupted.load()) return CaptureRing::ReadResult::kInterrupted;
+  if (!enough || c.ring.Available() < count) return CaptureRing::ReadResult::kFailed;
+  c.block_seen = true;
+  *saturated = c.saturated || c.ring.AllFull();
+  c.saturated = false;
+  return c.ring.Read(samples, count, kWaitLimit, kFirstWaitLimit);
 }
 
-uint32_t PulseCapture::changes() const { return client_->changes.load(); }
+bool PulseCapture::WaitForNews(std::chrono::milliseconds duration, uint32_t seen) {
+  Client& c = *client_;
+  if (c.loop == nullptr) return !c.interrupted.load();
+  c.RunUntil([&c, seen] { return c.changes != seen; }, duration);
+  return !c.interrupted.load();
+}
 
-CaptureRing& PulseCapture::ring() { return client_->ring; }
+uint32_t PulseCapture::changes() const { return client_->changes; }
+
+void PulseCapture::Interrupt() {
+  client_->interrupted.store(true);
+  // The one call into libpulse that may come from another thread.
+  if (client_->loop != nullptr) pa_mainloop_wakeup(client_->loop);
+}
 
 }  // namespace sonlet

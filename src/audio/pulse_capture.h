@@ -17,13 +17,18 @@ namespace sonlet {
 // service, which current desktops run. The source is recorded at its own rate and channels
 // (the server's resampler, built for music at 44.1 kHz and up, bends the band near 3 kHz when
 // asked for 8000 Hz) and converted in the process (MonoConverter), one block of 150 samples
-// handed to the ring of 200 buffers per wake-up, as wave capture does.
+// handed over per wake-up, into the ring of 200 buffers as wave capture does.
 //
-// The client runs on a thread of libpulse's own, which calls it when sound comes and when the
-// server reports news: a source that appears or changes, the server's default that changes, the
-// server itself coming back after it went away (seen as its socket appearing again). Each piece
-// of news counts in changes(), so that a capture that failed can try again when something has
-// changed, and not at guessed intervals.
+// The client has no thread of its own: whoever calls it runs libpulse's loop, the engine's
+// thread above all, whose read sleeps in the loop until the server hands over the next block.
+// Each block thus costs one wake-up of one thread, which on a desktop is most of what listening
+// costs. The loop also hears the server's news: a source that appears or changes, the server's
+// default that changes, the server itself coming back after it went away (seen as its socket
+// appearing again). Each piece of news counts in changes(), so that a capture that failed can
+// try again when something has changed, and not at guessed intervals.
+//
+// One thread at a time may call it (the one that opens it, then the engine's); Interrupt() may
+// come from any.
 class PulseCapture {
  public:
   PulseCapture();
@@ -51,16 +56,22 @@ class PulseCapture {
   // Stops recording. The ring keeps its memory for a later Open.
   void Close();
 
-  // As ReadWaveCapture: the next count samples, *saturated when every buffer was full.
+  // As ReadWaveCapture: the next count samples, *saturated when every buffer was full. Waits
+  // at most about a second for them (three after opening) before it takes the stream for dead.
   CaptureRing::ReadResult Read(int16_t samples[], int count, bool* saturated);
+
+  // Waits up to `duration` for news from the server (changes() other than `seen`). Returns
+  // false when a stop was asked for.
+  bool WaitForNews(std::chrono::milliseconds duration, uint32_t seen);
 
   // News from the server since the client started (see above).
   uint32_t changes() const;
 
-  CaptureRing& ring();
+  // Any thread: a waiting read or wait for news returns at once, and so do all later ones.
+  void Interrupt();
 
  private:
-  struct Client;  // libpulse's main loop, context and stream, and what their callbacks share
+  struct Client;  // libpulse's loop, context and stream, and what their callbacks share
   std::unique_ptr<Client> client_;
 };
 

@@ -32,9 +32,7 @@ AudioSource::Status PulseSource::Read(int16_t samples[], int count) {
   if (!open_) {
     if (!try_now_) {
       const uint32_t seen = seen_changes_;
-      const bool going_on = capture_.ring().Pause(
-          kLongestIdleRead, [this, seen] { return capture_.changes() != seen; });
-      if (!going_on) return Status::kEnded;
+      if (!capture_.WaitForNews(kLongestIdleRead, seen)) return Status::kEnded;
       if (capture_.changes() == seen) return Silence(samples, count, Status::kFailed);
     }
     try_now_ = false;
@@ -59,7 +57,7 @@ AudioSource::Status PulseSource::Read(int16_t samples[], int count) {
   return Silence(samples, count, Status::kFailed);
 }
 
-void PulseSource::Interrupt() { capture_.ring().Interrupt(); }
+void PulseSource::Interrupt() { capture_.Interrupt(); }
 
 AudioSource::Status PulseSource::Silence(int16_t samples[], int count, Status status) {
   std::fill_n(samples, count, int16_t{0});
