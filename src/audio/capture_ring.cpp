@@ -139,12 +139,11 @@ CaptureRing::ReadResult CaptureRing::Read(int16_t samples[], int count,
   return ReadResult::kOk;
 }
 
-bool CaptureRing::Pause(std::chrono::milliseconds duration, const std::function<bool()>& until) {
+bool CaptureRing::Pause(std::chrono::milliseconds duration) {
   const Clock::time_point deadline = Clock::now() + duration;
   for (;;) {
     const uint32_t seen = events_.load();
     if (interrupted_.load()) return false;
-    if (until && until()) return true;
     if (Clock::now() >= deadline) return true;
     WaitForEvent(seen, deadline);
   }

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 namespace sonlet {
@@ -68,18 +67,14 @@ class CaptureRing {
   ReadResult Read(int16_t samples[], int count, std::chrono::milliseconds wait_limit,
                   std::chrono::milliseconds first_wait_limit);
 
-  // Sleeps for `duration` unless a stop is asked for (returns false) or `until`, looked at each
-  // time the ring is woken (Wake, a buffer filled, a failure), holds (returns true).
-  bool Pause(std::chrono::milliseconds duration, const std::function<bool()>& until = nullptr);
+  // Sleeps for `duration` unless a stop is asked for; returns false when it was.
+  bool Pause(std::chrono::milliseconds duration);
 
   // --- Any thread. ---
 
   // Asks for a stop: a waiting read or pause returns at once, and so do all later ones that
   // would wait. It stays asked for the life of the ring.
   void Interrupt();
-
-  // Wakes a waiting pause to look at its condition again: news from the sound server.
-  void Wake() { SignalEvent(); }
   bool interrupted() const { return interrupted_.load(); }
 
   // Samples lost because every buffer was full, since the last reset.
