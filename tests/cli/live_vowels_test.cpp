@@ -21,6 +21,7 @@
 
 #include "cli/live_program.h"
 #include "cli/run_program.h"
+#include "support/synthetic_vowel.h"
 #include "support/test_sound_server.h"
 
 namespace sonlet {
@@ -59,16 +60,7 @@ std::vector<float> HeldVowel(const Vowel& v) {
   for (double& s : x) s = glottis = s + 0.98 * glottis;
   const double bandwidths[4] = {60, 90, 150, 200};
   for (int f = 0; f < 4; ++f) {
-    const double r = std::exp(-std::numbers::pi * bandwidths[f] / kRate);
-    const double c1 = 2 * r * std::cos(2 * std::numbers::pi * v.formants[f] / kRate);
-    const double c2 = -r * r;
-    double y1 = 0, y2 = 0;
-    for (double& s : x) {
-      const double y = s + c1 * y1 + c2 * y2;
-      y2 = y1;
-      y1 = y;
-      s = y;
-    }
+    Resonate(x, v.formants[f], std::exp(-std::numbers::pi * bandwidths[f] / kRate), kRate);
   }
   double previous = 0.0, top = 0.0;
   for (double& s : x) {

@@ -15,17 +15,8 @@ std::vector<int16_t> SyntheticVowel(int samples, double f1, double f2, double pe
   std::vector<double> signal(samples, 0.0);
   for (int n = 0; n < samples; n += 80) signal[n] = 1.0;
   for (int f = 0; f < 3; ++f) {
-    const double radius = 1.0 - std::numbers::pi * bandwidths[f] / kSampleRate;
-    const double theta = 2.0 * std::numbers::pi * formants[f] / kSampleRate;
-    const double c1 = 2.0 * radius * std::cos(theta);
-    const double c2 = -radius * radius;
-    double y1 = 0.0, y2 = 0.0;
-    for (double& v : signal) {
-      const double y = v + c1 * y1 + c2 * y2;
-      y2 = y1;
-      y1 = y;
-      v = y;
-    }
+    Resonate(signal, formants[f], 1.0 - std::numbers::pi * bandwidths[f] / kSampleRate,
+             kSampleRate);
   }
   double top = 0.0;
   for (double v : signal) top = std::max(top, std::fabs(v));
@@ -33,6 +24,18 @@ std::vector<int16_t> SyntheticVowel(int samples, double f1, double f2, double pe
   for (int n = 0; n < samples; ++n)
     out[n] = static_cast<int16_t>(std::lround(signal[n] * peak / top));
   return out;
+}
+
+void Resonate(std::vector<double>& signal, double hz, double radius, double rate) {
+  const double c1 = 2.0 * radius * std::cos(2.0 * std::numbers::pi * hz / rate);
+  const double c2 = -radius * radius;
+  double y1 = 0.0, y2 = 0.0;
+  for (double& v : signal) {
+    const double y = v + c1 * y1 + c2 * y2;
+    y2 = y1;
+    y1 = y;
+    v = y;
+  }
 }
 
 std::vector<std::vector<float>> AnalysisFrames(const std::vector<int16_t>& samples) {

@@ -11,6 +11,10 @@ namespace sonlet {
 std::vector<int16_t> SyntheticVowel(int samples, double f1 = 500.0, double f2 = 1500.0,
                                     double peak = 8000.0);
 
+// Runs `signal` through one two-pole resonator at `hz` whose poles have radius `radius`, at
+// `rate` samples a second.
+void Resonate(std::vector<double>& signal, double hz, double radius, double rate);
+
 // DC-blocked analysis frames of a recording, assembled as the listening engine does: each block
 // of 150 samples goes through the DC blocker and is appended to the previous one. Returns one
 // 300-sample frame per block from the second block on, frames[f] ending with block f + 1.
