@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/calibration_guide.h"
+#include "cli/calibration_maker.h"
 #include "cli/command_line.h"
 #include "cli/device_listing.h"
 #include "cli/headless_run.h"
@@ -59,6 +61,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.list_devices) return sonlet::ListInputDevices();
+  if (!line.make_calibration.empty()) return sonlet::MakeCalibration(line, standard_output);
+  if (!line.calibrate.empty()) {
+    return sonlet::RunGuidedCalibration(line, stop_signals, standard_output);
+  }
   if (line.headless) return sonlet::RunHeadless(line, stop_signals, standard_output);
 
   if (!sonlet::PanelApp::DisplayAvailable()) return sonlet::PanelApp::RunWithoutDisplay(line);

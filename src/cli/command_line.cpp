@@ -18,6 +18,10 @@ constexpr ValueOption kValueOptions[] = {
     {"--profile", "a settings file"},
     {"--output", "auto, uinput, x11, log or none"},
     {"--trace", "a file, or - for standard output"},
+    {"--calibration", "a calibration file (made with --make-calibration or --calibrate)"},
+    {"--make-calibration", "the calibration file to write"},
+    {"--from", "a vowel and its recording, as a=FILE"},
+    {"--calibrate", "the calibration file to write"},
 };
 
 const ValueOption* FindValueOption(const char* name) {
@@ -35,13 +39,60 @@ bool IsOption(const char* word) {
   return FindValueOption(word) != nullptr;
 }
 
+// Whether the calibration options go together with the rest; if not, why in *error.
+bool CalibrationOptionsFit(const CommandLine& line, std::string* error) {
+  bool any_take = false;
+  for (const std::string& take : line.takes) any_take = any_take || !take.empty();
+  if (!line.make_calibration.empty()) {
+    for (char letter : {'a', 'e', 'i', 'o'}) {
+      if (line.takes[VowelIndex(letter)].empty()) {
+        *error =
+            std::string("--make-calibration needs a take of each of a, e, i and o: add --from ") +
+            letter + "=FILE";
+        return false;
+      }
+    }
+    if (line.headless || !line.input.empty() || !line.device.empty() || !line.trace.empty() ||
+        !line.calibration.empty() || !line.calibrate.empty() || line.realtime) {
+      *error =
+          "--make-calibration reads only its --from takes and --profile; give the other options "
+          "to a separate run";
+      return false;
+    }
+    return true;
+  }
+  if (any_take) {
+    *error = "--from gives a take to --make-calibration, which is missing";
+    return false;
+  }
+  if (!line.calibrate.empty()) {
+    if (!line.headless) {
+      *error =
+          "--calibrate guides a calibration on the terminal: add --headless (the panel has "
+          "\"Calibración…\" in its menu)";
+      return false;
+    }
+    if (!line.calibration.empty() || !line.trace.empty()) {
+      *error = "--calibrate makes a calibration; it takes neither --calibration nor --trace";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* UsageText() {
   return "Usage: sonlet [--device NAME | --input FILE [--realtime]]\n"
          "              [--output auto|uinput|x11|log|none]\n"
+         "              [--calibration FILE]\n"
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
          "              [--output auto|uinput|x11|log|none] [--trace FILE|-]\n"
+         "              [--calibration FILE]\n"
+         "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
+         "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
+         "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
+         "              [--profile FILE]\n"
          "       sonlet --list-devices\n"
          "       sonlet --help\n"
          "\n"
@@ -87,19 +138,41 @@ const char* UsageText() {
          "  --trace FILE      write one CSV row per pass (level, pitch, formants, medians,\n"
          "                    run length, event) to FILE, or to standard output with \"-\":\n"
          "                    it shows why a vowel did or did not steer\n"
+         "  --calibration FILE\n"
+         "                    steer with this voice's own vowels, as a calibration file holds\n"
+         "                    them, instead of the fixed vowel regions: each steering pass\n"
+         "                    takes the nearest calibrated vowel, and a sound far from all of\n"
+         "                    them moves nothing; \"e\" then needs no louder voice. The trace\n"
+         "                    gains a last column, vowel: on every loud, voiced pass the\n"
+         "                    calibrated vowel it is nearest (a, e, i, o, u), or empty\n"
+         "  --make-calibration OUT\n"
+         "                    make a calibration file OUT from one recorded take of each\n"
+         "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
+         "                    like, it steers down with o), each a vowel held for one or two\n"
+         "                    seconds by the user's own voice. The settings file gives the\n"
+         "                    threshold (without one, a voice above 30 dB counts). Prints how\n"
+         "                    many passes each take gave and how far apart the vowels lie;\n"
+         "                    refuses, writing nothing, a take with less than about 0.6 s of\n"
+         "                    loud voiced sound or vowels too close together to steer\n"
+         "                    reliably\n"
+         "  --calibrate OUT   with --headless: make the calibration file OUT by voice, one\n"
+         "                    vowel at a time, with prompts (in Spanish) and a level meter on\n"
+         "                    the terminal; a take that is too short is asked for again\n"
          "  -h, --help        show this help and exit\n"
          "\n"
          "INT, TERM, HUP and QUIT stop Sonlet at any moment, as Ctrl-C does; the panel then\n"
          "closes as its close box does, saving the settings.\n"
          "\n"
-         "Exit status: 0 when the recording was processed or listening was stopped; 1 when\n"
-         "the settings file cannot be opened; 2 when the arguments, the recording or the trace\n"
-         "file are wrong, when the pointer events have nowhere to go, or when standard output\n"
-         "(carrying the events or the trace) cannot be written; 3 when, without a sound\n"
-         "server, PortAudio stopped answering and would not let go of the microphone (the\n"
-         "panel saves its settings first; start Sonlet again); 255 when the microphone cannot be opened (after a line on standard output,\n"
-         "\"Error al abrir el dispositivo de audio A/D\" and PortAudio's error number, and a\n"
-         "one-second wait) or no sound input device is found.\n";
+         "Exit status: 0 when the recording was processed, listening was stopped or the\n"
+         "calibration written; 1 when the settings file cannot be opened; 2 when the\n"
+         "arguments, a recording, the trace or calibration file are wrong, when a calibration\n"
+         "is refused or not finished, when the pointer events have nowhere to go, or when\n"
+         "standard output (carrying the events or the trace) cannot be written; 3 when,\n"
+         "without a sound server, PortAudio stopped answering and would not let go of the\n"
+         "microphone (the panel saves its settings first; start Sonlet again); 255 when the\n"
+         "microphone cannot be opened (after a line on standard output, \"Error al abrir el\n"
+         "dispositivo de audio A/D\" and PortAudio's error number, and a one-second wait) or\n"
+         "no sound input device is found.\n";
 }
 
 bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std::string* error) {
@@ -141,8 +214,26 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->device = value;
     } else if (std::strcmp(arg, "--profile") == 0) {
       line->profile = value;
+      line->profile_given = true;
     } else if (std::strcmp(arg, "--trace") == 0) {
       line->trace = value;
+    } else if (std::strcmp(arg, "--calibration") == 0) {
+      line->calibration = value;
+    } else if (std::strcmp(arg, "--make-calibration") == 0) {
+      line->make_calibration = value;
+    } else if (std::strcmp(arg, "--calibrate") == 0) {
+      line->calibrate = value;
+    } else if (std::strcmp(arg, "--from") == 0) {
+      const int vowel = value.size() > 2 && value[1] == '=' ? VowelIndex(value[0]) : -1;
+      if (vowel < 0) {
+        *error = "--from takes a vowel, '=' and a recording, as a=take-a.wav, not '" + value + "'";
+        return false;
+      }
+      if (!line->takes[vowel].empty()) {
+        *error = std::string("--from gives the vowel ") + value[0] + " twice";
+        return false;
+      }
+      line->takes[vowel] = value.substr(2);
     } else {
       if (value != "auto" && value != "uinput" && value != "x11" && value != "log" &&
           value != "none") {
@@ -152,6 +243,7 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->output = value;
     }
   }
+  if (!CalibrationOptionsFit(*line, error)) return false;
   if (line->realtime && line->input.empty()) {
     *error = "--realtime paces a recording; give one with --input FILE";
     return false;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "calibration/vowel_map.h"
 #include "settings/profile_file.h"
 
 namespace sonlet {
@@ -16,8 +17,13 @@ struct CommandLine {
   std::string device;                      // the microphone: a device name or part of one; empty:
                                            // the default input
   std::string profile = kProfileFileName;  // the settings file
+  bool profile_given = false;              // --profile was on the command line
   std::string output = "auto";             // where events go: auto, uinput, x11, log or none
   std::string trace;                       // a CSV file of every pass, "-" for standard output
+  std::string calibration;                 // a calibration file to steer with; empty: the regions
+  std::string make_calibration;            // make a calibration file from recorded takes
+  std::string takes[kVowelCount];          // --from: the recorded take of each vowel, if given
+  std::string calibrate;                   // make a calibration file by voice, on the terminal
 };
 
 // Parses argv. Returns false with a message for the user in *error when the arguments are not

@@ -8,7 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "calibration/calibration_file.h"
+#include "calibration/vowel_map.h"
 #include "cli/io_setup.h"
+#include "cli/no_panel.h"
 #include "cli/notice_printer.h"
 #include "cli/pass_trace.h"
 #include "engine/engine_runner.h"
@@ -18,13 +21,6 @@
 namespace sonlet {
 
 namespace {
-
-// Without a panel the meters and readings have nowhere to go.
-class NoPanel : public PanelView {
- public:
-  void ShowMeters(int, int, int) override {}
-  void ShowReadings(const Readings&) override {}
-};
 
 void PrintSummary(const EngineStats& s) {
   std::fprintf(stderr,
@@ -48,6 +44,10 @@ std::string TraceRefusal(const CommandLine& line) {
   if (!line.input.empty() && SameFile(line.trace, line.input)) {
     return "the trace file '" + line.trace + "' is the recording Sonlet is to listen to; " +
            "writing the trace would destroy it. Give the trace another name.";
+  }
+  if (!line.calibration.empty() && SameFile(line.trace, line.calibration)) {
+    return "the trace file '" + line.trace + "' is the calibration file; writing the trace " +
+           "would destroy it. Give the trace another name.";
   }
   if (SameFile(line.trace, line.profile)) {
     return "the trace file '" + line.trace + "' is the settings file; writing the trace would " +
@@ -82,6 +82,17 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals,
     return 1;
   }
   RemoveProfileLeftovers(line.profile);
+
+  std::unique_ptr<CalibratedDecision> calibrated;
+  if (!line.calibration.empty()) {
+    VowelMap map;
+    const std::string why = ReadCalibration(line.calibration, &map);
+    if (!why.empty()) {
+      std::fprintf(stderr, "sonlet: %s.\n", why.c_str());
+      return 2;
+    }
+    calibrated = std::make_unique<CalibratedDecision>(map);
+  }
 
   const std::string trace_refusal = TraceRefusal(line);
   if (!trace_refusal.empty()) {
@@ -125,12 +136,15 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals,
   }
   OutputChannel trace_channel(trace_file, "the trace file '" + line.trace + "'");
   std::unique_ptr<PassTrace> trace;
-  if (line.trace == "-") trace = std::make_unique<PassTrace>(standard_output);
-  if (trace_file != nullptr) trace = std::make_unique<PassTrace>(trace_channel);
+  const bool with_vowels = calibrated != nullptr;
+  if (line.trace == "-") trace = std::make_unique<PassTrace>(standard_output, with_vowels);
+  if (trace_file != nullptr) trace = std::make_unique<PassTrace>(trace_channel, with_vowels);
 
   EngineSettings settings;
   ApplyProfile(profile, &settings);
   StoreSetting(settings.listening, 1);
+  // The engine keeps reading it until runner.Join() below; calibrated outlives that.
+  settings.direction_strategy.store(calibrated.get(), std::memory_order_release);
 
   NoPanel panel;
   NoticePrinter notices(standard_output, output_carries_results);

@@ -48,10 +48,11 @@ void FormatEvent(const PassEvent& event, char* text, int size) {
 
 }  // namespace
 
-PassTrace::PassTrace(OutputChannel& out) : out_(out) {
+PassTrace::PassTrace(OutputChannel& out, bool with_vowels) : out_(out), with_vowels_(with_vowels) {
   out_.Print(
       "pass,level,loud,lag,f0,ratio,f1_cand,f2_cand,pitch_med,f1_med,f2_med,f1_norm,f2_norm,run,"
-      "event\n");
+      "event%s\n",
+      with_vowels_ ? ",vowel" : "");
 }
 
 // The row is made whole first and written in one piece.
@@ -62,7 +63,7 @@ void PassTrace::PassDone(const PassRecord& r) {
   Append(&row, ",%d", r.loud ? 1 : 0);
   if (!r.listening) {
     // The analysis runs only while listening; the tracker's columns stay empty with it.
-    row.append(",,,,,,,,,,,,\n");
+    row.append(with_vowels_ ? ",,,,,,,,,,,,,\n" : ",,,,,,,,,,,,\n");
   } else {
     Append(&row, ",%d", r.lag);
     for (float v : {r.f0, r.ratio, r.f1_candidate, r.f2_candidate, r.pitch_median, r.f1_median,
@@ -71,7 +72,12 @@ void PassTrace::PassDone(const PassRecord& r) {
     }
     char event[64];
     FormatEvent(r.event, event, sizeof event);
-    Append(&row, ",%d,%s\n", r.run, event);
+    Append(&row, ",%d,%s", r.run, event);
+    if (with_vowels_) {
+      row.push_back(',');
+      if (r.vowel != 0) row.push_back(r.vowel);
+    }
+    row.push_back('\n');
   }
   out_.Print("%s", row.c_str());
 }

@@ -10,13 +10,15 @@ namespace sonlet {
 // or did not steer.
 class PassTrace : public PassObserver {
  public:
-  // out must outlive the trace; the header row is written at once.
-  explicit PassTrace(OutputChannel& out);
+  // out must outlive the trace; the header row is written at once. With vowels, each row ends
+  // with the calibrated vowel the pass was nearest (a column only a calibrated run has).
+  explicit PassTrace(OutputChannel& out, bool with_vowels = false);
 
   void PassDone(const PassRecord& record) override;
 
  private:
   OutputChannel& out_;
+  bool with_vowels_;
 };
 
 }  // namespace sonlet

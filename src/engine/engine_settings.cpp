@@ -17,6 +17,7 @@ PassSettings ReadPassSettings(const EngineSettings& settings) {
   s.speed = within(settings.speed, 0, kPositionMax);
   s.male = within(settings.male, 0, 1) == 1;
   s.enter_key = within(settings.click_action, 0, 1) == 1;
+  s.strategy = settings.direction_strategy.load(std::memory_order_acquire);
   return s;
 }
 

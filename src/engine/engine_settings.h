@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/direction_strategy.h"
+
 namespace sonlet {
 
 // The settings' ranges, as the panel's sliders offer them.
@@ -23,6 +25,9 @@ struct EngineSettings {
   std::atomic<int32_t> speed{50};        // 0..100, 0 fastest
   std::atomic<int32_t> male{0};          // 1 male, 0 female
   std::atomic<int32_t> click_action{0};  // 0 left click, 1 ENTER
+  // The user's own vowel map, or null for the fixed regions. Whoever sets it keeps the strategy
+  // alive until the engine has stopped.
+  std::atomic<const DirectionStrategy*> direction_strategy{nullptr};
 };
 
 inline int32_t LoadSetting(const std::atomic<int32_t>& value) {
@@ -44,7 +49,8 @@ struct PassSettings {
   int height = 0;                  // 0..kPositionMax
   int speed = 0;                   // 0..kPositionMax
   bool male = false;
-  bool enter_key = false;  // a click presses ENTER instead of the left button
+  bool enter_key = false;                       // a click presses ENTER instead of the left button
+  const DirectionStrategy* strategy = nullptr;  // null: the fixed vowel regions decide
 };
 
 PassSettings ReadPassSettings(const EngineSettings& settings);

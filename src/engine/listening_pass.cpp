@@ -47,7 +47,11 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   const int step = normalisation_.speed_step + bonus;
   const bool active = loud && pitch_median_ != 0.0f;
   const RunTracker::Action action = tracker_.Track(active, settings.click_min, settings.click_max);
-  const PassEvent event = Act(action, step, bonus, settings);
+  VowelDecision heard;
+  if (settings.strategy != nullptr && loud && voiced) {
+    heard = settings.strategy->Decide(f1_median_, f2_median_);
+  }
+  const PassEvent event = Act(action, step, bonus, settings, heard);
 
   record->lag = pitch.lag;
   record->f0 = pitch.f0;
@@ -60,14 +64,19 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   record->f1_normalised = normalisation_.f1;
   record->f2_normalised = normalisation_.f2;
   record->run = tracker_.run_length();
+  record->vowel = heard.vowel;
   record->event = event;
 }
 
 PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
-                             const PassSettings& settings) {
+                             const PassSettings& settings, const VowelDecision& heard) {
   PassEvent event;
   if (action == RunTracker::Action::kSteer) {
-    const Direction direction = DecideDirection(normalisation_.f1, normalisation_.f2, bonus);
+    // A user's own vowel map knows which vowel it heard, so "e" needs no louder voice there to
+    // keep it apart from its neighbours.
+    const Direction direction = settings.strategy != nullptr
+                                    ? heard.direction
+                                    : DecideDirection(normalisation_.f1, normalisation_.f2, bonus);
     if (direction != Direction::kNone) {
       const Motion motion = MotionFor(direction, step);
       Check(input_.Move(motion.dx, motion.dy));

@@ -39,7 +39,8 @@ class ListeningPass {
   int speed_step() const { return normalisation_.speed_step; }
 
  private:
-  PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings);
+  PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings,
+                const VowelDecision& heard);
   // The error of one event sent to the input: told once, the first time.
   void Check(int input_error);
 

@@ -32,7 +32,8 @@ struct PassRecord {
   float f2_median = 0.0f;
   float f1_normalised = 0.0f;
   float f2_normalised = 0.0f;
-  int run = 0;  // run length after this pass's tracking
+  int run = 0;     // run length after this pass's tracking
+  char vowel = 0;  // with a vowel map: the vowel this loud, voiced pass is nearest, or 0
   PassEvent event;
 };
 

@@ -177,20 +177,20 @@ ProfileStatus ReadProfile(const std::string& path, Profile* profile, int* error)
   return ProfileStatus::kOk;
 }
 
-ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
+bool ReplaceFileContents(const std::string& path, const std::string& text) {
   // Through a symbolic link the file it points to is replaced, not the link. A dangling link
   // has no file to resolve to and is replaced by the new file.
   const std::string target = Resolved(path);
 
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (!exists && errno != ENOENT) return ProfileStatus::kCannotWrite;
+  if (!exists && errno != ENOENT) return false;
   if (exists) {
-    if (!S_ISREG(existing.st_mode)) return ProfileStatus::kCannotWrite;
+    if (!S_ISREG(existing.st_mode)) return false;
     // The rename would replace a file the user has made read-only; a read-only profile is one
     // that cannot be opened for writing, and stays as it is.
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-      return ProfileStatus::kCannotWrite;
+      return false;
     }
   }
 
@@ -201,23 +201,28 @@ ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary = TemporaryName(target, attempt);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return ProfileStatus::kCannotWrite;
+    if (fd < 0 && errno != EEXIST) return false;
   }
-  if (fd < 0) return ProfileStatus::kCannotWrite;
+  if (fd < 0) return false;
 
   // A new file gets the usual 0666 less the umask from open(); an existing one keeps its bits,
   // so a chmod by the user survives the save.
   bool ok = !exists || ::fchmod(fd, existing.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd, FormatProfile(profile));
+  ok = ok && WriteAll(fd, text);
   ok = ok && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) {
     ::unlink(temporary.c_str());
-    return ProfileStatus::kCannotWrite;
+    return false;
   }
   SyncDirectoryOf(target);
-  return ProfileStatus::kOk;
+  return true;
+}
+
+ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
+  return ReplaceFileContents(path, FormatProfile(profile)) ? ProfileStatus::kOk
+                                                           : ProfileStatus::kCannotWrite;
 }
 
 int RemoveProfileLeftovers(const std::string& path) {

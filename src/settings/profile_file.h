@@ -45,6 +45,10 @@ std::string ProfileOpenDetail(const std::string& path, int error);
 // path in a missing directory gives kCannotWrite.
 ProfileStatus WriteProfile(const std::string& path, const Profile& profile);
 
+// The way every file Sonlet keeps is saved, as WriteProfile describes: the whole text or, on
+// failure (false), the old file untouched.
+bool ReplaceFileContents(const std::string& path, const std::string& text);
+
 // Removes what saves of this profile left behind when their process was killed before the
 // rename: temporaries beside the file named after it with ".tmp", a process id and a number,
 // whose process no longer exists. Returns how many it removed.

@@ -1,0 +1,25 @@
+#include "calibration/take_collector.h"
+
+namespace sonlet {
+
+void TakeCollector::PassDone(const PassRecord& record) {
+  // Active as the run tracker counts it: loud, with a pitch.
+  const bool active = record.listening && record.loud && record.pitch_median != 0.0f;
+  if (!active) {
+    in_run_ = false;
+    return;
+  }
+  if (!in_run_) newest_run_passes_ = 0;
+  in_run_ = true;
+  if (record.run <= kSettlingPasses) return;
+  passes_.push_back({record.f1_median, record.f2_median});
+  ++newest_run_passes_;
+}
+
+void TakeCollector::Clear() {
+  passes_.clear();
+  newest_run_passes_ = 0;
+  in_run_ = false;
+}
+
+}  // namespace sonlet

@@ -1,0 +1,172 @@
+#include "cli/calibration_guide.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "calibration/calibration_file.h"
+#include "calibration/guided_calibration.h"
+#include "cli/calibration_maker.h"
+#include "cli/io_setup.h"
+#include "cli/no_panel.h"
+#include "cli/notice_printer.h"
+#include "engine/engine_runner.h"
+#include "engine/voice_engine.h"
+#include "input/null_sink.h"
+
+namespace sonlet {
+
+namespace {
+
+// Where each vowel steers, as the prompt says it.
+constexpr const char* kVowelWays[kVowelCount] = {"derecha", "arriba", "izquierda", "abajo",
+                                                 "abajo"};
+
+// Speaks the steps of a guided calibration on the terminal, on the engine's thread, and stops
+// the engine when the map is made.
+class TerminalGuide : public PassObserver {
+ public:
+  TerminalGuide(OutputChannel& out, int threshold_level, bool meter)
+      : out_(out), threshold_level_(threshold_level), meter_(meter) {
+    out_.Print(
+        "Calibración de las vocales: diga cada vocal sostenida, con su voz de siempre, durante "
+        "unos dos segundos, y calle después. Ctrl-C la interrumpe.\n");
+    Ask();
+  }
+
+  void set_runner(EngineRunner* runner) { runner_ = runner; }
+  bool done() const { return done_.load(); }
+  const CalibrationResult& result() const { return guide_.result(); }
+
+  void PassDone(const PassRecord& record) override {
+    if (done_.load()) return;
+    const GuidedCalibration::Event event = guide_.Feed(record);
+    const char asked = guide_.vowel() >= 0 ? kVowelLetters[guide_.vowel()] : ' ';
+    switch (event) {
+      case GuidedCalibration::Event::kNone:
+        if (meter_ && record.pass % 5 == 0) Meter(record);
+        return;
+      case GuidedCalibration::Event::kTooShort:
+        EndMeter();
+        out_.Print("  Demasiado corta (%d pasadas de %d): repita la «%c», más larga.\n",
+                   guide_.taken_passes(), kFewestTakePasses, asked);
+        return;
+      case GuidedCalibration::Event::kTaken:
+        EndMeter();
+        out_.Print("  «%c» recogida (%d pasadas).\n", kVowelLetters[guide_.taken_vowel()],
+                   guide_.taken_passes());
+        Ask();
+        return;
+      case GuidedCalibration::Event::kOverlap:
+        EndMeter();
+        out_.Print(
+            "«%c» y «%c» han salido demasiado parecidas: repítalas, cada una lo más clara que "
+            "pueda.\n",
+            kVowelLetters[guide_.result().vowel], kVowelLetters[guide_.result().other]);
+        Ask();
+        return;
+      case GuidedCalibration::Event::kDone:
+        EndMeter();
+        done_.store(true);
+        if (runner_ != nullptr) runner_->RequestStop();
+        return;
+    }
+  }
+
+ private:
+  void Ask() {
+    const int v = guide_.vowel();
+    out_.Print("Vocal «%c» (mueve hacia %s): diga «%c%c%c%c» durante dos segundos.\n",
+               kVowelLetters[v], kVowelWays[v], kVowelLetters[v], kVowelLetters[v],
+               kVowelLetters[v], kVowelLetters[v]);
+    out_.Flush();
+  }
+
+  // One line, rewritten in place: the level against the threshold, and the take so far.
+  void Meter(const PassRecord& record) {
+    constexpr int kWidth = 30;
+    const int level = std::clamp(static_cast<int>(record.level), 0, 90);
+    const int filled = level * kWidth / 90;
+    const int mark = threshold_level_ * kWidth / 90;
+    char bar[kWidth + 1];
+    for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : (i == mark ? '|' : '.');
+    bar[kWidth] = '\0';
+    out_.Print("\r  nivel [%s] %2d dB (umbral %d)  toma %d/%d ", bar, level, threshold_level_,
+               std::min(guide_.current_passes(), kFewestTakePasses), kFewestTakePasses);
+    out_.Flush();
+    meter_shown_ = true;
+  }
+
+  void EndMeter() {
+    if (meter_shown_) out_.Print("\n");
+    meter_shown_ = false;
+  }
+
+  OutputChannel& out_;
+  const int threshold_level_;
+  const bool meter_;
+  bool meter_shown_ = false;
+  GuidedCalibration guide_;
+  EngineRunner* runner_ = nullptr;
+  std::atomic<bool> done_{false};
+};
+
+}  // namespace
+
+int RunGuidedCalibration(const CommandLine& line, StopSignals& stop_signals,
+                         OutputChannel& standard_output) {
+  Profile profile;
+  if (!CalibrationProfile(line, &profile)) return 1;
+  std::string error;
+  int exit_status = 0;
+  std::unique_ptr<AudioSource> audio = OpenAudio(line, standard_output, &error, &exit_status);
+  if (audio == nullptr) {
+    std::fprintf(stderr, "sonlet: %s\n", error.c_str());
+    if (exit_status == kAudioOpenFailed) EndAfterAudioFailure();
+    return exit_status;
+  }
+
+  EngineSettings settings;
+  ApplyProfile(profile, &settings);
+  StoreSetting(settings.listening, 1);
+  NullSink input;
+  NoPanel panel;
+  NoticePrinter notices(standard_output, false);
+  const int threshold_level = 100 - ReadPassSettings(settings).threshold;
+  TerminalGuide guide(standard_output, threshold_level, ::isatty(::fileno(stdout)) == 1);
+  auto engine = std::make_unique<VoiceEngine>(settings, *audio, input, panel, notices, &guide);
+  EngineRunner runner(*engine, *audio);
+  guide.set_runner(&runner);
+  std::atomic<bool> interrupted{false};
+  stop_signals.OnSignal([&runner, &interrupted](int) {
+    interrupted.store(true);
+    runner.RequestStop();
+  });
+  runner.Start();
+  runner.Join();
+  stop_signals.OnSignal([](int) {});
+
+  if (!guide.done()) {
+    standard_output.Print("\n%s: no se ha escrito %s.\n",
+                          interrupted.load() ? "Calibración interrumpida"
+                                             : "El sonido terminó antes de tener todas las vocales",
+                          line.calibrate.c_str());
+    standard_output.Flush();
+    return 2;
+  }
+  PrintCalibration(guide.result(), standard_output);
+  const std::string why = WriteCalibration(line.calibrate, guide.result().map);
+  if (!why.empty()) {
+    std::fprintf(stderr, "sonlet: %s.\n", why.c_str());
+    return 2;
+  }
+  standard_output.Print("Calibración escrita en %s.\n", line.calibrate.c_str());
+  standard_output.Flush();
+  return standard_output.error() == 0 ? 0 : 2;
+}
+
+}  // namespace sonlet
