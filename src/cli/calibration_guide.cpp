@@ -23,8 +23,8 @@ namespace sonlet {
 namespace {
 
 // Where each vowel steers, as the prompt says it.
-constexpr const char* kVowelWays[kVowelCount] = {"derecha", "arriba", "izquierda", "abajo",
-                                                 "abajo"};
+constexpr const char* kVowelWays[kVowelCount] = {"a la derecha", "arriba", "a la izquierda",
+                                                 "abajo", "abajo"};
 
 // Speaks the steps of a guided calibration on the terminal, on the engine's thread, and stops
 // the engine when the map is made.
@@ -80,7 +80,7 @@ class TerminalGuide : public PassObserver {
  private:
   void Ask() {
     const int v = guide_.vowel();
-    out_.Print("Vocal «%c» (mueve hacia %s): diga «%c%c%c%c» durante dos segundos.\n",
+    out_.Print("Vocal «%c» (lleva el puntero %s): diga «%c%c%c%c» durante dos segundos.\n",
                kVowelLetters[v], kVowelWays[v], kVowelLetters[v], kVowelLetters[v],
                kVowelLetters[v], kVowelLetters[v]);
     out_.Flush();
