@@ -34,22 +34,26 @@ float VowelSeparation(const VowelArea& a, const VowelArea& b) {
     const double d = std::log(static_cast<double>(x) / y);
     return d * d / ((static_cast<double>(sx) * sx + static_cast<double>(sy) * sy) / 2.0);
   };
-  return static_cast<float>(std::sqrt(term(a.f1_hz, b.f1_hz, a.f1_spread, b.f1_spread) +
-                                      term(a.f2_hz, b.f2_hz, a.f2_spread, b.f2_spread)));
+  double sum = term(a.f1_hz, b.f1_hz, a.f1_spread, b.f1_spread) +
+               term(a.f2_hz, b.f2_hz, a.f2_spread, b.f2_spread);
+  if (a.f3_hz > 0.0f && b.f3_hz > 0.0f) sum += term(a.f3_hz, b.f3_hz, a.f3_spread, b.f3_spread);
+  return static_cast<float>(std::sqrt(sum));
 }
 
-CalibrationResult BuildCalibration(const std::vector<FormantPair> (&takes)[kVowelCount],
+CalibrationResult BuildCalibration(const std::vector<SteadyFormants> (&takes)[kVowelCount],
                                    bool with_u) {
   CalibrationResult result;
   for (int v = 0; v < kVowelCount; ++v) {
     if (kVowelLetters[v] == 'u' && !with_u) continue;
     std::vector<double> f1;
     std::vector<double> f2;
-    for (const FormantPair& p : takes[v]) {
+    std::vector<double> f3;
+    for (const SteadyFormants& p : takes[v]) {
       // A median of 0 (too few formant candidates yet) is no place on the map.
       if (!(p.f1 > 0.0f && p.f2 > 0.0f)) continue;
       f1.push_back(std::log(static_cast<double>(p.f1)));
       f2.push_back(std::log(static_cast<double>(p.f2)));
+      if (p.f3 > 0.0f) f3.push_back(std::log(static_cast<double>(p.f3)));
     }
     if (static_cast<int>(f1.size()) < kFewestTakePasses) {
       if (result.status == CalibrationResult::Status::kOk) {
@@ -64,6 +68,8 @@ CalibrationResult BuildCalibration(const std::vector<FormantPair> (&takes)[kVowe
     area.passes = static_cast<int>(f1.size());
     Describe(f1, kF1SpreadFloor, &area.f1_hz, &area.f1_spread);
     Describe(f2, kF2SpreadFloor, &area.f2_hz, &area.f2_spread);
+    // A third formant seen on fewer than half the passes is no part of this vowel's picture.
+    if (2 * f3.size() >= f1.size()) Describe(f3, kF3SpreadFloor, &area.f3_hz, &area.f3_spread);
   }
 
   int closest = -1;

@@ -7,8 +7,9 @@
 
 namespace sonlet {
 
-// Fewest usable passes a take must give: about 0.6 s of held vowel above the threshold.
-inline constexpr int kFewestTakePasses = 30;
+// Fewest usable passes a take must give: with the settling passes, a vowel held about half a
+// second above the threshold. Enough for a median that one slip cannot move.
+inline constexpr int kFewestTakePasses = 20;
 
 // Two vowels of different directions must lie at least this far apart, in their pooled
 // spreads: half of it is where one's passes start to be taken for the other, and at 3 that
@@ -32,13 +33,13 @@ struct CalibrationResult {
 };
 
 // Distance between two vowels' centres, each log-frequency difference divided by the root of
-// the mean of their squared spreads.
+// the mean of their squared spreads (F3 too when both have one).
 float VowelSeparation(const VowelArea& a, const VowelArea& b);
 
 // Learns a map from each vowel's passes (takes[v] for the vowel kVowelLetters[v]); u is left
 // out unless with_u. The centre is the median of the log frequencies and the spread
 // 1.4826 times their median absolute deviation: a cough or a slip in the take moves neither.
-CalibrationResult BuildCalibration(const std::vector<FormantPair> (&takes)[kVowelCount],
+CalibrationResult BuildCalibration(const std::vector<SteadyFormants> (&takes)[kVowelCount],
                                    bool with_u);
 
 }  // namespace sonlet

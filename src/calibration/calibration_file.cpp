@@ -62,16 +62,21 @@ std::string ReadCalibration(const std::string& path, VowelMap* map) {
     if (vowel < 0) return at("'" + first + "' is not one of the vowels a, e, i, o, u");
     VowelArea area;
     std::string rest;
-    if (!(words >> area.f1_hz >> area.f2_hz >> area.f1_spread >> area.f2_spread >> area.passes) ||
+    if (!(words >> area.f1_hz >> area.f2_hz >> area.f3_hz >> area.f1_spread >> area.f2_spread >>
+          area.f3_spread >> area.passes) ||
         (words >> rest)) {
-      return at("needs five numbers after the vowel: F1 and F2 in Hz, their spreads, passes");
+      return at(
+          "needs seven numbers after the vowel: F1, F2 and F3 in Hz, their spreads, and the "
+          "passes");
     }
-    if (!Frequency(area.f1_hz) || !Frequency(area.f2_hz)) {
-      return at("F1 and F2 must lie between 50 and 4000 Hz");
+    const bool no_f3 = area.f3_hz == 0.0f && area.f3_spread == 0.0f;
+    if (!Frequency(area.f1_hz) || !Frequency(area.f2_hz) || !(no_f3 || Frequency(area.f3_hz))) {
+      return at("F1, F2 and F3 must lie between 50 and 4000 Hz (F3 and its spread may be 0)");
     }
     if (!(area.f1_spread >= kF1SpreadFloor && area.f1_spread <= kWidestSpread &&
-          area.f2_spread >= kF2SpreadFloor && area.f2_spread <= kWidestSpread)) {
-      return at("the spreads must lie between 0.07 (F1), 0.05 (F2) and 1");
+          area.f2_spread >= kF2SpreadFloor && area.f2_spread <= kWidestSpread &&
+          (no_f3 || (area.f3_spread >= kF3SpreadFloor && area.f3_spread <= kWidestSpread)))) {
+      return at("the spreads must lie between 0.07 (F1), 0.05 (F2, F3) and 1");
     }
     if (read.vowels[vowel].present) return at("gives the vowel " + first + " a second time");
     area.present = true;
@@ -91,16 +96,18 @@ std::string ReadCalibration(const std::string& path, VowelMap* map) {
 std::string WriteCalibration(const std::string& path, const VowelMap& map) {
   std::string text =
       "# Sonlet calibration: where one voice's vowels lie.\n"
-      "# vowel, F1 and F2 in Hz (the centre of the take's formant medians), the spreads of\n"
-      "# their natural logarithms (0.07 is about 7 %), and the passes the take gave.\n";
+      "# vowel, F1, F2 and F3 in Hz (the centre of the take's steadied formants; F3 0 when\n"
+      "# the take seldom showed one), the spreads of their natural logarithms (0.07 is about\n"
+      "# 7 %), and the passes the take gave.\n";
   text += "sonlet-calibration " + std::to_string(kCalibrationVersion) + "\n";
   for (int v = 0; v < kVowelCount; ++v) {
     const VowelArea& a = map.vowels[v];
     if (!a.present) continue;
-    char row[128];
-    std::snprintf(row, sizeof row, "%c %.1f %.1f %.3f %.3f %d\n", kVowelLetters[v],
+    char row[160];
+    std::snprintf(row, sizeof row, "%c %.1f %.1f %.1f %.3f %.3f %.3f %d\n", kVowelLetters[v],
                   static_cast<double>(a.f1_hz), static_cast<double>(a.f2_hz),
-                  static_cast<double>(a.f1_spread), static_cast<double>(a.f2_spread), a.passes);
+                  static_cast<double>(a.f3_hz), static_cast<double>(a.f1_spread),
+                  static_cast<double>(a.f2_spread), static_cast<double>(a.f3_spread), a.passes);
     text += row;
   }
   if (!ReplaceFileContents(path, text)) {

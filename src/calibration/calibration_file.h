@@ -10,12 +10,13 @@ namespace sonlet {
 //
 //   # comment lines start with '#'
 //   sonlet-calibration 1
-//   a 742.1 1268.4 0.070 0.050 64
+//   a 742.1 1268.4 2510.0 0.070 0.050 0.050 64
 //   e ...
 //
 // The first line that is not a comment names the format and its version. Then one line per
-// vowel: the letter, the centre's F1 and F2 in Hz, the spreads of their natural logarithms and
-// the number of passes the take gave. a, e, i and o must be there; u may be.
+// vowel: the letter, the centre's F1, F2 and F3 in Hz, the spreads of their natural logarithms
+// and the number of passes the take gave; F3 and its spread are 0 when the take seldom showed a
+// third formant. a, e, i and o must be there; u may be.
 
 inline constexpr char kCalibrationFileName[] = "calibration.txt";
 inline constexpr int kCalibrationVersion = 1;

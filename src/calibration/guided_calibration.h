@@ -40,7 +40,7 @@ class GuidedCalibration {
 
   TakeCollector collector_;
   std::vector<int> pending_;
-  std::vector<FormantPair> takes_[kVowelCount];
+  std::vector<SteadyFormants> takes_[kVowelCount];
   CalibrationResult result_;
   int taken_vowel_ = -1;
   int taken_passes_ = 0;

@@ -3,6 +3,9 @@
 namespace sonlet {
 
 void TakeCollector::PassDone(const PassRecord& record) {
+  // The same passes a vowel map hears when it steers.
+  SteadyFormants steady;
+  if (record.listening && record.loud && record.voiced) steady = formants_.Hear(record.candidates);
   // Active as the run tracker counts it: loud, with a pitch.
   const bool active = record.listening && record.loud && record.pitch_median != 0.0f;
   if (!active) {
@@ -12,7 +15,7 @@ void TakeCollector::PassDone(const PassRecord& record) {
   if (!in_run_) newest_run_passes_ = 0;
   in_run_ = true;
   if (record.run <= kSettlingPasses) return;
-  passes_.push_back({record.f1_median, record.f2_median});
+  passes_.push_back(steady);
   ++newest_run_passes_;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "calibration/ordered_formants.h"
 #include "engine/direction_strategy.h"
 
 namespace sonlet {
 
-// One user's vowels, learnt from a held take of each: where the engine's formant medians of that
-// voice lie, and how far they wander. The map works on the measured medians, not on the ones
-// scaled for the speaker: it already is this speaker, so it stays right when the height or sex
-// setting changes later, and the measured values keep their fractions of a hertz.
+// One user's vowels, learnt from a held take of each: where that voice's formants lie (the
+// engine's candidates in frequency order, steadied by running medians: OrderedFormants), and how
+// far they wander. The map works on the measured values, not on ones scaled for the speaker: it
+// already is this speaker, so it stays right when the height or sex setting changes later.
 
 inline constexpr int kVowelCount = 5;
 inline constexpr char kVowelLetters[kVowelCount + 1] = "aeiou";
@@ -18,52 +19,78 @@ Direction VowelDirection(int vowel);
 // Index of a vowel letter in kVowelLetters, or -1.
 int VowelIndex(char letter);
 
-// Where one vowel lies: the centre is the geometric mean of its F1 and F2 medians; the spreads
-// are standard deviations of their natural logarithms (0.08 is about 8 %), never below the
-// floors, because one take shows less variety than a voice has from day to day.
+// Where one vowel lies: the centre is the geometric mean of its formants over the take; the
+// spreads are standard deviations of their natural logarithms (0.07 is about 7 %), never below
+// the floors, because one take shows less variety than a voice has from day to day. F3 is 0
+// when the take seldom showed a third formant; the vowel is then judged by F1 and F2 alone.
 struct VowelArea {
   bool present = false;
   float f1_hz = 0.0f;
   float f2_hz = 0.0f;
+  float f3_hz = 0.0f;
   float f1_spread = 0.0f;
   float f2_spread = 0.0f;
+  float f3_spread = 0.0f;
   int passes = 0;  // loud, voiced passes the take gave
 };
 
 inline constexpr float kF1SpreadFloor = 0.07f;
 inline constexpr float kF2SpreadFloor = 0.05f;
-
-// A sound farther than this from every vowel, in spreads, moves nothing: ordinary speech and
-// sounds between the vowels are left alone.
-inline constexpr float kRejectionDistance = 3.0f;
+inline constexpr float kF3SpreadFloor = 0.10f;
 
 struct VowelMap {
   VowelArea vowels[kVowelCount];  // in the order of kVowelLetters; u is optional
 };
 
-// How far (F1, F2) lies from a vowel, in its spreads: the root of the sum of the squared log
-// distances, each divided by its spread. A value that is not a positive frequency is infinitely
-// far.
-float VowelDistance(const VowelArea& area, float f1_hz, float f2_hz);
+// How far a sound lies from a vowel, in its spreads: the root of the sum of the squared log
+// distances, each divided by its spread, over the formants both have (F1 and F2, and F3 when
+// both have it). *formants_used (when given) says how many that was. A sound without a
+// positive F1 and F2 is infinitely far.
+float VowelDistance(const VowelArea& area, const SteadyFormants& heard,
+                    int* formants_used = nullptr);
+
+// How far from its centre a vowel reaches over F1 and F2, in spreads: the distance within
+// which a sound judged by those two formants can be the vowel (where a chart draws its edge).
+inline constexpr float kRejectionDistance = 3.035f;
+
+// Whether a sound at that distance, over that many formants, can be the vowel: a vowel held by
+// its speaker lands farther out less than once in a hundred passes (the 99 % point of the
+// chi-square distribution). Farther sounds, such as ordinary speech and sounds between the
+// vowels, move nothing.
+bool WithinVowel(float distance, int formants_used);
 
 struct VowelMatch {
   int vowel = -1;         // the nearest present vowel, or -1 when the map has none
   float distance = 0.0f;  // from it, in spreads
+  int formants_used = 0;
 };
 
-VowelMatch NearestVowel(const VowelMap& map, float f1_hz, float f2_hz);
+VowelMatch NearestVowel(const VowelMap& map, const SteadyFormants& heard);
 
-// The map as the engine's direction decision: the nearest vowel within kRejectionDistance.
+// A vowel steers once it has been the nearest for this many loud, voiced passes in a row
+// (about 0.2 s): a held vowel has been for long before its run is long enough to steer, while
+// the vowels of ordinary speech glide into each other within a tenth of a second.
+inline constexpr int kSteadyPasses = 10;
+
+// The map as the engine's direction decision: the nearest vowel, if the sound can be it and
+// has been for kSteadyPasses.
 class CalibratedDecision : public DirectionStrategy {
  public:
   explicit CalibratedDecision(const VowelMap& map) : map_(map) {}
 
-  VowelDecision Decide(float f1_median, float f2_median) const override;
+  VowelDecision Hear(const float candidates[]) override;
+
+  // The decision for steadied formants, without touching the history.
+  VowelDecision Decide(const SteadyFormants& heard) const;
+  VowelDecision Decide(float f1, float f2) const { return Decide(SteadyFormants{f1, f2, 0.0f}); }
 
   const VowelMap& map() const { return map_; }
 
  private:
   VowelMap map_;
+  OrderedFormants formants_;
+  char last_vowel_ = 0;
+  int same_vowel_passes_ = 0;
 };
 
 }  // namespace sonlet

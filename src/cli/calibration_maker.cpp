@@ -21,7 +21,7 @@ namespace {
 
 // The usable passes of one recorded take, or false after telling the user why there are none.
 bool HearTake(const CommandLine& line, const Profile& profile, const std::string& recording,
-              OutputChannel& standard_output, std::vector<FormantPair>* passes) {
+              OutputChannel& standard_output, std::vector<SteadyFormants>* passes) {
   CommandLine take = line;
   take.input = recording;
   std::string error;
@@ -36,7 +36,8 @@ bool HearTake(const CommandLine& line, const Profile& profile, const std::string
   StoreSetting(settings.listening, 1);
   NullSink input;
   NoPanel panel;
-  NoticePrinter notices(standard_output, false);
+  // Standard output carries the report: the numeric lines go to standard error.
+  NoticePrinter notices(standard_output, true);
   TakeCollector collector;
   auto engine = std::make_unique<VoiceEngine>(settings, *audio, input, panel, notices, &collector);
   if (engine->Start()) {
@@ -78,9 +79,11 @@ void PrintCalibration(const CalibrationResult& result, OutputChannel& out) {
       if (a.passes > 0) out.Print("%c: %d passes, too few\n", kVowelLetters[v], a.passes);
       continue;
     }
-    out.Print("%c: %d passes, F1 %.0f Hz, F2 %.0f Hz, spread %.0f %% and %.0f %%\n",
-              kVowelLetters[v], a.passes, static_cast<double>(a.f1_hz),
-              static_cast<double>(a.f2_hz), 100.0 * a.f1_spread, 100.0 * a.f2_spread);
+    out.Print(
+        "%c: %d passes, F1 %.0f Hz, F2 %.0f Hz, F3 %.0f Hz, spread %.0f %%, %.0f %%, %.0f %%\n",
+        kVowelLetters[v], a.passes, static_cast<double>(a.f1_hz), static_cast<double>(a.f2_hz),
+        static_cast<double>(a.f3_hz), 100.0 * a.f1_spread, 100.0 * a.f2_spread,
+        100.0 * a.f3_spread);
   }
   out.Print(
       "separation from the nearest vowel of another direction, in spreads (at least %.0f; "
@@ -104,7 +107,8 @@ std::string CalibrationRefusal(const CalibrationResult& result, const CommandLin
              std::to_string(result.map.vowels[result.vowel].passes) +
              " loud voiced passes of held vowel, and a calibration needs at least " +
              std::to_string(kFewestTakePasses) +
-             " (about 0.6 s above the threshold): record it again, longer or louder";
+             " (a vowel held about half a second above the threshold): record it again, longer or "
+             "louder";
     case CalibrationResult::Status::kOverlap: {
       char separation[32];
       std::snprintf(separation, sizeof separation, "%.1f",
@@ -124,7 +128,7 @@ std::string CalibrationRefusal(const CalibrationResult& result, const CommandLin
 int MakeCalibration(const CommandLine& line, OutputChannel& standard_output) {
   Profile profile;
   if (!CalibrationProfile(line, &profile)) return 1;
-  std::vector<FormantPair> takes[kVowelCount];
+  std::vector<SteadyFormants> takes[kVowelCount];
   for (int v = 0; v < kVowelCount; ++v) {
     if (line.takes[v].empty()) continue;
     if (!HearTake(line, profile, line.takes[v], standard_output, &takes[v])) return 2;

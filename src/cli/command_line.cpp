@@ -152,7 +152,7 @@ const char* UsageText() {
          "                    seconds by the user's own voice. The settings file gives the\n"
          "                    threshold (without one, a voice above 30 dB counts). Prints how\n"
          "                    many passes each take gave and how far apart the vowels lie;\n"
-         "                    refuses, writing nothing, a take with less than about 0.6 s of\n"
+         "                    refuses, writing nothing, a take with less than about 0.5 s of\n"
          "                    loud voiced sound or vowels too close together to steer\n"
          "                    reliably\n"
          "  --calibrate OUT   with --headless: make the calibration file OUT by voice, one\n"

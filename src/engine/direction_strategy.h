@@ -7,20 +7,25 @@ namespace sonlet {
 // A way of deciding the direction other than the fixed vowel regions: a map of one user's own
 // vowels, learnt from takes of that voice. Without one the engine keeps to the regions.
 
-// The vowel a strategy heard, as the trace writes it: 'a', 'e', 'i', 'o', 'u', or 0 for none.
+// The vowel a strategy heard, as the trace writes it: 'a', 'e', 'i', 'o', 'u', or 0 for none,
+// and the formants it judged by.
 struct VowelDecision {
   Direction direction = Direction::kNone;
   char vowel = 0;
+  float f1 = 0.0f;  // Hz
+  float f2 = 0.0f;  // Hz
 };
 
 class DirectionStrategy {
  public:
   virtual ~DirectionStrategy() = default;
 
-  // in: the running medians of F1 and F2 in Hz, as measured (not scaled for the speaker).
-  // Called on the engine's thread on every loud, voiced listening pass; must not block or
-  // allocate.
-  virtual VowelDecision Decide(float f1_median, float f2_median) const = 0;
+  // in: candidates[0..kFormantRoots-1], the pass's accepted formant frequencies in Hz as the
+  // analysis lists them (zeros after the last), as measured, not scaled for the speaker.
+  // Called on the engine's thread on every loud, voiced listening pass, the passes whose
+  // candidates the engine's running medians take in; it may keep its own history of them. Must
+  // not block or allocate.
+  virtual VowelDecision Hear(const float candidates[]) = 0;
 };
 
 }  // namespace sonlet

@@ -27,7 +27,7 @@ struct EngineSettings {
   std::atomic<int32_t> click_action{0};  // 0 left click, 1 ENTER
   // The user's own vowel map, or null for the fixed regions. Whoever sets it keeps the strategy
   // alive until the engine has stopped.
-  std::atomic<const DirectionStrategy*> direction_strategy{nullptr};
+  std::atomic<DirectionStrategy*> direction_strategy{nullptr};
 };
 
 inline int32_t LoadSetting(const std::atomic<int32_t>& value) {
@@ -49,8 +49,8 @@ struct PassSettings {
   int height = 0;                  // 0..kPositionMax
   int speed = 0;                   // 0..kPositionMax
   bool male = false;
-  bool enter_key = false;                       // a click presses ENTER instead of the left button
-  const DirectionStrategy* strategy = nullptr;  // null: the fixed vowel regions decide
+  bool enter_key = false;                 // a click presses ENTER instead of the left button
+  DirectionStrategy* strategy = nullptr;  // null: the fixed vowel regions decide
 };
 
 PassSettings ReadPassSettings(const EngineSettings& settings);

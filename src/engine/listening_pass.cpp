@@ -49,7 +49,7 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   const RunTracker::Action action = tracker_.Track(active, settings.click_min, settings.click_max);
   VowelDecision heard;
   if (settings.strategy != nullptr && loud && voiced) {
-    heard = settings.strategy->Decide(f1_median_, f2_median_);
+    heard = settings.strategy->Hear(analysis_.candidates);
   }
   const PassEvent event = Act(action, step, bonus, settings, heard);
 
@@ -64,7 +64,11 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   record->f1_normalised = normalisation_.f1;
   record->f2_normalised = normalisation_.f2;
   record->run = tracker_.run_length();
+  record->voiced = voiced;
+  for (int i = 0; i < kFormantRoots; ++i) record->candidates[i] = analysis_.candidates[i];
   record->vowel = heard.vowel;
+  record->vowel_f1 = heard.f1;
+  record->vowel_f2 = heard.f2;
   record->event = event;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "analysis/formants.h"
 #include "engine/direction_decision.h"
 
 namespace sonlet {
@@ -32,8 +33,14 @@ struct PassRecord {
   float f2_median = 0.0f;
   float f1_normalised = 0.0f;
   float f2_normalised = 0.0f;
-  int run = 0;     // run length after this pass's tracking
-  char vowel = 0;  // with a vowel map: the vowel this loud, voiced pass is nearest, or 0
+  int run = 0;  // run length after this pass's tracking
+  bool voiced = false;
+  float candidates[kFormantRoots] = {};  // every accepted formant frequency, as listed
+  // With a vowel map, on loud, voiced passes: the formants it judged by, and the vowel they are
+  // nearest (0 for none).
+  char vowel = 0;
+  float vowel_f1 = 0.0f;
+  float vowel_f2 = 0.0f;
   PassEvent event;
 };
 

@@ -10,17 +10,17 @@ namespace sonlet {
 namespace {
 
 // A held take: n passes around (f1, f2), wandering by the given ratio each way in turn.
-std::vector<FormantPair> Take(float f1, float f2, int n = 60, float wander = 0.0f) {
-  std::vector<FormantPair> passes;
+std::vector<SteadyFormants> Take(float f1, float f2, int n = 60, float wander = 0.0f) {
+  std::vector<SteadyFormants> passes;
   for (int i = 0; i < n; ++i) {
     const float r = static_cast<float>(i % 3 - 1) * wander;
-    passes.push_back({f1 * std::exp(r), f2 * std::exp(-r)});
+    passes.push_back({f1 * std::exp(r), f2 * std::exp(-r), 0.0f});
   }
   return passes;
 }
 
 struct Takes {
-  std::vector<FormantPair> v[kVowelCount] = {
+  std::vector<SteadyFormants> v[kVowelCount] = {
       Take(800, 1400), Take(500, 1900), Take(290, 2280), Take(640, 830), {}};
 };
 
@@ -39,7 +39,7 @@ TEST(BuildCalibration, LearnsCentresAndRefusesWhatWouldSteerBadly) {
        false, Status::kTooShort, 'e', 0},
       {"a take of i without formants",
        [](Takes& t) {
-         t.v[2] = std::vector<FormantPair>(50, FormantPair{0, 0});
+         t.v[2] = std::vector<SteadyFormants>(50, SteadyFormants{0, 0, 0});
        },
        false, Status::kTooShort, 'i', 0},
       {"a u asked for but not given", [](Takes&) {}, true, Status::kTooShort, 'u', 0},
@@ -66,7 +66,7 @@ TEST(BuildCalibration, CentreAndSpreadIgnoreASlipInTheTake) {
   Takes takes;
   // 12 % wander in F1 and F2, and a tenth of the take a cough far away.
   takes.v[0] = Take(800, 1400, 90, 0.12f);
-  for (int i = 0; i < 9; ++i) takes.v[0].push_back({3000, 300});
+  for (int i = 0; i < 9; ++i) takes.v[0].push_back({3000, 300, 0});
   const CalibrationResult r = BuildCalibration(takes.v, false);
   ASSERT_EQ(r.status, CalibrationResult::Status::kOk);
   const VowelArea& a = r.map.vowels[0];

@@ -30,10 +30,10 @@ class CalibrationFile : public testing::Test {
 
 TEST_F(CalibrationFile, WhatIsWrittenReadsBackAsTheSameMap) {
   VowelMap map;
-  map.vowels[0] = {true, 812.25f, 1400.5f, 0.0913f, 0.05f, 61};
-  map.vowels[1] = {true, 496.2f, 1909.8f, 0.07f, 0.062f, 58};
-  map.vowels[2] = {true, 288.3f, 2282.4f, 0.07f, 0.05f, 59};
-  map.vowels[3] = {true, 640.8f, 832.9f, 0.07f, 0.05f, 62};
+  map.vowels[0] = {true, 812.25f, 1400.5f, 2510.5f, 0.0913f, 0.05f, 0.1f, 61};
+  map.vowels[1] = {true, 496.2f, 1909.8f, 0.0f, 0.07f, 0.062f, 0.0f, 58};
+  map.vowels[2] = {true, 288.3f, 2282.4f, 2950.0f, 0.07f, 0.05f, 0.12f, 59};
+  map.vowels[3] = {true, 640.8f, 832.9f, 2400.0f, 0.07f, 0.05f, 0.1f, 62};
   const std::string path = (dir_ / "calibration.txt").string();
   ASSERT_EQ(WriteCalibration(path, map), "");
   VowelMap back;
@@ -44,6 +44,8 @@ TEST_F(CalibrationFile, WhatIsWrittenReadsBackAsTheSameMap) {
     EXPECT_NEAR(back.vowels[v].f2_hz, map.vowels[v].f2_hz, 0.05) << v;
     EXPECT_NEAR(back.vowels[v].f1_spread, map.vowels[v].f1_spread, 0.0005) << v;
     EXPECT_NEAR(back.vowels[v].f2_spread, map.vowels[v].f2_spread, 0.0005) << v;
+    EXPECT_NEAR(back.vowels[v].f3_hz, map.vowels[v].f3_hz, 0.05) << v;
+    EXPECT_NEAR(back.vowels[v].f3_spread, map.vowels[v].f3_spread, 0.0005) << v;
     EXPECT_EQ(back.vowels[v].passes, map.vowels[v].passes) << v;
   }
   EXPECT_EQ(CalibrationPathBeside("/home/ana/user.txt"), "/home/ana/calibration.txt");
@@ -52,8 +54,8 @@ TEST_F(CalibrationFile, WhatIsWrittenReadsBackAsTheSameMap) {
 
 TEST_F(CalibrationFile, AFileThatCannotBeTrustedIsRefusedWithItsLine) {
   const std::string body =
-      "a 800 1400 0.07 0.05 60\ne 500 1900 0.07 0.05 60\n"
-      "i 290 2280 0.07 0.05 60\no 640 830 0.07 0.05 60\n";
+      "a 800 1400 2500 0.07 0.05 0.1 60\ne 500 1900 0 0.07 0.05 0 60\n"
+      "i 290 2280 2900 0.07 0.05 0.1 60\no 640 830 2400 0.07 0.05 0.1 60\n";
   const struct {
     std::string text;
     std::string says;
@@ -63,15 +65,19 @@ TEST_F(CalibrationFile, AFileThatCannotBeTrustedIsRefusedWithItsLine) {
       {"45\n3\n20\n80\n50\n1\n", "line 1: is not a Sonlet calibration"},
       {"sonlet-calibration 2\n" + body, "version 2"},
       {"sonlet-calibration 1\n" + body.substr(0, body.rfind("o ")), "no line for the vowel o"},
-      {"sonlet-calibration 1\n" + body + "a 800 1400 0.07 0.05 60\n", "line 6: gives the vowel a"},
-      {"sonlet-calibration 1\n" + body + "x 800 1400 0.07 0.05 60\n", "line 6: 'x' is not"},
-      {"sonlet-calibration 1\n" + body + "u 300 700 0.07 0.05\n", "line 6: needs five numbers"},
-      {"sonlet-calibration 1\n" + body + "u 300 700 0.07 0.05 60 9\n", "needs five numbers"},
-      {"sonlet-calibration 1\n" + body + "u 0 700 0.07 0.05 60\n", "between 50 and 4000"},
-      {"sonlet-calibration 1\n" + body + "u nan 700 0.07 0.05 60\n", "line 6"},
+      {"sonlet-calibration 1\n" + body + "a 800 1400 2500 0.07 0.05 0.1 60\n",
+       "line 6: gives the vowel a"},
+      {"sonlet-calibration 1\n" + body + "x 800 1400 2500 0.07 0.05 0.1 60\n",
+       "line 6: 'x' is not"},
+      {"sonlet-calibration 1\n" + body + "u 300 700 0.07 0.05 60\n", "line 6: needs seven numbers"},
+      {"sonlet-calibration 1\n" + body + "u 300 700 2300 0.07 0.05 0.1 60 9\n", "needs seven"},
+      {"sonlet-calibration 1\n" + body + "u 0 700 2300 0.07 0.05 0.1 60\n", "between 50 and 4000"},
+      {"sonlet-calibration 1\n" + body + "u 300 700 9000 0.07 0.05 0.1 60\n", "between 50 and"},
+      {"sonlet-calibration 1\n" + body + "u nan 700 2300 0.07 0.05 0.1 60\n", "line 6"},
       // A spread below the floor would make a vowel that nothing live can hit.
-      {"sonlet-calibration 1\n" + body + "u 300 700 0.01 0.05 60\n", "spreads"},
-      {"sonlet-calibration 1\n" + body + "u 300 700 0.07 5 60\n", "spreads"},
+      {"sonlet-calibration 1\n" + body + "u 300 700 2300 0.01 0.05 0.1 60\n", "spreads"},
+      {"sonlet-calibration 1\n" + body + "u 300 700 2300 0.07 5 0.1 60\n", "spreads"},
+      {"sonlet-calibration 1\n" + body + "u 300 700 2300 0.07 0.05 0 60\n", "spreads"},
   };
   for (const auto& c : cases) {
     VowelMap map;

@@ -14,7 +14,8 @@ VowelMap ManMap() {
   VowelMap map;
   const float centres[4][2] = {{800, 1400}, {500, 1900}, {290, 2280}, {640, 830}};
   for (int v = 0; v < 4; ++v) {
-    map.vowels[v] = {true, centres[v][0], centres[v][1], kF1SpreadFloor, kF2SpreadFloor, 60};
+    map.vowels[v] = {true,           centres[v][0],  centres[v][1], 0.0f,
+                     kF1SpreadFloor, kF2SpreadFloor, 0.0f,          60};
   }
   return map;
 }
@@ -68,10 +69,80 @@ TEST(CalibratedDecision, AWideVowelReachesFartherThanANarrowOne) {
 
 TEST(CalibratedDecision, USteersDownLikeO) {
   VowelMap map = ManMap();
-  map.vowels[4] = {true, 330, 700, kF1SpreadFloor, kF2SpreadFloor, 60};
+  map.vowels[4] = {true, 330, 700, 0.0f, kF1SpreadFloor, kF2SpreadFloor, 0.0f, 60};
   const VowelDecision d = CalibratedDecision(map).Decide(330, 700);
   EXPECT_EQ(d.vowel, 'u');
   EXPECT_EQ(d.direction, Direction::kDown);
+}
+
+TEST(CalibratedDecision, AThirdFormantTellsApartVowelsAlikeInTheFirstTwo) {
+  // A child's "e" and "o" as an order-8 predictor reads them: alike in the two lowest
+  // formants, far apart in the third.
+  VowelMap map = ManMap();
+  map.vowels[1] = {true, 650, 1390, 2880, kF1SpreadFloor, kF2SpreadFloor, kF3SpreadFloor, 60};
+  map.vowels[3] = {true, 620, 1300, 1700, kF1SpreadFloor, kF2SpreadFloor, kF3SpreadFloor, 60};
+  const CalibratedDecision decision(map);
+  EXPECT_EQ(decision.Decide({640, 1340, 2800}).vowel, 'e');
+  EXPECT_EQ(decision.Decide({640, 1340, 1750}).vowel, 'o');
+  // Without a third formant the pass is judged by the first two alone.
+  EXPECT_NE(decision.Decide({640, 1340, 0}).vowel, 0);
+}
+
+TEST(CalibratedDecision, HearsCandidatesInFrequencyOrderAndSteersOnceTheVowelHolds) {
+  CalibratedDecision decision(ManMap());
+  // The analysis lists a broad F1 after F2 on some passes: in frequency order they are one "a".
+  const float a[kFormantRoots] = {800, 1400, 2500};
+  const float a_swapped[kFormantRoots] = {1400, 800, 2500};
+  const float between[kFormantRoots] = {450, 1150, 2500};
+  const float i[kFormantRoots] = {290, 2280, 2900};
+  const struct {
+    const float* candidates;
+    char vowel;
+    bool steers;
+  } passes[] = {
+      // The running medians fill: the first passes still hold zeros.
+      {a, 0, false},
+      {a_swapped, 0, false},
+      {a, 'a', false},
+      {a_swapped, 'a', false},
+      {a, 'a', false},
+      {a_swapped, 'a', false},
+      {a, 'a', false},
+      {a, 'a', false},
+      {a_swapped, 'a', false},
+      {a, 'a', false},
+      {a, 'a', false},
+      // The tenth "a" in a row steers.
+      {a, 'a', true},
+      // A slip near no vowel moves nothing once the medians hold it, and does not break the
+      // count: the "a" steers again as soon as the medians are back on it.
+      {between, 'a', true},
+      {between, 'a', true},
+      {between, 0, false},
+      {a, 0, false},
+      {a, 0, false},
+      {a, 'a', true},
+      // Another vowel starts the count again: "i" steers only after ten passes of its own.
+      {i, 'a', true},
+      {i, 'a', true},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', false},
+      {i, 'i', true},
+  };
+  int n = 0;
+  for (const auto& p : passes) {
+    const VowelDecision d = decision.Hear(p.candidates);
+    EXPECT_EQ(d.vowel, p.vowel) << "pass " << n;
+    EXPECT_EQ(d.direction != Direction::kNone, p.steers) << "pass " << n;
+    ++n;
+  }
 }
 
 }  // namespace
