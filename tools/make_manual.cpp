@@ -3,13 +3,48 @@
 //   sonlet-make-manual SOURCE.md OUTPUT.pdf
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
 #include <cstdio>
+
+namespace {
+
+// A screenshot is wider than the page; each picture is drawn at most 12 cm wide, keeping its
+// proportions.
+void FitPictures(QTextDocument* manual) {
+  constexpr double kWidest = 450.0;  // in the document's units, about 12 cm on the page
+  for (QTextBlock block = manual->begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (!fragment.charFormat().isImageFormat()) continue;
+      QTextImageFormat picture = fragment.charFormat().toImageFormat();
+      const QVariant resource =
+          manual->resource(QTextDocument::ImageResource, QUrl(picture.name()));
+      const QImage image = resource.canConvert<QImage>()
+                               ? resource.value<QImage>()
+                               : QImage::fromData(resource.toByteArray());
+      if (image.isNull() || image.width() <= kWidest) continue;
+      picture.setWidth(kWidest);
+      picture.setHeight(kWidest * image.height() / image.width());
+      QTextCursor cursor(manual);
+      cursor.setPosition(fragment.position());
+      cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+      cursor.setCharFormat(picture);
+    }
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -27,7 +62,10 @@ int main(int argc, char** argv) {
   }
   QTextDocument manual;
   manual.setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+  // Pictures are named relative to the manual's own folder.
+  manual.setBaseUrl(QUrl::fromLocalFile(QFileInfo(source).absolutePath() + QStringLiteral("/")));
   manual.setMarkdown(QString::fromUtf8(source.readAll()));
+  FitPictures(&manual);
 
   QPdfWriter pdf(QString::fromLocal8Bit(argv[2]));
   pdf.setTitle(QStringLiteral("Manual de Sonlet"));

@@ -12,24 +12,31 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
+#include "calibration/calibration_file.h"
 #include "engine/audio_source.h"
 #include "engine/engine_runner.h"
 #include "engine/input_sink.h"
 #include "engine/notice_sink.h"
 #include "engine/voice_engine.h"
+#include "input/gated_sink.h"
 #include "panel/about_dialog.h"
+#include "panel/calibration_dialog.h"
 #include "panel/icons.h"
 #include "panel/meter_bar.h"
 #include "panel/panel_relay.h"
 #include "panel/readout.h"
 #include "panel/track_bar.h"
+#include "panel/vowel_chart.h"
 #include "settings/profile_file.h"
 
 namespace sonlet {
@@ -104,7 +111,9 @@ QString ManualPath() {
 }  // namespace
 
 ControlPanel::ControlPanel(std::string profile_path, QWidget* parent)
-    : QDialog(parent), profile_path_(std::move(profile_path)) {
+    : QDialog(parent),
+      profile_path_(std::move(profile_path)),
+      calibration_path_(CalibrationPathBeside(profile_path_)) {
   setWindowTitle(QStringLiteral("S O N L E T"));
   setWindowIcon(ApplicationIcon());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -361,6 +370,18 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   QAction* manual = bar->addAction(QStringLiteral("Manual (pdf)"));
   manual->setObjectName(Id(32773));
   connect(manual, &QAction::triggered, this, &ControlPanel::OpenManual);
+  QMenu* vowels = bar->addMenu(QStringLiteral("&Vocales"));
+  vowels->setObjectName(QStringLiteral("vowels"));
+  calibrate_ = vowels->addAction(QStringLiteral("&Calibración…"));
+  calibrate_->setObjectName(QStringLiteral("calibrate"));
+  connect(calibrate_, &QAction::triggered, this, &ControlPanel::OpenCalibration);
+  use_calibration_ = vowels->addAction(QStringLiteral("&Usar calibración"));
+  use_calibration_->setObjectName(QStringLiteral("use-calibration"));
+  use_calibration_->setCheckable(true);
+  connect(use_calibration_, &QAction::triggered, this, &ControlPanel::OnUseCalibration);
+  show_vowels_ = vowels->addAction(QStringLiteral("&Ver vocales"));
+  show_vowels_->setObjectName(QStringLiteral("show-vowels"));
+  connect(show_vowels_, &QAction::triggered, this, &ControlPanel::ShowVowelChart);
   auto* corner = new QMenuBar(bar);
   corner->setNativeMenuBar(false);
   QAction* about = corner->addAction(QStringLiteral("&Acerca de"));
@@ -393,7 +414,19 @@ bool ControlPanel::LoadProfile(int* open_error) {
   StoreSetting(settings_.listening, 0);
   LoadExchange();
   loaded_ = true;
+
+  const std::string options_path = PanelOptionsPathBeside(profile_path_);
+  const std::string why = options_.Read(options_path);
+  if (!why.empty())
+    std::fprintf(stderr, "sonlet: %s; the panel's options are the defaults\n", why.c_str());
+  if (calibration_named_ || options_.Get(kUseCalibration)) TurnCalibrationOn();
   return true;
+}
+
+void ControlPanel::SetCalibrationFile(std::string path) {
+  if (path.empty()) return;
+  calibration_path_ = std::move(path);
+  calibration_named_ = true;
 }
 
 // Passes the engine's notices on, saving the settings first when the sound has failed for good:
@@ -422,8 +455,10 @@ void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio, std::unique_p
   StopEngine();
   audio_ = std::move(audio);
   input_ = std::move(input);
+  gate_ = std::make_unique<GatedSink>(*input_);
+  gate_->SetOpen(!input_held_);
   notices_ = std::make_unique<SavingNotices>(*this, notices);
-  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *input_, *relay_, *notices_);
+  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *gate_, *relay_, *notices_, relay_);
   runner_ = std::make_unique<EngineRunner>(*engine_, *audio_);
   runner_->Start();
 }
@@ -438,6 +473,7 @@ void ControlPanel::StopEngine() {
   runner_.reset();
   engine_.reset();
   notices_.reset();
+  gate_.reset();
   input_.reset();
   audio_.reset();
 }
@@ -451,6 +487,8 @@ void ControlPanel::done(int result) {
   // The engine stops before the panel goes: it must not show anything on a panel that is gone,
   // nor press anything after the user has left.
   StopEngine();
+  if (calibration_ != nullptr) calibration_->reject();
+  if (vowel_chart_ != nullptr) vowel_chart_->close();
   QDialog::done(result);
 }
 
@@ -509,6 +547,7 @@ void ControlPanel::StoreExchange() {
   StoreSetting(settings_.height, height_->value());
   StoreSetting(settings_.click_action, click_action_->currentIndex());
   StoreSetting(settings_.speed, speed_->value());
+  ShowSpeakerOnChart();
 }
 
 void ControlPanel::LoadExchange() {
@@ -523,6 +562,7 @@ void ControlPanel::LoadExchange() {
   height_->setValue(LoadSetting(settings_.height));
   click_action_->setCurrentIndex(LoadSetting(settings_.click_action));
   speed_->setValue(LoadSetting(settings_.speed));
+  ShowSpeakerOnChart();
 }
 
 void ControlPanel::ShowSnapshot(const PanelSnapshot& latest) {
@@ -552,6 +592,123 @@ void ControlPanel::OpenManual() {
 void ControlPanel::ShowAbout() {
   AboutDialog about(this);
   about.exec();
+}
+
+void ControlPanel::OnUseCalibration(bool on) {
+  if (on && !TurnCalibrationOn()) return;
+  if (!on) SteerWith(nullptr);
+  RememberCalibrationChoice(on);
+}
+
+bool ControlPanel::TurnCalibrationOn() {
+  VowelMap map;
+  const std::string why = ReadCalibration(calibration_path_, &map);
+  if (!why.empty()) {
+    SteerWith(nullptr);
+    const QString path = QString::fromStdString(calibration_path_);
+    const QString reason = QFileInfo::exists(path)
+                               ? QString::fromStdString(why)
+                               : QStringLiteral("no existe el archivo «%1»").arg(path);
+    ShowError(QStringLiteral("No se puede leer la calibración: %1.\n\n"
+                             "Sonlet sigue con las regiones fijas de las vocales. Para hacer una "
+                             "calibración con su voz, use «Vocales › Calibración…».")
+                  .arg(reason));
+    return false;
+  }
+  SteerWith(&map);
+  return true;
+}
+
+void ControlPanel::SteerWith(const VowelMap* map) {
+  DirectionStrategy* strategy = nullptr;
+  if (map != nullptr) {
+    strategies_.push_back(std::make_unique<CalibratedDecision>(*map));
+    strategy = strategies_.back().get();
+  }
+  settings_.direction_strategy.store(strategy, std::memory_order_release);
+  use_calibration_->setChecked(map != nullptr);
+  if (vowel_chart_ != nullptr) vowel_chart_->SetVowelMap(map);
+}
+
+void ControlPanel::RememberCalibrationChoice(bool on) {
+  options_.Set(kUseCalibration, on);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (!options_.Write(path)) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s'; \"Usar calibración\" is "
+                 "not remembered\n",
+                 path.c_str());
+  }
+}
+
+void ControlPanel::OpenCalibration() {
+  if (calibration_ != nullptr) {
+    calibration_->activateWindow();
+    return;
+  }
+  // The engine listens through the calibration as "Iniciar" has it listen, but nothing it
+  // hears may move the pointer or click: the user is saying vowels on request, not steering.
+  listening_before_calibration_ = LoadSetting(settings_.listening) != 0;
+  if (!listening_before_calibration_) OnStart();
+  HoldInput(true);
+  calibration_ = new CalibrationDialog(100 - ReadPassSettings(settings_).threshold, this);
+  connect(relay_, &PanelRelay::PassesArrived, calibration_, &CalibrationDialog::TakePasses);
+  connect(calibration_, &QDialog::finished, this, &ControlPanel::CalibrationFinished);
+  calibration_->open();
+}
+
+void ControlPanel::CalibrationFinished(int result) {
+  CalibrationDialog* dialog = calibration_;
+  calibration_ = nullptr;
+  if (result == QDialog::Accepted) {
+    // Written first, so that "Usar calibración" at the next start finds what is used now.
+    const std::string path = CalibrationPathBeside(profile_path_);
+    const std::string why = WriteCalibration(path, dialog->map());
+    if (why.empty()) {
+      calibration_path_ = path;
+      SteerWith(&dialog->map());
+      RememberCalibrationChoice(true);
+    } else {
+      ShowError(QStringLiteral("No se ha podido guardar la calibración: %1.")
+                    .arg(QString::fromStdString(why)));
+    }
+  }
+  if (!listening_before_calibration_) OnStop();
+  HoldInput(false);
+  dialog->deleteLater();
+}
+
+void ControlPanel::ShowVowelChart() {
+  if (vowel_chart_ == nullptr) {
+    vowel_chart_ = new VowelChart(this);
+    vowel_chart_->setWindowFlag(Qt::Window);
+    vowel_chart_->setWindowIcon(ApplicationIcon());
+    const bool calibrated = settings_.direction_strategy.load(std::memory_order_relaxed) != nullptr;
+    vowel_chart_->SetVowelMap(calibrated ? &strategies_.back()->map() : nullptr);
+    ShowSpeakerOnChart();
+    connect(relay_, &PanelRelay::PassesArrived, vowel_chart_, &VowelChart::AddPasses);
+    // Beside the panel rather than over it, both being meant to be watched together, as far as
+    // the screen has room.
+    vowel_chart_->resize(vowel_chart_->sizeHint());
+    const QRect room = screen()->availableGeometry();
+    const int x = std::min(frameGeometry().right() + fontMetrics().height(),
+                           room.right() - vowel_chart_->width());
+    vowel_chart_->move(std::max(room.left(), x), std::max(room.top(), frameGeometry().top()));
+  }
+  vowel_chart_->show();
+  vowel_chart_->raise();
+  vowel_chart_->activateWindow();
+}
+
+void ControlPanel::ShowSpeakerOnChart() {
+  if (vowel_chart_ == nullptr) return;
+  const PassSettings taken = ReadPassSettings(settings_);
+  vowel_chart_->SetSpeaker(taken.height, taken.male);
+}
+
+void ControlPanel::HoldInput(bool held) {
+  input_held_ = held;
+  if (gate_ != nullptr) gate_->SetOpen(!held);
 }
 
 }  // namespace sonlet

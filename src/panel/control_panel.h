@@ -3,9 +3,12 @@
 #include <QDialog>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "calibration/vowel_map.h"
 #include "engine/engine_settings.h"
 #include "engine/panel_view.h"
+#include "settings/panel_options.h"
 
 class QAction;
 class QCheckBox;
@@ -17,6 +20,8 @@ class QPushButton;
 namespace sonlet {
 
 class AudioSource;
+class CalibrationDialog;
+class GatedSink;
 class MeterBar;
 class PanelRelay;
 class Readout;
@@ -25,6 +30,7 @@ class EngineRunner;
 class InputSink;
 class NoticeSink;
 class VoiceEngine;
+class VowelChart;
 struct PanelSnapshot;
 
 // The control panel "S O N L E T": starts and stops listening, holds the user's settings and
@@ -33,11 +39,20 @@ struct PanelSnapshot;
 // the setting when the user lets go of it, the check box's at once, and "Iniciar" takes them
 // all. "Salir", ENTER and the close box save the settings as they were last taken; ESC leaves
 // without saving.
+//
+// The menu "Vocales" holds the user's own vowels: "Calibración…" learns them by voice,
+// "Usar calibración" steers with them instead of the fixed regions (a choice remembered in
+// options.txt beside the profile), and "Ver vocales" shows where the voice lies on the vowel
+// chart.
 class ControlPanel : public QDialog {
   Q_OBJECT
  public:
   explicit ControlPanel(std::string profile_path, QWidget* parent = nullptr);
   ~ControlPanel() override;
+
+  // A calibration file named on the command line, before LoadProfile: "Usar calibración" reads
+  // it instead of calibration.txt beside the profile, and starts on.
+  void SetCalibrationFile(std::string path);
 
   // Reads the profile into the settings and shows them, in the Stopped state. When the file
   // cannot be opened, says so in a box and returns false, with the error number in *open_error
@@ -83,6 +98,15 @@ class ControlPanel : public QDialog {
   void SaveAndEnd();
   void OpenManual();
   void ShowAbout();
+  void OnUseCalibration(bool on);
+  bool TurnCalibrationOn();  // false, after saying why in a box, when the file is no good
+  void SteerWith(const VowelMap* map);  // null: the fixed regions
+  void RememberCalibrationChoice(bool on);
+  void OpenCalibration();
+  void CalibrationFinished(int result);
+  void ShowVowelChart();
+  void ShowSpeakerOnChart();
+  void HoldInput(bool held);
   void SetListeningControls(bool listening);
   void StoreExchange();  // controls -> settings
   void LoadExchange();   // settings -> controls
@@ -92,7 +116,15 @@ class ControlPanel : public QDialog {
   class SavingNotices;
 
   EngineSettings settings_;
+  // Every vowel map the engine has been given, kept until the panel goes: the engine may still
+  // be deciding with an old one when the user changes it.
+  std::vector<std::unique_ptr<CalibratedDecision>> strategies_;
   std::string profile_path_;
+  PanelOptions options_;
+  std::string calibration_path_;    // the file "Usar calibración" reads
+  bool calibration_named_ = false;  // on the command line
+  bool listening_before_calibration_ = false;
+  bool input_held_ = false;  // no pointer motion or click reaches the desktop
   int exit_status_ = 0;
   bool loaded_ = false;  // the settings come from the profile, and may be saved
 
@@ -116,10 +148,17 @@ class ControlPanel : public QDialog {
   TrackBar* speed_ = nullptr;               // 1025
   MeterBar* speed_meter_ = nullptr;         // 1027
 
+  QAction* calibrate_ = nullptr;              // "Calibración…"
+  QAction* use_calibration_ = nullptr;        // "Usar calibración"
+  QAction* show_vowels_ = nullptr;            // "Ver vocales"
+  CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
+  VowelChart* vowel_chart_ = nullptr;         // once shown
+
   // Destroyed in reverse order: the engine's thread ends before its parts go.
   PanelRelay* relay_ = nullptr;
   std::unique_ptr<AudioSource> audio_;
   std::unique_ptr<InputSink> input_;
+  std::unique_ptr<GatedSink> gate_;  // goes before input_, to which it passes the events
   std::unique_ptr<VoiceEngine> engine_;
   std::unique_ptr<SavingNotices> notices_;
   std::unique_ptr<EngineRunner> runner_;

@@ -16,6 +16,7 @@
 #include "engine/input_sink.h"
 #include "panel/control_panel.h"
 #include "panel/icons.h"
+#include "settings/panel_options.h"
 #include "settings/profile_file.h"
 
 namespace sonlet {
@@ -108,6 +109,7 @@ int PanelApp::Run() {
     }
   } release{stop_signals_, standard_output_};
 
+  panel.SetCalibrationFile(line_.calibration);
   int open_error = 0;
   if (!panel.LoadProfile(&open_error)) {
     std::fprintf(stderr, "%s\n%s\n", kProfileOpenError,
@@ -115,6 +117,7 @@ int PanelApp::Run() {
     return panel.exit_status();
   }
   RemoveProfileLeftovers(line_.profile);
+  RemoveProfileLeftovers(PanelOptionsPathBeside(line_.profile));
 
   std::string error;
   int status = 0;

@@ -41,6 +41,20 @@ void PanelRelay::ShowReadings(const Readings& readings) {
   Wake();
 }
 
+void PanelRelay::PassDone(const PassRecord& record) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ring_count_ == kRelayedPasses) {
+      ring_oldest_ = (ring_oldest_ + 1) % kRelayedPasses;
+      --ring_count_;
+      ++ring_dropped_;
+    }
+    ring_[(ring_oldest_ + ring_count_) % kRelayedPasses] = record;
+    ++ring_count_;
+  }
+  Wake();
+}
+
 void PanelRelay::Wake() {
   // The values are stored before this, so a panel that clears the flag and then takes the
   // values sees these or newer ones; a wake-up is only needed when none is pending.
@@ -68,8 +82,16 @@ void PanelRelay::Deliver() {
     latest = latest_;
     latest_.has_meters = false;
     latest_.has_readings = false;
+    delivered_.count = ring_count_;
+    delivered_.dropped = ring_dropped_;
+    for (int i = 0; i < ring_count_; ++i) {
+      delivered_.passes[i] = ring_[(ring_oldest_ + i) % kRelayedPasses];
+    }
+    ring_count_ = 0;
+    ring_dropped_ = 0;
   }
   if (latest.has_meters || latest.has_readings) emit Arrived(latest);
+  if (delivered_.count > 0) emit PassesArrived(delivered_);
 }
 
 }  // namespace sonlet

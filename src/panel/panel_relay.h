@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "engine/panel_view.h"
+#include "engine/pass_record.h"
 
 class QSocketNotifier;
 
@@ -20,6 +21,20 @@ struct PanelSnapshot {
   Readings readings;
 };
 
+// The engine's passes since the last hand-over, oldest first: what the vowel chart and the
+// calibration follow. Kept in a fixed ring, so that the engine's thread never allocates; when
+// the panel falls more than a ring behind, the oldest go and are counted.
+inline constexpr int kRelayedPasses = 64;
+
+struct PassBatch {
+  int count = 0;
+  int64_t dropped = 0;  // passes lost before these, the panel having been too slow for them
+  PassRecord passes[kRelayedPasses];
+
+  const PassRecord* begin() const { return passes; }
+  const PassRecord* end() const { return passes + count; }
+};
+
 // Carries what the engine shows from its thread to the panel's. The engine only stores the
 // latest values and, when the panel has not yet been told, wakes it through an eventfd that the
 // panel's event loop watches; it never waits for the panel. The panel takes the latest values
@@ -29,7 +44,7 @@ struct PanelSnapshot {
 // The wake-up is an eventfd rather than a posted Qt event so that nothing allocated on the
 // engine's thread is used on the panel's: the hand-over is all in this class, where a thread
 // checker can see it.
-class PanelRelay : public QObject, public PanelView {
+class PanelRelay : public QObject, public PanelView, public PassObserver {
   Q_OBJECT
  public:
   explicit PanelRelay(QObject* parent = nullptr);
@@ -38,17 +53,25 @@ class PanelRelay : public QObject, public PanelView {
   // Engine thread.
   void ShowMeters(int intensity, int speed, int voice_window) override;
   void ShowReadings(const Readings& readings) override;
+  void PassDone(const PassRecord& record) override;
 
  signals:
   // Panel thread: the latest values, once per wake-up.
   void Arrived(const PanelSnapshot& latest);
+  // Panel thread, after Arrived: the passes since the last hand-over, when there are any.
+  void PassesArrived(const PassBatch& passes);
 
  private:
   void Wake();     // engine thread
   void Deliver();  // panel thread
 
-  std::mutex mutex_;  // guards latest_; held only to copy it
+  std::mutex mutex_;  // guards latest_ and the ring; held only to copy them
   PanelSnapshot latest_;
+  PassRecord ring_[kRelayedPasses];
+  int ring_oldest_ = 0;
+  int ring_count_ = 0;
+  int64_t ring_dropped_ = 0;
+  PassBatch delivered_;  // panel thread: kept here rather than on the stack, being large
   std::atomic<bool> wake_pending_{false};
   int event_fd_ = -1;
   QSocketNotifier* notifier_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -140,16 +141,22 @@ class PanelTest : public QObject {
     QCOMPARE(LoadSetting(t.panel->settings().click_action), 0);
   }
 
-  void MenuHasTheManualAndTheAboutBoxAtTheRight() {
+  void MenuHasTheManualTheVowelsAndTheAboutBoxAtTheRight() {
     PanelUnderTest t(kProfile);
     auto* bar = t.panel->findChild<QMenuBar*>();
     QVERIFY(bar != nullptr);
-    QCOMPARE(bar->actions().size(), 1);
+    QCOMPARE(bar->actions().size(), 2);
     QCOMPARE(bar->actions()[0]->text(), QStringLiteral("Manual (pdf)"));
+    QCOMPARE(bar->actions()[1]->text(), QStringLiteral("&Vocales"));
+    QStringList vowels;
+    for (QAction* item : bar->actions()[1]->menu()->actions()) vowels << item->text();
+    QCOMPARE(vowels,
+             QStringList({QStringLiteral("&Calibración…"), QStringLiteral("&Usar calibración"),
+                          QStringLiteral("&Ver vocales")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
-    QVERIFY(corner->geometry().left() > bar->actionGeometry(bar->actions()[0]).right());
+    QVERIFY(corner->geometry().left() > bar->actionGeometry(bar->actions()[1]).right());
   }
 
   // A slider's setting follows the slider when the mouse lets go of it, whether the handle was
