@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -16,6 +17,8 @@
 #include "cli/portaudio_diagnostics.h"
 #include "cli/stop_signals.h"
 #include "panel/panel_app.h"
+#include "remote/headless_bus.h"
+#include "remote/remote_command.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer build's leak report leaves out what ALSA's plugins allocate: ALSA loads them
@@ -60,12 +63,23 @@ int main(int argc, char** argv) {
     std::fputs(sonlet::UsageText(), stdout);
     return 0;
   }
+  if (line.version) {
+    std::fputs(sonlet::VersionText(), stdout);
+    return 0;
+  }
   if (line.list_devices) return sonlet::ListInputDevices();
   if (!line.make_calibration.empty()) return sonlet::MakeCalibration(line, standard_output);
   if (!line.calibrate.empty()) {
     return sonlet::RunGuidedCalibration(line, stop_signals, standard_output);
   }
-  if (line.headless) return sonlet::RunHeadless(line, stop_signals, standard_output);
+  if (!line.control.empty()) {
+    QCoreApplication application(argc, argv);
+    return sonlet::RunRemoteCommand(line.control);
+  }
+  if (line.headless) {
+    sonlet::HeadlessBus bus(line, argc, argv);
+    return sonlet::RunHeadless(line, stop_signals, standard_output, &bus);
+  }
 
   if (!sonlet::PanelApp::DisplayAvailable()) return sonlet::PanelApp::RunWithoutDisplay(line);
   QApplication application(argc, argv);

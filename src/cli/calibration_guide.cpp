@@ -132,7 +132,7 @@ int RunGuidedCalibration(const CommandLine& line, StopSignals& stop_signals,
 
   EngineSettings settings;
   ApplyProfile(profile, &settings);
-  StoreSetting(settings.listening, 1);
+  SetListening(&settings, true);
   NullSink input;
   NoPanel panel;
   NoticePrinter notices(standard_output, false);

@@ -33,7 +33,7 @@ bool HearTake(const CommandLine& line, const Profile& profile, const std::string
   }
   EngineSettings settings;
   ApplyProfile(profile, &settings);
-  StoreSetting(settings.listening, 1);
+  SetListening(&settings, true);
   NullSink input;
   NoPanel panel;
   // Standard output carries the report: the numeric lines go to standard error.

@@ -31,9 +31,19 @@ const ValueOption* FindValueOption(const char* name) {
   return nullptr;
 }
 
+// The requests to the Sonlet already running in this session.
+bool IsControlOption(const char* word) {
+  for (const char* flag : {"--status", "--start", "--stop", "--toggle", "--quit"}) {
+    if (std::strcmp(word, flag) == 0) return true;
+  }
+  return false;
+}
+
 // Whether the word is one of the program's options rather than a value.
 bool IsOption(const char* word) {
-  for (const char* flag : {"-h", "--help", "--headless", "--realtime", "--list-devices"}) {
+  if (IsControlOption(word)) return true;
+  for (const char* flag : {"-h", "--help", "--version", "--headless", "--realtime",
+                           "--list-devices", "--pause-gesture"}) {
     if (std::strcmp(word, flag) == 0) return true;
   }
   return FindValueOption(word) != nullptr;
@@ -88,20 +98,24 @@ const char* UsageText() {
          "              [--calibration FILE]\n"
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
          "              [--output auto|uinput|x11|log|none] [--trace FILE|-]\n"
-         "              [--calibration FILE]\n"
+         "              [--calibration FILE] [--pause-gesture]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
          "              [--profile FILE]\n"
+         "       sonlet --status | --start | --stop | --toggle | --quit\n"
          "       sonlet --list-devices\n"
          "       sonlet --help\n"
+         "       sonlet --version\n"
          "\n"
          "Sonlet moves the mouse pointer with the voice: a held \"a\" moves it right, \"i\"\n"
          "left, \"e\" up, \"o\" or \"u\" down, and a short sound such as the word \"click\"\n"
          "clicks.\n"
          "\n"
          "Without --headless the control panel opens (it needs a display); it reads and\n"
-         "saves user.txt in the current directory.\n"
+         "saves user.txt in the current directory. One Sonlet runs per session: a second\n"
+         "panel brings the first to the front, and a second --headless that would move the\n"
+         "pointer is refused.\n"
          "\n"
          "Options:\n"
          "  --headless        run without the control panel; listening is on from the start;\n"
@@ -146,6 +160,11 @@ const char* UsageText() {
          "                    then needs no louder voice. The trace gains a last column,\n"
          "                    vowel: on every loud, voiced pass the calibrated vowel it is\n"
          "                    nearest (a, e, i, o, u), or empty\n"
+         "  --pause-gesture   with --headless: a hiss (\"sss\" or \"shh\") of about a second,\n"
+         "                    loud and unvoiced, then silence, stops listening, so that you\n"
+         "                    can talk to someone; another starts it again. While stopped,\n"
+         "                    Sonlet listens only for the hiss. With --output log the lines\n"
+         "                    \"pause\" and \"resume\" show it; otherwise standard error says it\n"
          "  --make-calibration OUT\n"
          "                    make a calibration file OUT from one recorded take of each\n"
          "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
@@ -159,7 +178,15 @@ const char* UsageText() {
          "  --calibrate OUT   with --headless: make the calibration file OUT by voice, one\n"
          "                    vowel at a time, with prompts (in Spanish) and a level meter on\n"
          "                    the terminal; a take that is too short is asked for again\n"
+         "  --status          say whether the Sonlet running in this session (the panel or\n"
+         "                    --headless) listens: prints \"listening\" or \"stopped\"\n"
+         "  --start, --stop   start or stop its listening, as the panel's \"Iniciar\" and\n"
+         "                    \"Detener\" do, and print the status then\n"
+         "  --toggle          start it when stopped, stop it when listening; prints the status\n"
+         "  --quit            end it as its close box does (headless: as Ctrl-C does), saving\n"
+         "                    the settings; returns once it has ended\n"
          "  -h, --help        show this help and exit\n"
+         "  --version         print the program's name and version and exit\n"
          "\n"
          "INT, TERM, HUP and QUIT stop Sonlet at any moment, as Ctrl-C does; the panel then\n"
          "closes as its close box does, saving the settings.\n"
@@ -173,14 +200,22 @@ const char* UsageText() {
          "microphone (the panel saves its settings first; start Sonlet again); 255 when the\n"
          "microphone cannot be opened (after a line on standard output, \"Error al abrir el\n"
          "dispositivo de audio A/D\" and PortAudio's error number, and a one-second wait) or\n"
-         "no sound input device is found.\n";
+         "no sound input device is found. --status, --start, --stop, --toggle and --quit\n"
+         "reach the running Sonlet over the session bus (D-Bus): 0 when done, 1 when none\n"
+         "runs in this session, 2 when there is no session bus or it did not answer.\n";
 }
+
+const char* VersionText() { return "sonlet " SONLET_VERSION "\n"; }
 
 bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std::string* error) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
       line->help = true;
+      return true;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+      line->version = true;
       return true;
     }
     if (std::strcmp(arg, "--headless") == 0) {
@@ -193,6 +228,18 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     }
     if (std::strcmp(arg, "--list-devices") == 0) {
       line->list_devices = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--pause-gesture") == 0) {
+      line->pause_gesture = true;
+      continue;
+    }
+    if (IsControlOption(arg)) {
+      if (!line->control.empty()) {
+        *error = "--" + line->control + " and " + arg + " ask for two things; give one of them";
+        return false;
+      }
+      line->control = arg + 2;
       continue;
     }
     const ValueOption* option = FindValueOption(arg);
@@ -244,7 +291,22 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->output = value;
     }
   }
+  if (!line->control.empty() && argc > 2) {
+    *error = "--" + line->control + " asks the Sonlet running in this session; it takes no other " +
+             "option";
+    return false;
+  }
   if (!CalibrationOptionsFit(*line, error)) return false;
+  if (line->pause_gesture && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--pause-gesture stops steering for a while; a calibration listens to every vowel";
+    return false;
+  }
+  if (line->pause_gesture && !line->headless) {
+    *error =
+        "--pause-gesture is for --headless; the panel has it in its menu, "
+        "Opciones › Pausa con «sss»";
+    return false;
+  }
   if (line->realtime && line->input.empty()) {
     *error = "--realtime paces a recording; give one with --input FILE";
     return false;

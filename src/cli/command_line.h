@@ -10,6 +10,7 @@ namespace sonlet {
 // What the user asked for on the command line.
 struct CommandLine {
   bool help = false;
+  bool version = false;  // print the name and version and exit
   bool headless = false;
   bool list_devices = false;               // print the sound input devices and exit
   std::string input;                       // a recording to listen to; empty: the microphone
@@ -24,6 +25,10 @@ struct CommandLine {
   std::string make_calibration;            // make a calibration file from recorded takes
   std::string takes[kVowelCount];          // --from: the recorded take of each vowel, if given
   std::string calibrate;                   // make a calibration file by voice, on the terminal
+  bool pause_gesture = false;              // a hiss of about a second pauses and resumes listening
+  // --status, --start, --stop, --toggle or --quit, without its dashes: ask the Sonlet running in
+  // this session over the session bus; empty: run this one
+  std::string control;
 };
 
 // Parses argv. Returns false with a message for the user in *error when the arguments are not
@@ -32,5 +37,8 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
 
 // The text of --help.
 const char* UsageText();
+
+// The line --version prints: "sonlet" and the version the build was made from.
+const char* VersionText();
 
 }  // namespace sonlet

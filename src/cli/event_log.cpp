@@ -32,4 +32,8 @@ int LogSink::EnterUp() {
   return 0;
 }
 
+void LogListening(OutputChannel& out, int64_t pass, bool listening) {
+  out.Print("%" PRId64 "\t%s\n", pass, listening ? "resume" : "pause");
+}
+
 }  // namespace sonlet

@@ -30,4 +30,9 @@ class LogSink : public InputSink {
   bool enter_is_down_ = false;
 };
 
+// The log's line for the pause gesture: the pass number, a tab, and "pause" when listening
+// stopped or "resume" when it started again, in the events' own format, so that a program
+// reading the events knows why the pointer stands still.
+void LogListening(OutputChannel& out, int64_t pass, bool listening);
+
 }  // namespace sonlet

@@ -10,6 +10,7 @@
 
 #include "calibration/calibration_file.h"
 #include "calibration/vowel_map.h"
+#include "cli/headless_pause.h"
 #include "cli/io_setup.h"
 #include "cli/no_panel.h"
 #include "cli/notice_printer.h"
@@ -56,10 +57,26 @@ std::string TraceRefusal(const CommandLine& line) {
   return "";
 }
 
+// The headless run as other programs drive it: listening is switched as everything headless
+// switches it, and the end is asked for as a stop signal asks for it.
+class HeadlessControl : public ProgramControl {
+ public:
+  HeadlessControl(EngineSettings& settings, EngineRunner& runner)
+      : settings_(settings), runner_(runner) {}
+  bool Listening() override { return LoadSetting(settings_.listening) != 0; }
+  void Start() override { SetListening(&settings_, true); }
+  void Stop() override { SetListening(&settings_, false); }
+  void Quit() override { runner_.RequestStop(); }
+
+ private:
+  EngineSettings& settings_;
+  EngineRunner& runner_;
+};
+
 }  // namespace
 
-int RunHeadless(const CommandLine& line, StopSignals& stop_signals,
-                OutputChannel& standard_output) {
+int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChannel& standard_output,
+                ControlServer* server) {
   // Until listening begins nothing is sent or held: a stop ends the program at once, with the
   // summary of nothing done.
   stop_signals.OnSignal([](int) {
@@ -67,6 +84,10 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals,
     PrintSummary(EngineStats{});
     std::_Exit(0);
   });
+  if (server != nullptr) {
+    const int refused = server->Open();
+    if (refused != 0) return refused;
+  }
 
   if (line.input.empty() || line.realtime) {
     // Events in real time, from the microphone or a paced recording: let each line out as it is
@@ -142,21 +163,31 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals,
 
   EngineSettings settings;
   ApplyProfile(profile, &settings);
-  StoreSetting(settings.listening, 1);
+  SetListening(&settings, true);
   // The engine keeps reading it until runner.Join() below; calibrated outlives that.
   settings.direction_strategy.store(calibrated.get(), std::memory_order_release);
+
+  PassObserver* observer = trace.get();
+  std::unique_ptr<PauseGesture> pause;
+  if (line.pause_gesture) {
+    pause = MakeHeadlessPause(&settings, standard_output, line.output == "log", observer);
+    observer = pause.get();
+  }
 
   NoPanel panel;
   NoticePrinter notices(standard_output, output_carries_results);
   // The engine's arrays and tables are large for a stack; it lives on the heap.
-  auto engine =
-      std::make_unique<VoiceEngine>(settings, *audio, *input, panel, notices, trace.get());
+  auto engine = std::make_unique<VoiceEngine>(settings, *audio, *input, panel, notices, observer);
   EngineRunner runner(*engine, *audio);
   // Standard output that can no longer be written (a full disk, a reader that went away) ends
   // the run: events written into nothing would leave the user without a pointer and unaware.
   standard_output.OnFailure([&runner] { runner.RequestStop(); });
   stop_signals.OnSignal([&runner](int) { runner.RequestStop(); });
   runner.Start();
+  if (server != nullptr) {
+    HeadlessControl control(settings, runner);
+    server->ServeUntil(control, [&runner] { runner.Join(); });
+  }
   runner.Join();
   // The engine has stopped; a further signal only asks for what is already happening.
   stop_signals.OnSignal([](int) {});

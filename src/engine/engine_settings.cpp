@@ -4,6 +4,11 @@
 
 namespace sonlet {
 
+bool SetListening(EngineSettings* settings, bool on) {
+  const int32_t before = settings->listening.exchange(on ? 1 : 0, std::memory_order_relaxed);
+  return (before != 0) != on;
+}
+
 PassSettings ReadPassSettings(const EngineSettings& settings) {
   const auto within = [](const std::atomic<int32_t>& value, int lowest, int highest) {
     return std::clamp<int32_t>(LoadSetting(value), lowest, highest);

@@ -38,6 +38,11 @@ inline void StoreSetting(std::atomic<int32_t>& value, int32_t v) {
   value.store(v, std::memory_order_relaxed);
 }
 
+// Starts or stops listening: the one switch behind the panel's "Iniciar" and "Detener", the
+// headless start and the pause gesture. Any thread; the engine takes it up at its next pass.
+// Returns false when listening already was as asked.
+bool SetListening(EngineSettings* settings, bool on);
+
 // The settings as one pass uses them: read once, each brought into its range. A profile may hold
 // any 32-bit number (a slip of the keyboard, a hand-edited file); the engine computes only with
 // these, so no setting can overflow its arithmetic or send the pointer a wild distance.

@@ -22,6 +22,9 @@ struct PassRecord {
   int64_t pass = 0;  // 0 is the first pass of the loop (the second block of sound)
   float level = 0.0f;
   bool loud = false;
+  // Every pass, listening or not: how much of the newest block's energy lies high in the band
+  // (HighBandShare), which tells a hiss from a voice for the pause gesture.
+  float high_share = 0.0f;
   bool listening = false;
   int lag = 0;
   float f0 = 0.0f;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "analysis/high_band_share.h"
+
 namespace sonlet {
 
 VoiceEngine::VoiceEngine(const EngineSettings& settings, AudioSource& audio, InputSink& input,
@@ -41,6 +43,7 @@ bool VoiceEngine::Pass() {
 
   record.level = level_;
   record.loud = loud;
+  record.high_share = HighBandShare(block_, kBlockSamples);
   record.listening = settings.listening;
   if (record.listening) {
     listening_.Run(block_, level_, threshold_level, loud, settings, &record);

@@ -11,24 +11,23 @@
 namespace sonlet {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Acerca de: S O N L E T"));
+  setWindowTitle(tr("Acerca de: S O N L E T"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   const int edge = LegendIconEdge(*this);
 
-  auto* description = new QLabel(
-      QStringLiteral("SONLET es una herramienta gratuita que ayuda a las personas con "
-                     "discapacidad a usar el ordenador sin las manos: una vocal sostenida mueve "
-                     "el puntero del ratón y un sonido corto, como la palabra \"click\", hace "
-                     "clic."),
-      this);
+  auto* description =
+      new QLabel(tr("SONLET es una herramienta gratuita que ayuda a las personas con "
+                    "discapacidad a usar el ordenador sin las manos: una vocal sostenida mueve "
+                    "el puntero del ratón y un sonido corto, como la palabra \"click\", hace "
+                    "clic."),
+                 this);
   description->setWordWrap(true);
   description->setAlignment(Qt::AlignCenter);
 
-  auto* credits =
-      new QLabel(QStringLiteral("Autores: Sonlet contributors\n"
+  auto* credits = new QLabel(tr("Autores: Sonlet contributors\n"
                                 "Contacto: la página del proyecto Sonlet\n"
                                 "Copyright © Sonlet contributors. Uso libre y gratuito."),
-                 this);
+                             this);
   credits->setAlignment(Qt::AlignCenter);
 
   auto* text = new QVBoxLayout;
@@ -50,7 +49,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   grid->setColumnStretch(1, 1);
   grid->setHorizontalSpacing(fontMetrics().height());
 
-  auto* accept_button = new QPushButton(QStringLiteral("Aceptar"), this);
+  auto* accept_button = new QPushButton(tr("Aceptar"), this);
   accept_button->setObjectName(QStringLiteral("1"));
   accept_button->setDefault(true);
   connect(accept_button, &QPushButton::clicked, this, &QDialog::accept);

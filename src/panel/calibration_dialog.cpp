@@ -17,9 +17,13 @@ namespace sonlet {
 
 namespace {
 
-// Where each vowel steers, as the prompt says it.
-constexpr const char* kVowelWays[kVowelCount] = {"la derecha", "arriba", "la izquierda", "abajo",
-                                                 "abajo"};
+// Where each vowel steers, as the prompt says it; translated where the prompt is made.
+constexpr const char* kVowelWays[kVowelCount] = {
+    QT_TRANSLATE_NOOP("sonlet::CalibrationDialog", "la derecha"),
+    QT_TRANSLATE_NOOP("sonlet::CalibrationDialog", "arriba"),
+    QT_TRANSLATE_NOOP("sonlet::CalibrationDialog", "la izquierda"),
+    QT_TRANSLATE_NOOP("sonlet::CalibrationDialog", "abajo"),
+    QT_TRANSLATE_NOOP("sonlet::CalibrationDialog", "abajo")};
 
 QChar Letter(int vowel) { return QLatin1Char(kVowelLetters[vowel]); }
 
@@ -27,14 +31,13 @@ QChar Letter(int vowel) { return QLatin1Char(kVowelLetters[vowel]); }
 
 CalibrationDialog::CalibrationDialog(int threshold_level, QWidget* parent)
     : QDialog(parent), threshold_level_(threshold_level) {
-  setWindowTitle(QStringLiteral("Calibración de las vocales"));
+  setWindowTitle(tr("Calibración de las vocales"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-  auto* intro = new QLabel(
-      QStringLiteral("Diga cada vocal sostenida, con su voz de siempre, durante unos dos "
-                     "segundos, y calle después. Mientras tanto el puntero no se mueve. "
-                     "«Cancelar» o ESC la interrumpen."),
-      this);
+  auto* intro = new QLabel(tr("Diga cada vocal sostenida, con su voz de siempre, durante unos dos "
+                              "segundos, y calle después. Mientras tanto el puntero no se mueve. "
+                              "«Cancelar» o ESC la interrumpen."),
+                           this);
   intro->setWordWrap(true);
   prompt_ = new QLabel(this);
   prompt_->setObjectName(QStringLiteral("prompt"));
@@ -52,23 +55,22 @@ CalibrationDialog::CalibrationDialog(int threshold_level, QWidget* parent)
   level_ = new MeterBar(Qt::Horizontal, listening_part_);
   level_->setObjectName(QStringLiteral("level"));
   level_->SetRange(0, kIntensityMeterMax);
-  level_->setAccessibleName(QStringLiteral("Nivel de la voz"));
+  level_->setAccessibleName(tr("Nivel de la voz"));
   level_text_ = new QLabel(listening_part_);
   // As wide as its widest text, so that the box keeps its size while the level changes.
-  level_text_->setMinimumWidth(
-      fontMetrics().horizontalAdvance(QStringLiteral("90 dB (umbral 100 dB)")));
+  level_text_->setMinimumWidth(fontMetrics().horizontalAdvance(LevelText(kIntensityMeterMax, 100)));
   take_ = new QProgressBar(listening_part_);
   take_->setObjectName(QStringLiteral("take"));
   take_->setRange(0, kFewestTakePasses);
   take_->setValue(0);
-  take_->setFormat(QStringLiteral("%v de %m pasadas"));
-  take_->setAccessibleName(QStringLiteral("Toma"));
+  take_->setFormat(tr("%v de %m pasadas"));
+  take_->setAccessibleName(tr("Toma"));
   auto* gauges = new QGridLayout(listening_part_);
   gauges->setContentsMargins(0, 0, 0, 0);
-  gauges->addWidget(new QLabel(QStringLiteral("Nivel"), listening_part_), 0, 0);
+  gauges->addWidget(new QLabel(tr("Nivel"), listening_part_), 0, 0);
   gauges->addWidget(level_, 0, 1);
   gauges->addWidget(level_text_, 0, 2);
-  gauges->addWidget(new QLabel(QStringLiteral("Toma"), listening_part_), 1, 0);
+  gauges->addWidget(new QLabel(tr("Toma"), listening_part_), 1, 0);
   gauges->addWidget(take_, 1, 1, 1, 2);
   gauges->setColumnStretch(1, 1);
   ShowLevel(0.0f);
@@ -77,10 +79,10 @@ CalibrationDialog::CalibrationDialog(int threshold_level, QWidget* parent)
   preview_->setObjectName(QStringLiteral("preview"));
   preview_->hide();
 
-  save_ = new QPushButton(QStringLiteral("Guardar"), this);
+  save_ = new QPushButton(tr("Guardar"), this);
   save_->setObjectName(QStringLiteral("save"));
   save_->setEnabled(false);
-  cancel_ = new QPushButton(QStringLiteral("Cancelar"), this);
+  cancel_ = new QPushButton(tr("Cancelar"), this);
   cancel_->setObjectName(QStringLiteral("cancel"));
   // Nothing to save yet: ENTER must not end the calibration by surprise.
   save_->setAutoDefault(false);
@@ -106,6 +108,10 @@ CalibrationDialog::CalibrationDialog(int threshold_level, QWidget* parent)
 
   Ask();
   cancel_->setFocus();
+}
+
+QString CalibrationDialog::LevelText(int level, int threshold_level) {
+  return tr("%1 dB (umbral %2 dB)").arg(level).arg(threshold_level);
 }
 
 QString CalibrationDialog::prompt() const { return prompt_->text(); }
@@ -137,21 +143,20 @@ void CalibrationDialog::Follow(GuidedCalibration::Event event) {
     case GuidedCalibration::Event::kNone:
       return;
     case GuidedCalibration::Event::kTooShort:
-      news_->setText(
-          QStringLiteral("Demasiado corta (%1 pasadas de %2): repita la «%3», más larga.")
-              .arg(guide_.taken_passes())
-              .arg(kFewestTakePasses)
-              .arg(Letter(guide_.vowel())));
+      news_->setText(tr("Demasiado corta (%1 pasadas de %2): repita la «%3», más larga.")
+                         .arg(guide_.taken_passes())
+                         .arg(kFewestTakePasses)
+                         .arg(Letter(guide_.vowel())));
       return;
     case GuidedCalibration::Event::kTaken:
-      news_->setText(QStringLiteral("«%1» recogida (%2 pasadas).")
+      news_->setText(tr("«%1» recogida (%2 pasadas).")
                          .arg(Letter(guide_.taken_vowel()))
                          .arg(guide_.taken_passes()));
       Ask();
       return;
     case GuidedCalibration::Event::kOverlap:
-      news_->setText(QStringLiteral("«%1» y «%2» han salido demasiado parecidas: repítalas, cada "
-                                    "una lo más clara que pueda.")
+      news_->setText(tr("«%1» y «%2» han salido demasiado parecidas: repítalas, cada "
+                        "una lo más clara que pueda.")
                          .arg(Letter(guide_.result().vowel))
                          .arg(Letter(guide_.result().other)));
       Ask();
@@ -165,9 +170,9 @@ void CalibrationDialog::Follow(GuidedCalibration::Event event) {
 void CalibrationDialog::Ask() {
   const int v = guide_.vowel();
   const QString held(4, Letter(v));
-  prompt_->setText(QStringLiteral("Vocal «%1» (mueve hacia %2): diga «%3» durante dos segundos.")
+  prompt_->setText(tr("Vocal «%1» (mueve hacia %2): diga «%3» durante dos segundos.")
                        .arg(Letter(v))
-                       .arg(QLatin1String(kVowelWays[v]))
+                       .arg(tr(kVowelWays[v]))
                        .arg(held));
   take_->setValue(0);
 }
@@ -177,7 +182,7 @@ void CalibrationDialog::ShowLevel(float level_db) {
   if (level == level_shown_) return;
   level_shown_ = level;
   level_->SetValue(level);
-  level_text_->setText(QStringLiteral("%1 dB (umbral %2 dB)").arg(level).arg(threshold_level_));
+  level_text_->setText(LevelText(level, threshold_level_));
   const int loud = level > threshold_level_ ? 1 : 0;
   if (loud == loud_shown_) return;
   loud_shown_ = loud;
@@ -188,10 +193,10 @@ void CalibrationDialog::ShowLevel(float level_db) {
 }
 
 void CalibrationDialog::ShowResult() {
-  prompt_->setText(QStringLiteral("Calibración completa: así quedan sus vocales."));
+  prompt_->setText(tr("Calibración completa: así quedan sus vocales."));
   news_->setText(
-      QStringLiteral("«Guardar» la guarda y la usa desde ahora para mover el puntero; "
-                     "«Cancelar» la descarta."));
+      tr("«Guardar» la guarda y la usa desde ahora para mover el puntero; "
+         "«Cancelar» la descarta."));
   listening_part_->hide();
   preview_->SetVowelMap(&guide_.result().map);
   preview_->show();

@@ -44,6 +44,8 @@ class CalibrationDialog : public QDialog {
   void Follow(GuidedCalibration::Event event);
   void Ask();
   void ShowLevel(float level_db);
+  // The level and the threshold, in dB, as the box shows them.
+  static QString LevelText(int level, int threshold_level);
   void ShowResult();
 
   GuidedCalibration guide_;

@@ -1,5 +1,6 @@
 #include "panel/control_panel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "calibration/calibration_file.h"
 #include "engine/audio_source.h"
@@ -37,6 +39,7 @@
 #include "panel/readout.h"
 #include "panel/track_bar.h"
 #include "panel/vowel_chart.h"
+#include "settings/autostart_entry.h"
 #include "settings/profile_file.h"
 
 namespace sonlet {
@@ -46,6 +49,19 @@ namespace {
 const char* const kManualName = "Manual_sonlet.pdf";
 
 QString Id(int number) { return QString::number(number); }
+
+// The profile's messages: the terminal shows them as profile_file.h has them, a box in the
+// panel's language. lupdate finds only texts written out in a call, hence the copies, which the
+// compiler holds to the originals.
+static_assert(std::string_view(QT_TRANSLATE_NOOP("sonlet::ControlPanel",
+                                                 "Error opening user.txt")) == kProfileOpenError);
+static_assert(std::string_view(QT_TRANSLATE_NOOP("sonlet::ControlPanel",
+                                                 "Error abriendo user.txt para escritura")) ==
+              kProfileWriteError);
+
+QString ProfileMessage(const char* text) {
+  return QCoreApplication::translate("sonlet::ControlPanel", text);
+}
 
 QLabel* Label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
 
@@ -122,6 +138,13 @@ ControlPanel::ControlPanel(std::string profile_path, QWidget* parent)
 
   relay_ = new PanelRelay(this);
   connect(relay_, &PanelRelay::Arrived, this, &ControlPanel::ShowSnapshot);
+  // The gesture is heard on the engine's thread; the buttons are pressed on the panel's, as a
+  // hand would press them. A panel already gone drops the call.
+  pause_gesture_listener_ = std::make_unique<PauseGesture>(relay_, [this](int64_t, bool listening) {
+    QMetaObject::invokeMethod(
+        this, [this, listening] { OnPauseGesture(listening); }, Qt::QueuedConnection);
+  });
+  pause_gesture_listener_->SetEnabled(false);
 
   auto* upper = new QHBoxLayout;
   upper->addLayout(MakeButtons());
@@ -145,7 +168,7 @@ ControlPanel::ControlPanel(std::string profile_path, QWidget* parent)
   click_action_ = new QComboBox(this);
   click_action_->setObjectName(Id(1008));
   click_action_->setEditable(true);
-  click_action_->addItems({QStringLiteral("Boton Izdo Raton"), QStringLiteral("Tecla \"ENTER\"")});
+  click_action_->addItems({tr("Boton Izdo Raton"), tr("Tecla \"ENTER\"")});
   click_action_->hide();
   tract_text_ = MakeReadout(1022, 5, this);
   tract_text_->hide();
@@ -159,11 +182,11 @@ ControlPanel::ControlPanel(std::string profile_path, QWidget* parent)
 ControlPanel::~ControlPanel() { StopEngine(); }
 
 QLayout* ControlPanel::MakeButtons() {
-  start_ = new QPushButton(QStringLiteral("Iniciar"), this);
+  start_ = new QPushButton(tr("Iniciar"), this);
   start_->setObjectName(Id(1000));
-  stop_ = new QPushButton(QStringLiteral("Detener"), this);
+  stop_ = new QPushButton(tr("Detener"), this);
   stop_->setObjectName(Id(1001));
-  quit_ = new QPushButton(QStringLiteral("Salir"), this);
+  quit_ = new QPushButton(tr("Salir"), this);
   quit_->setObjectName(Id(1));
   quit_->setDefault(true);
   connect(start_, &QPushButton::clicked, this, &ControlPanel::OnStart);
@@ -181,17 +204,17 @@ QLayout* ControlPanel::MakeButtons() {
 }
 
 QGroupBox* ControlPanel::MakeUserGroup() {
-  QGroupBox* box = Group(QStringLiteral("Usuario"), true, this);
+  QGroupBox* box = Group(tr("Usuario"), true, this);
 
   male_ = new QCheckBox(box);
   male_->setObjectName(Id(1005));
-  male_->setAccessibleName(QStringLiteral("Masculino"));
+  male_->setAccessibleName(tr("Masculino"));
   connect(male_, &QCheckBox::clicked, this, &ControlPanel::StoreExchange);
   auto* sexes = new QVBoxLayout;
-  sexes->addWidget(Label(QStringLiteral("Masculino"), box));
-  sexes->addWidget(Label(QStringLiteral("Femenino"), box));
+  sexes->addWidget(Label(tr("Masculino"), box));
+  sexes->addWidget(Label(tr("Femenino"), box));
   auto* sex = new QHBoxLayout;
-  sex->addWidget(Label(QStringLiteral("Sexo"), box));
+  sex->addWidget(Label(tr("Sexo"), box));
   sex->addWidget(male_);
   sex->addWidget(IconLabel(QStringLiteral("sex-boxes"), LegendIconEdge(*this), box));
   sex->addLayout(sexes);
@@ -201,7 +224,7 @@ QGroupBox* ControlPanel::MakeUserGroup() {
   auto* height_box = new QGroupBox(box);
   height_text_ = MakeReadout(1019, 3, height_box);
   height_text_->SetAlignment(Qt::AlignCenter);
-  height_text_->setAccessibleName(QStringLiteral("Talla"));
+  height_text_->setAccessibleName(tr("Talla"));
   // Transparent: the read-out shows on the panel's own background.
   QPalette see_through = height_text_->palette();
   see_through.setColor(QPalette::Base, see_through.color(QPalette::Window));
@@ -210,12 +233,12 @@ QGroupBox* ControlPanel::MakeUserGroup() {
   height_->setTickPosition(QSlider::TicksAbove);
   height_->setTickInterval(10);
   height_->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
-  height_->setAccessibleName(QStringLiteral("Talla"));
+  height_->setAccessibleName(tr("Talla"));
   connect(height_, &TrackBar::MouseLetGo, this, &ControlPanel::StoreExchange);
 
   auto* height_row = new QHBoxLayout;
   height_row->addStretch(1);
-  height_row->addWidget(Label(QStringLiteral("Talla"), height_box));
+  height_row->addWidget(Label(tr("Talla"), height_box));
   height_row->addWidget(height_text_);
   height_row->addWidget(Label(QStringLiteral("cm"), height_box));
   height_row->addStretch(1);
@@ -237,14 +260,14 @@ QGroupBox* ControlPanel::MakeUserGroup() {
 }
 
 QGroupBox* ControlPanel::MakeThresholdGroup() {
-  QGroupBox* box = Group(QStringLiteral("Umbral"), true, this);
+  QGroupBox* box = Group(tr("Umbral"), true, this);
   threshold_ = MakeTrackBar(1002, Qt::Vertical, 0, kThresholdMax, box);
   threshold_->setTickPosition(QSlider::TicksBothSides);
   threshold_->setTickInterval(10);
-  threshold_->setAccessibleName(QStringLiteral("Umbral"));
+  threshold_->setAccessibleName(tr("Umbral"));
   connect(threshold_, &TrackBar::MouseLetGo, this, &ControlPanel::StoreExchange);
   intensity_meter_ = MakeMeter(1003, Qt::Vertical, 0, kIntensityMeterMax, box);
-  intensity_meter_->setAccessibleName(QStringLiteral("Intensidad"));
+  intensity_meter_->setAccessibleName(tr("Intensidad"));
   auto* row = new QHBoxLayout(box);
   row->addWidget(threshold_);
   row->addWidget(intensity_meter_);
@@ -273,28 +296,28 @@ QLayout* ControlPanel::MakeDirectionLegend() {
 }
 
 QGroupBox* ControlPanel::MakeVoiceParametersGroup() {
-  QGroupBox* box = Group(QStringLiteral("Parámetros de la Voz"), false, this);
+  QGroupBox* box = Group(tr("Parámetros de la Voz"), false, this);
   intensity_text_ = MakeReadout(1014, 3, box);
   pitch_text_ = MakeReadout(1015, 3, box);
   f1_text_ = MakeReadout(1017, 4, box);
   f2_text_ = MakeReadout(1018, 4, box);
-  intensity_text_->setAccessibleName(QStringLiteral("Intensidad"));
-  pitch_text_->setAccessibleName(QStringLiteral("Tono"));
-  f1_text_->setAccessibleName(QStringLiteral("Formante 1"));
-  f2_text_->setAccessibleName(QStringLiteral("Formante 2"));
+  intensity_text_->setAccessibleName(tr("Intensidad"));
+  pitch_text_->setAccessibleName(tr("Tono"));
+  f1_text_->setAccessibleName(tr("Formante 1"));
+  f2_text_->setAccessibleName(tr("Formante 2"));
 
   auto* grid = new QGridLayout(box);
-  grid->addWidget(Label(QStringLiteral("Intensidad"), box), 0, 0);
+  grid->addWidget(Label(tr("Intensidad"), box), 0, 0);
   grid->addWidget(intensity_text_, 0, 1);
   grid->addWidget(Label(QStringLiteral("dB"), box), 0, 2);
-  grid->addWidget(Label(QStringLiteral("Tono"), box), 1, 0);
+  grid->addWidget(Label(tr("Tono"), box), 1, 0);
   grid->addWidget(pitch_text_, 1, 1);
   grid->addWidget(Label(QStringLiteral("Hz"), box), 1, 2);
   grid->setColumnMinimumWidth(3, fontMetrics().height());
-  grid->addWidget(Label(QStringLiteral("Formante 1"), box), 0, 4);
+  grid->addWidget(Label(tr("Formante 1"), box), 0, 4);
   grid->addWidget(f1_text_, 0, 5);
   grid->addWidget(Label(QStringLiteral("Hz"), box), 0, 6);
-  grid->addWidget(Label(QStringLiteral("Formante 2"), box), 1, 4);
+  grid->addWidget(Label(tr("Formante 2"), box), 1, 4);
   grid->addWidget(f2_text_, 1, 5);
   grid->addWidget(Label(QStringLiteral("Hz"), box), 1, 6);
   grid->setRowStretch(2, 1);
@@ -302,7 +325,7 @@ QGroupBox* ControlPanel::MakeVoiceParametersGroup() {
 }
 
 QGroupBox* ControlPanel::MakeVoiceWindowGroup() {
-  QGroupBox* box = Group(QStringLiteral("Ventana de VOZ"), true, this);
+  QGroupBox* box = Group(tr("Ventana de VOZ"), true, this);
   click_min_ = MakeTrackBar(1004, Qt::Horizontal, kClickLimitMin, kClickLimitMax, box);
   click_max_ = MakeTrackBar(1009, Qt::Horizontal, kClickLimitMin, kClickLimitMax, box);
   for (TrackBar* limit : {click_min_, click_max_}) {
@@ -310,10 +333,10 @@ QGroupBox* ControlPanel::MakeVoiceWindowGroup() {
     limit->setTickInterval(5);
     connect(limit, &TrackBar::MouseLetGo, this, &ControlPanel::StoreExchange);
   }
-  click_min_->setAccessibleName(QStringLiteral("Click mínimo"));
-  click_max_->setAccessibleName(QStringLiteral("Click máximo"));
+  click_min_->setAccessibleName(tr("Click mínimo"));
+  click_max_->setAccessibleName(tr("Click máximo"));
   voice_window_meter_ = MakeMeter(1010, Qt::Horizontal, kVoiceWindowMin, kVoiceWindowMax, box);
-  voice_window_meter_->setAccessibleName(QStringLiteral("Ventana de VOZ"));
+  voice_window_meter_->setAccessibleName(tr("Ventana de VOZ"));
 
   auto* signs = new QHBoxLayout;
   signs->addWidget(Label(QStringLiteral("-"), box));
@@ -327,14 +350,14 @@ QGroupBox* ControlPanel::MakeVoiceWindowGroup() {
   limits->addWidget(voice_window_meter_);
 
   speed_meter_ = MakeMeter(1027, Qt::Horizontal, 0, kSpeedMeterMax, box);
-  speed_meter_->setAccessibleName(QStringLiteral("Velocidad"));
+  speed_meter_->setAccessibleName(tr("Velocidad"));
   speed_meter_->setMinimumWidth(4 * fontMetrics().height());
   speed_ = MakeTrackBar(1025, Qt::Vertical, 0, kPositionMax, box);
   speed_->setTickPosition(QSlider::NoTicks);
-  speed_->setAccessibleName(QStringLiteral("Velocidad"));
+  speed_->setAccessibleName(tr("Velocidad"));
   connect(speed_, &TrackBar::MouseLetGo, this, &ControlPanel::StoreExchange);
   auto* speed = new QVBoxLayout;
-  speed->addWidget(Label(QStringLiteral("Velocidad"), box), 0, Qt::AlignHCenter);
+  speed->addWidget(Label(tr("Velocidad"), box), 0, Qt::AlignHCenter);
   speed->addWidget(speed_meter_);
   speed->addWidget(speed_, 1, Qt::AlignHCenter);
 
@@ -346,6 +369,7 @@ QGroupBox* ControlPanel::MakeVoiceWindowGroup() {
 
 QLayout* ControlPanel::MakeClickLegend() {
   auto* names = new QVBoxLayout;
+  // The words the user says, which the engine hears the same in any language.
   names->addWidget(Label(QStringLiteral("\"Click\""), this));
   names->addWidget(Label(QStringLiteral("\"Click - Click\""), this));
   auto* clicks = new QHBoxLayout;
@@ -355,9 +379,9 @@ QLayout* ControlPanel::MakeClickLegend() {
   auto* column = new QVBoxLayout;
   column->addStretch(1);
   column->addLayout(clicks);
-  column->addWidget(Label(QStringLiteral("Para el click izquierdo\n"
-                                         "utiliza la palabra /click/\n"
-                                         "o un sonido sonoro corto."),
+  column->addWidget(Label(tr("Para el click izquierdo\n"
+                             "utiliza la palabra /click/\n"
+                             "o un sonido sonoro corto."),
                           this));
   return column;
 }
@@ -367,24 +391,38 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   // stays in the window even where the desktop gathers menus in a global bar.
   auto* bar = new QMenuBar(this);
   bar->setNativeMenuBar(false);
-  QAction* manual = bar->addAction(QStringLiteral("Manual (pdf)"));
+  QAction* manual = bar->addAction(tr("Manual (pdf)"));
   manual->setObjectName(Id(32773));
   connect(manual, &QAction::triggered, this, &ControlPanel::OpenManual);
-  QMenu* vowels = bar->addMenu(QStringLiteral("&Vocales"));
+  QMenu* vowels = bar->addMenu(tr("&Vocales"));
   vowels->setObjectName(QStringLiteral("vowels"));
-  calibrate_ = vowels->addAction(QStringLiteral("&Calibración…"));
+  calibrate_ = vowels->addAction(tr("&Calibración…"));
   calibrate_->setObjectName(QStringLiteral("calibrate"));
   connect(calibrate_, &QAction::triggered, this, &ControlPanel::OpenCalibration);
-  use_calibration_ = vowels->addAction(QStringLiteral("&Usar calibración"));
+  use_calibration_ = vowels->addAction(tr("&Usar calibración"));
   use_calibration_->setObjectName(QStringLiteral("use-calibration"));
   use_calibration_->setCheckable(true);
   connect(use_calibration_, &QAction::triggered, this, &ControlPanel::OnUseCalibration);
-  show_vowels_ = vowels->addAction(QStringLiteral("&Ver vocales"));
+  show_vowels_ = vowels->addAction(tr("&Ver vocales"));
   show_vowels_->setObjectName(QStringLiteral("show-vowels"));
   connect(show_vowels_, &QAction::triggered, this, &ControlPanel::ShowVowelChart);
+  QMenu* options = bar->addMenu(tr("&Opciones"));
+  options->setObjectName(QStringLiteral("options"));
+  start_with_session_ = options->addAction(tr("&Iniciar con la sesión"));
+  start_with_session_->setObjectName(QStringLiteral("start-with-session"));
+  start_with_session_->setCheckable(true);
+  connect(start_with_session_, &QAction::triggered, this, &ControlPanel::OnStartWithSession);
+  // The entry may have been added or removed elsewhere since the panel started.
+  connect(options, &QMenu::aboutToShow, this, &ControlPanel::ShowStartWithSession);
+  ShowStartWithSession();
+  // A hiss of about a second stops and starts listening, so that the user can talk to someone.
+  pause_gesture_ = options->addAction(tr("&Pausa con «sss»"));
+  pause_gesture_->setObjectName(QStringLiteral("pause-gesture"));
+  pause_gesture_->setCheckable(true);
+  connect(pause_gesture_, &QAction::triggered, this, &ControlPanel::OnPauseGestureSwitch);
   auto* corner = new QMenuBar(bar);
   corner->setNativeMenuBar(false);
-  QAction* about = corner->addAction(QStringLiteral("&Acerca de"));
+  QAction* about = corner->addAction(tr("&Acerca de"));
   about->setObjectName(Id(32772));
   connect(about, &QAction::triggered, this, &ControlPanel::ShowAbout);
   bar->setCornerWidget(corner, Qt::TopRightCorner);
@@ -406,7 +444,7 @@ void ControlPanel::SetTabOrder() {
 bool ControlPanel::LoadProfile(int* open_error) {
   Profile profile;
   if (ReadProfile(profile_path_, &profile, open_error) != ProfileStatus::kOk) {
-    ShowError(QString::fromLatin1(kProfileOpenError));
+    ShowError(ProfileMessage(kProfileOpenError));
     exit_status_ = 1;
     return false;
   }
@@ -420,6 +458,8 @@ bool ControlPanel::LoadProfile(int* open_error) {
   if (!why.empty())
     std::fprintf(stderr, "sonlet: %s; the panel's options are the defaults\n", why.c_str());
   if (calibration_named_ || options_.Get(kUseCalibration)) TurnCalibrationOn();
+  pause_gesture_->setChecked(options_.Get(kPauseGesture));
+  pause_gesture_listener_->SetEnabled(options_.Get(kPauseGesture));
   return true;
 }
 
@@ -458,7 +498,8 @@ void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio, std::unique_p
   gate_ = std::make_unique<GatedSink>(*input_);
   gate_->SetOpen(!input_held_);
   notices_ = std::make_unique<SavingNotices>(*this, notices);
-  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *gate_, *relay_, *notices_, relay_);
+  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *gate_, *relay_, *notices_,
+                                          pause_gesture_listener_.get());
   runner_ = std::make_unique<EngineRunner>(*engine_, *audio_);
   runner_->Start();
 }
@@ -479,7 +520,7 @@ void ControlPanel::StopEngine() {
 }
 
 void ControlPanel::ShowError(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), text, QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::NoIcon, tr("Error"), text, QMessageBox::Ok, this);
   box.exec();
 }
 
@@ -505,14 +546,80 @@ void ControlPanel::OnStart() {
   SetListeningControls(true);
   // The pressed button is now disabled: the keyboard focus goes to the one that undoes it.
   if (had_focus) stop_->setFocus();
-  StoreSetting(settings_.listening, 1);
+  SetListening(&settings_, true);
+  emit ListeningChanged(true);
 }
 
 void ControlPanel::OnStop() {
   const bool had_focus = stop_->hasFocus();
   SetListeningControls(false);
   if (had_focus) start_->setFocus();
-  StoreSetting(settings_.listening, 0);
+  SetListening(&settings_, false);
+  emit ListeningChanged(false);
+}
+
+bool ControlPanel::CanStart() const { return start_->isEnabled() && calibration_ == nullptr; }
+
+bool ControlPanel::CanStop() const { return stop_->isEnabled() && calibration_ == nullptr; }
+
+void ControlPanel::PressStart() {
+  // The click itself, so that a press from outside is the user's press: the same slot, and the
+  // button's own check that it is enabled.
+  if (CanStart()) start_->click();
+}
+
+void ControlPanel::PressStop() {
+  if (CanStop()) stop_->click();
+}
+
+void ControlPanel::CloseAsCloseBox() {
+  QWidget* box = QApplication::activeModalWidget();
+  if (box != nullptr && box != this) box->close();
+  close();
+}
+
+void ControlPanel::BringToFront() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void ControlPanel::OnStartWithSession(bool on) {
+  const std::string why = on ? WriteAutostartEntry() : RemoveAutostartEntry();
+  ShowStartWithSession();
+  if (!why.empty()) {
+    ShowError((on ? tr("No se ha podido hacer que Sonlet se inicie con la sesión: %1.")
+                  : tr("No se ha podido quitar el inicio con la sesión: %1."))
+                  .arg(QString::fromStdString(why)));
+  }
+}
+
+void ControlPanel::OnPauseGestureSwitch(bool on) {
+  pause_gesture_listener_->SetEnabled(on);
+  options_.Set(kPauseGesture, on);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (!options_.Write(path)) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s'; \"Pausa con «sss»\" is not "
+                 "remembered\n",
+                 path.c_str());
+  }
+}
+
+void ControlPanel::OnPauseGesture(bool was_listening) {
+  // The buttons' own paths: a gesture while a box holds listening on changes nothing.
+  if (was_listening && CanStop()) {
+    PressStop();
+    emit PausedChanged(true);
+  } else if (!was_listening && CanStart()) {
+    PressStart();
+    emit PausedChanged(false);
+  }
+}
+
+void ControlPanel::ShowStartWithSession() {
+  start_with_session_->setChecked(AutostartEntryExists());
 }
 
 void ControlPanel::SetListeningControls(bool listening) {
@@ -530,7 +637,7 @@ void ControlPanel::SetListeningControls(bool listening) {
 void ControlPanel::SaveAndEnd() {
   // The settings as last taken from the controls, not the controls' positions now.
   if (WriteProfile(profile_path_, ProfileOf(settings_)) != ProfileStatus::kOk) {
-    ShowError(QString::fromLatin1(kProfileWriteError));
+    ShowError(ProfileMessage(kProfileWriteError));
     exit_status_ = 1;
     done(QDialog::Rejected);
     return;
@@ -606,12 +713,11 @@ bool ControlPanel::TurnCalibrationOn() {
   if (!why.empty()) {
     SteerWith(nullptr);
     const QString path = QString::fromStdString(calibration_path_);
-    const QString reason = QFileInfo::exists(path)
-                               ? QString::fromStdString(why)
-                               : QStringLiteral("no existe el archivo «%1»").arg(path);
-    ShowError(QStringLiteral("No se puede leer la calibración: %1.\n\n"
-                             "Sonlet sigue con las regiones fijas de las vocales. Para hacer una "
-                             "calibración con su voz, use «Vocales › Calibración…».")
+    const QString reason = QFileInfo::exists(path) ? QString::fromStdString(why)
+                                                   : tr("no existe el archivo «%1»").arg(path);
+    ShowError(tr("No se puede leer la calibración: %1.\n\n"
+                 "Sonlet sigue con las regiones fijas de las vocales. Para hacer una "
+                 "calibración con su voz, use «Vocales › Calibración…».")
                   .arg(reason));
     return false;
   }
@@ -655,6 +761,7 @@ void ControlPanel::OpenCalibration() {
   connect(relay_, &PanelRelay::PassesArrived, calibration_, &CalibrationDialog::TakePasses);
   connect(calibration_, &QDialog::finished, this, &ControlPanel::CalibrationFinished);
   calibration_->open();
+  emit ListeningChanged(listening());  // it cannot be stopped now
 }
 
 void ControlPanel::CalibrationFinished(int result) {
@@ -669,13 +776,13 @@ void ControlPanel::CalibrationFinished(int result) {
       SteerWith(&dialog->map());
       RememberCalibrationChoice(true);
     } else {
-      ShowError(QStringLiteral("No se ha podido guardar la calibración: %1.")
-                    .arg(QString::fromStdString(why)));
+      ShowError(tr("No se ha podido guardar la calibración: %1.").arg(QString::fromStdString(why)));
     }
   }
   if (!listening_before_calibration_) OnStop();
   HoldInput(false);
   dialog->deleteLater();
+  emit ListeningChanged(listening());
 }
 
 void ControlPanel::ShowVowelChart() {

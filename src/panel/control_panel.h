@@ -8,6 +8,7 @@
 #include "calibration/vowel_map.h"
 #include "engine/engine_settings.h"
 #include "engine/panel_view.h"
+#include "gesture/pause_gesture.h"
 #include "settings/panel_options.h"
 
 class QAction;
@@ -44,6 +45,13 @@ struct PanelSnapshot;
 // "Usar calibración" steers with them instead of the fixed regions (a choice remembered in
 // options.txt beside the profile), and "Ver vocales" shows where the voice lies on the vowel
 // chart.
+//
+// The menu "Opciones" holds "Iniciar con la sesión", which puts Sonlet in the desktop's
+// autostart folder or takes it out (its check shows whether the entry is there), and room for
+// the pause gesture's switch.
+//
+// Other programs (sonlet --start and the like, the tray icon) start and stop listening through
+// PressStart and PressStop, which press the buttons themselves.
 class ControlPanel : public QDialog {
   Q_OBJECT
  public:
@@ -76,6 +84,29 @@ class ControlPanel : public QDialog {
   // What the engine reads. Only this panel writes it, on its own thread.
   const EngineSettings& settings() const { return settings_; }
 
+  bool listening() const { return LoadSetting(settings_.listening) != 0; }
+  // Whether "Iniciar" or "Detener" can be pressed now: the button is enabled and no calibration
+  // holds listening on.
+  bool CanStart() const;
+  bool CanStop() const;
+  // A press of "Iniciar" or "Detener" from outside the panel, which does what a click does
+  // (the settings taken from the controls, the controls enabled and disabled), and nothing when
+  // the button cannot be pressed.
+  void PressStart();
+  void PressStop();
+  // Closes the panel as its close box does, saving the settings, after closing a box open over
+  // it (which leaves as its own close box would).
+  void CloseAsCloseBox();
+  // Shows the panel, raised over the other windows and active.
+  void BringToFront();
+
+ signals:
+  // Listening started or stopped, or whether it can be changed did (a calibration began or
+  // ended).
+  void ListeningChanged(bool listening);
+  // Listening was stopped by the pause gesture (true), or started again by it (false).
+  void PausedChanged(bool paused);
+
  public slots:
   void done(int result) override;
 
@@ -95,6 +126,11 @@ class ControlPanel : public QDialog {
 
   void OnStart();
   void OnStop();
+  void OnStartWithSession(bool on);
+  void ShowStartWithSession();  // the check as the autostart folder has it
+  void OnPauseGestureSwitch(bool on);
+  // On the panel's thread: the gesture was heard while listening was (was_listening) on or off.
+  void OnPauseGesture(bool was_listening);
   void SaveAndEnd();
   void OpenManual();
   void ShowAbout();
@@ -151,11 +187,15 @@ class ControlPanel : public QDialog {
   QAction* calibrate_ = nullptr;              // "Calibración…"
   QAction* use_calibration_ = nullptr;        // "Usar calibración"
   QAction* show_vowels_ = nullptr;            // "Ver vocales"
+  QAction* start_with_session_ = nullptr;     // "Iniciar con la sesión"
+  QAction* pause_gesture_ = nullptr;          // "Pausa con «sss»"
   CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
   VowelChart* vowel_chart_ = nullptr;         // once shown
 
   // Destroyed in reverse order: the engine's thread ends before its parts go.
   PanelRelay* relay_ = nullptr;
+  // Hears every pass before the relay; outlives the engine, which hands it the passes.
+  std::unique_ptr<PauseGesture> pause_gesture_listener_;
   std::unique_ptr<AudioSource> audio_;
   std::unique_ptr<InputSink> input_;
   std::unique_ptr<GatedSink> gate_;  // goes before input_, to which it passes the events

@@ -16,6 +16,11 @@
 #include "engine/input_sink.h"
 #include "panel/control_panel.h"
 #include "panel/icons.h"
+#include "panel/panel_language.h"
+#include "panel/panel_remote.h"
+#include "panel/panel_tray.h"
+#include "remote/remote_command.h"
+#include "remote/remote_service.h"
 #include "settings/panel_options.h"
 #include "settings/profile_file.h"
 
@@ -30,13 +35,48 @@ bool Set(const char* name) {
 
 // What the box says when no microphone could be opened.
 QString MicrophoneErrorText(const std::string& device) {
-  const QString what = device.empty() ? QStringLiteral("No se ha podido abrir el micrófono.")
-                                      : QStringLiteral("No se ha podido abrir el micrófono «%1».")
-                                            .arg(QString::fromStdString(device));
-  return what + QStringLiteral(
+  const QString what =
+      device.empty()
+          ? QCoreApplication::translate("sonlet::PanelApp", "No se ha podido abrir el micrófono.")
+          : QCoreApplication::translate("sonlet::PanelApp",
+                                        "No se ha podido abrir el micrófono «%1».")
+                .arg(QString::fromStdString(device));
+  return what + QCoreApplication::translate(
+                    "sonlet::PanelApp",
                     "\n\nCompruebe que está conectado y que no está silenciado, y vuelva a "
                     "iniciar Sonlet. La orden «sonlet --list-devices» muestra los micrófonos "
                     "que Sonlet puede usar.");
+}
+
+// Asks for the session's name. Returns -1 when this panel is to run (the name is its own, or
+// there is no session bus and so no way to tell), or the exit status when another Sonlet runs:
+// 0 once its panel is in front, 2 when it runs without one.
+int ClaimSession(RemoteService& remote) {
+  std::string why;
+  // Twice at most: the other one may end between our asking for the name and its answer.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (remote.ClaimName(&why) != RemoteService::Claim::kTaken) return -1;
+    switch (RaiseRunningPanel(&why)) {
+      case RaiseResult::kRaised:
+        return 0;
+      case RaiseResult::kGone:
+        continue;
+      case RaiseResult::kNoPanel:
+        std::fprintf(stderr,
+                     "sonlet: Sonlet is already running in this session without its panel "
+                     "(--headless), and two would fight over the pointer; end it first (sonlet "
+                     "--quit).\n");
+        return 2;
+      case RaiseResult::kFailed:
+        std::fprintf(stderr,
+                     "sonlet: Sonlet is already running in this session, but did not "
+                     "answer: %s\n",
+                     why.c_str());
+        return 2;
+    }
+  }
+  std::fprintf(stderr, "sonlet: Sonlet is already running in this session.\n");
+  return 2;
 }
 
 }  // namespace
@@ -60,6 +100,8 @@ int PanelApp::RunWithoutDisplay(const CommandLine& line) {
 }
 
 int PanelApp::Run() {
+  // The desktop's language, for every window and box from here on.
+  const PanelLanguage language;
   QApplication::setWindowIcon(ApplicationIcon());
   const bool output_carries_events = line_.output == "log";
   NoticePrinter notices(standard_output_, output_carries_events);  // outlives the panel's engine
@@ -80,13 +122,13 @@ int PanelApp::Run() {
         &panel,
         [&panel, first, answered] {
           answered->set_value();
+          if (first) {
+            panel.CloseAsCloseBox();
+            return;
+          }
           QWidget* box = QApplication::activeModalWidget();
           if (box != nullptr && box != &panel) box->close();
-          if (first) {
-            panel.close();
-          } else if (panel.isVisible()) {
-            panel.reject();
-          }
+          if (panel.isVisible()) panel.reject();
         },
         Qt::QueuedConnection);
     if (answer.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
@@ -108,6 +150,12 @@ int PanelApp::Run() {
       output.OnFailure(nullptr);
     }
   } release{stop_signals_, standard_output_};
+
+  // One panel per session: a second start brings the first to the front and ends.
+  RemoteService remote;
+  PanelRemote remote_control(panel, remote);
+  const int already_running = ClaimSession(remote);
+  if (already_running >= 0) return already_running;
 
   panel.SetCalibrationFile(line_.calibration);
   int open_error = 0;
@@ -138,6 +186,8 @@ int PanelApp::Run() {
   }
 
   panel.StartEngine(std::move(audio), std::move(input), notices);
+  PanelTray tray(panel);
+  QObject::connect(&panel, &ControlPanel::PausedChanged, &tray, &PanelTray::SetPaused);
   panel.exec();
   if (panel.exit_status() != 0) {
     std::fprintf(stderr, "%s\n", kProfileWriteError);

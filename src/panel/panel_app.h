@@ -12,6 +12,10 @@ namespace sonlet {
 // which INT, TERM, HUP and QUIT close the panel as its close box does (the settings are saved,
 // the engine stopped, nothing left pressed); a further signal while a box is open leaves as ESC
 // does.
+//
+// One panel runs per session: it owns the session bus's name, through which sonlet --start and
+// the like reach it, and a second start brings it to the front instead of opening another.
+// Where the desktop has a tray, the panel has an icon there.
 class PanelApp {
  public:
   // stop_signals and standard_output must outlive the app.
@@ -21,7 +25,8 @@ class PanelApp {
   // Needs a QApplication. Returns the exit status: 0 after a normal end, 1 when the profile
   // could not be read or saved, 2 when standard output, carrying the events, failed, and the
   // status OpenAudio or OpenOutput gives when the sound or the input cannot be opened. Every
-  // failure is shown in a box before the end.
+  // failure is shown in a box before the end. When another Sonlet runs in this session: 0 once
+  // its panel is in front, 2 when it runs headless (said on standard error).
   int Run();
 
   // Without a display there is no panel: the profile is still checked first, as with one, and

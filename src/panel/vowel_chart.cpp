@@ -76,8 +76,8 @@ Place Formants(const PassRecord& record) {
 }  // namespace
 
 VowelChart::VowelChart(QWidget* parent) : QWidget(parent) {
-  setWindowTitle(QStringLiteral("Vocales"));
-  setAccessibleName(QStringLiteral("Gráfico de las vocales"));
+  setWindowTitle(tr("Vocales"));
+  setAccessibleName(tr("Gráfico de las vocales"));
   // The background picture covers every pixel.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -304,11 +304,11 @@ void VowelChart::DrawBackground() {
 
   QString caption;
   if (map_) {
-    caption = QStringLiteral("Sus vocales, según su calibración");
+    caption = tr("Sus vocales, según su calibración");
   } else {
-    caption = QStringLiteral("Regiones fijas, para %1 cm (%2)")
+    caption = tr("Regiones fijas, para %1 cm (%2)")
                   .arg(height_setting_ + 90)
-                  .arg(male_ ? QStringLiteral("hombre") : QStringLiteral("mujer"));
+                  .arg(male_ ? tr("hombre") : tr("mujer"));
   }
   painter.drawText(QPointF(plot.left(), plot.bottom() + line * 1.2), caption);
 }

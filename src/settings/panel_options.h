@@ -34,6 +34,8 @@ struct NumberOption {
 
 // "Usar calibración": steer with the user's own vowel map instead of the fixed regions.
 inline constexpr OnOffOption kUseCalibration{"calibracion", false};
+// "Pausa con «sss»": a hiss of about a second stops and starts listening.
+inline constexpr OnOffOption kPauseGesture{"pausa", false};
 
 // The options file that goes with a settings file: options.txt in its folder.
 std::string PanelOptionsPathBeside(const std::string& profile_path);

@@ -1,11 +1,14 @@
 // The control panel's behaviour: its two states, how the settings follow the controls, how the
 // user leaves it, and how the engine's measurements reach it.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
@@ -17,6 +20,7 @@
 #include "panel/readout.h"
 #include "panel/track_bar.h"
 #include "settings/profile_file.h"
+#include "support/synthetic_hiss.h"
 
 namespace sonlet {
 
@@ -141,22 +145,30 @@ class PanelTest : public QObject {
     QCOMPARE(LoadSetting(t.panel->settings().click_action), 0);
   }
 
-  void MenuHasTheManualTheVowelsAndTheAboutBoxAtTheRight() {
+  void MenuHasTheManualTheVowelsTheOptionsAndTheAboutBoxAtTheRight() {
     PanelUnderTest t(kProfile);
     auto* bar = t.panel->findChild<QMenuBar*>();
     QVERIFY(bar != nullptr);
-    QCOMPARE(bar->actions().size(), 2);
+    QCOMPARE(bar->actions().size(), 3);
     QCOMPARE(bar->actions()[0]->text(), QStringLiteral("Manual (pdf)"));
     QCOMPARE(bar->actions()[1]->text(), QStringLiteral("&Vocales"));
+    QCOMPARE(bar->actions()[2]->text(), QStringLiteral("&Opciones"));
     QStringList vowels;
     for (QAction* item : bar->actions()[1]->menu()->actions()) vowels << item->text();
     QCOMPARE(vowels,
              QStringList({QStringLiteral("&Calibración…"), QStringLiteral("&Usar calibración"),
                           QStringLiteral("&Ver vocales")}));
+    QStringList options;
+    for (QAction* item : bar->actions()[2]->menu()->actions()) {
+      QVERIFY(item->isCheckable());
+      options << item->text();
+    }
+    QCOMPARE(options, QStringList({QStringLiteral("&Iniciar con la sesión"),
+                                   QStringLiteral("&Pausa con «sss»")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
-    QVERIFY(corner->geometry().left() > bar->actionGeometry(bar->actions()[1]).right());
+    QVERIFY(corner->geometry().left() > bar->actionGeometry(bar->actions()[2]).right());
   }
 
   // A slider's setting follows the slider when the mouse lets go of it, whether the handle was
@@ -237,6 +249,74 @@ class PanelTest : public QObject {
       QVERIFY2(!t.panel->isVisible(), way);
       QCOMPARE(t.ProfileText(), std::string("90\n3\n20\n80\n50\n1\n"));
       QCOMPARE(t.panel->exit_status(), 0);
+    }
+  }
+
+  // Without hands the panel is worked with the keyboard: ENTER on "Iniciar" starts, and the focus
+  // goes to "Detener", so that the next ENTER stops instead of saving and ending; from there
+  // ENTER starts again. ENTER on a control that is no button still means "Salir".
+  void EnterTogglesBetweenTheButtonsAndElsewhereMeansSalir() {
+    PanelUnderTest t(kProfile);
+    auto* start = Control<QPushButton>(*t.panel, 1000);
+    auto* stop = Control<QPushButton>(*t.panel, 1001);
+    start->setFocus();
+    const struct {
+      bool listening;
+      QPushButton* focus;
+    } after_each_enter[] = {{true, stop}, {false, start}, {true, stop}, {false, start}};
+    for (const auto& step : after_each_enter) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      QVERIFY(t.panel->isVisible());
+      QCOMPARE(LoadSetting(t.panel->settings().listening), step.listening ? 1 : 0);
+      QCOMPARE(QApplication::focusWidget(), step.focus);
+    }
+    auto* slider = Control<QWidget>(*t.panel, 1002);
+    start->click();
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Return);
+    QVERIFY(!t.panel->isVisible());
+    QCOMPARE(t.ProfileText(), kProfile);
+  }
+
+  // "Pausa con «sss»": a hiss of about a second presses "Detener", the next one "Iniciar", as a
+  // hand would; off, hisses change nothing. The choice is remembered beside the profile.
+  void PauseGestureStopsAndStartsThroughTheButtons() {
+    for (bool on : {false, true}) {
+      PanelUnderTest t(kProfile);
+      auto* pause = t.panel->findChild<QAction*>(QStringLiteral("pause-gesture"));
+      QVERIFY(pause != nullptr && pause->isEnabled() && !pause->isChecked());
+      if (on) pause->trigger();
+      QSignalSpy paused(t.panel.get(), &ControlPanel::PausedChanged);
+      Click(Control<QPushButton>(*t.panel, 1000));
+
+      std::vector<int16_t> sound = SteadyVowel(700, 1300, 60, 8000);
+      for (int hiss = 0; hiss < 2; ++hiss) {
+        const std::vector<int16_t> quiet = RoomNoise(8000);
+        const std::vector<int16_t> hissed = SyntheticHiss(8000, 70.0);
+        for (const auto* part : {&quiet, &hissed, &quiet}) {
+          sound.insert(sound.end(), part->begin(), part->end());
+        }
+      }
+      RecordedEvents told;
+      t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<MemorySource>(sound)),
+                           std::make_unique<NullSink>(), told);
+      auto* start = Control<QPushButton>(*t.panel, 1000);
+      if (on) {
+        QTRY_COMPARE_WITH_TIMEOUT(paused.count(), 1, 10000);
+        QCOMPARE(paused.at(0).at(0).toBool(), true);
+        QVERIFY(start->isEnabled());  // stopped as "Detener" stops
+        QTRY_COMPARE_WITH_TIMEOUT(paused.count(), 2, 10000);
+        QCOMPARE(paused.at(1).at(0).toBool(), false);
+        QVERIFY(!start->isEnabled());
+        QCOMPARE(LoadSetting(t.panel->settings().listening), 1);
+      } else {
+        QTest::qWait(8000);  // both hisses have been heard by now
+        QCOMPARE(paused.count(), 0);
+        QCOMPARE(LoadSetting(t.panel->settings().listening), 1);
+      }
+      const QString options = t.dir.filePath(QStringLiteral("options.txt"));
+      QCOMPARE(QFile::exists(options), on);
+      if (on) QVERIFY(ReadFile(options).find("pausa 1") != std::string::npos);
     }
   }
 

@@ -1,0 +1,346 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="es">
+<context>
+    <name>sonlet::AboutDialog</name>
+    <message>
+        <source>Acerca de: S O N L E T</source>
+        <translation>About: S O N L E T</translation>
+    </message>
+    <message>
+        <source>SONLET es una herramienta gratuita que ayuda a las personas con discapacidad a usar el ordenador sin las manos: una vocal sostenida mueve el puntero del ratón y un sonido corto, como la palabra &quot;click&quot;, hace clic.</source>
+        <translation>SONLET is a free tool that helps people with disabilities use the computer without their hands: a sustained vowel moves the mouse pointer and a short sound, such as the word &quot;click&quot;, clicks.</translation>
+    </message>
+    <message>
+        <source>Autores: Sonlet contributors
+Contacto: la página del proyecto Sonlet
+Copyright © Sonlet contributors. Uso libre y gratuito.</source>
+        <translation>Authors: Sonlet contributors
+Contact: the Sonlet project page
+Copyright © Sonlet contributors. Free to use, at no cost.</translation>
+    </message>
+    <message>
+        <source>Aceptar</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>sonlet::CalibrationDialog</name>
+    <message>
+        <source>la derecha</source>
+        <translation>right</translation>
+    </message>
+    <message>
+        <source>arriba</source>
+        <translation>up</translation>
+    </message>
+    <message>
+        <source>la izquierda</source>
+        <translation>left</translation>
+    </message>
+    <message>
+        <source>abajo</source>
+        <translation>down</translation>
+    </message>
+    <message>
+        <source>Calibración de las vocales</source>
+        <translation>Vowel calibration</translation>
+    </message>
+    <message>
+        <source>Diga cada vocal sostenida, con su voz de siempre, durante unos dos segundos, y calle después. Mientras tanto el puntero no se mueve. «Cancelar» o ESC la interrumpen.</source>
+        <translation>Say each vowel, held, in your usual voice, for about two seconds, then fall silent. Meanwhile the pointer does not move. “Cancel” or ESC stops the calibration.</translation>
+    </message>
+    <message>
+        <source>Nivel de la voz</source>
+        <translation>Voice level</translation>
+    </message>
+    <message>
+        <source>%v de %m pasadas</source>
+        <translation>%v of %m passes</translation>
+    </message>
+    <message>
+        <source>Toma</source>
+        <translation>Take</translation>
+    </message>
+    <message>
+        <source>Nivel</source>
+        <translation>Level</translation>
+    </message>
+    <message>
+        <source>Guardar</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 dB (umbral %2 dB)</source>
+        <translation>%1 dB (threshold %2 dB)</translation>
+    </message>
+    <message>
+        <source>Demasiado corta (%1 pasadas de %2): repita la «%3», más larga.</source>
+        <translation>Too short (%1 passes of %2): say “%3” again, for longer.</translation>
+    </message>
+    <message>
+        <source>«%1» recogida (%2 pasadas).</source>
+        <translation>“%1” taken (%2 passes).</translation>
+    </message>
+    <message>
+        <source>«%1» y «%2» han salido demasiado parecidas: repítalas, cada una lo más clara que pueda.</source>
+        <translation>“%1” and “%2” came out too alike: say them again, each as clearly as you can.</translation>
+    </message>
+    <message>
+        <source>Vocal «%1» (mueve hacia %2): diga «%3» durante dos segundos.</source>
+        <translation>Vowel “%1” (moves %2): say “%3” for two seconds.</translation>
+    </message>
+    <message>
+        <source>Calibración completa: así quedan sus vocales.</source>
+        <translation>Calibration complete: here are your vowels.</translation>
+    </message>
+    <message>
+        <source>«Guardar» la guarda y la usa desde ahora para mover el puntero; «Cancelar» la descarta.</source>
+        <translation>“Save” keeps it and uses it from now on to move the pointer; “Cancel” discards it.</translation>
+    </message>
+</context>
+<context>
+    <name>sonlet::ControlPanel</name>
+    <message>
+        <source>Error opening user.txt</source>
+        <translation>Error opening user.txt</translation>
+    </message>
+    <message>
+        <source>Error abriendo user.txt para escritura</source>
+        <translation>Error opening user.txt for writing</translation>
+    </message>
+    <message>
+        <source>Boton Izdo Raton</source>
+        <translation>Left Mouse Button</translation>
+    </message>
+    <message>
+        <source>Tecla &quot;ENTER&quot;</source>
+        <translation>&quot;ENTER&quot; Key</translation>
+    </message>
+    <message>
+        <source>Iniciar</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Detener</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Salir</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Usuario</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>Masculino</source>
+        <translation>Male</translation>
+    </message>
+    <message>
+        <source>Femenino</source>
+        <translation>Female</translation>
+    </message>
+    <message>
+        <source>Sexo</source>
+        <translation>Sex</translation>
+    </message>
+    <message>
+        <source>Talla</source>
+        <translation>Height</translation>
+    </message>
+    <message>
+        <source>Umbral</source>
+        <translation>Threshold</translation>
+    </message>
+    <message>
+        <source>Intensidad</source>
+        <translation>Intensity</translation>
+    </message>
+    <message>
+        <source>Parámetros de la Voz</source>
+        <translation>Voice Parameters</translation>
+    </message>
+    <message>
+        <source>Tono</source>
+        <translation>Pitch</translation>
+    </message>
+    <message>
+        <source>Formante 1</source>
+        <translation>Formant 1</translation>
+    </message>
+    <message>
+        <source>Formante 2</source>
+        <translation>Formant 2</translation>
+    </message>
+    <message>
+        <source>Ventana de VOZ</source>
+        <translation>VOICE Window</translation>
+    </message>
+    <message>
+        <source>Click mínimo</source>
+        <translation>Shortest click</translation>
+    </message>
+    <message>
+        <source>Click máximo</source>
+        <translation>Longest click</translation>
+    </message>
+    <message>
+        <source>Velocidad</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>Para el click izquierdo
+utiliza la palabra /click/
+o un sonido sonoro corto.</source>
+        <translation>For the left click
+use the word /click/
+or a short voiced sound.</translation>
+    </message>
+    <message>
+        <source>Manual (pdf)</source>
+        <translation>Manual (PDF)</translation>
+    </message>
+    <message>
+        <source>&amp;Vocales</source>
+        <translation>&amp;Vowels</translation>
+    </message>
+    <message>
+        <source>&amp;Calibración…</source>
+        <translation>&amp;Calibration…</translation>
+    </message>
+    <message>
+        <source>&amp;Usar calibración</source>
+        <translation>&amp;Use calibration</translation>
+    </message>
+    <message>
+        <source>&amp;Ver vocales</source>
+        <translation>&amp;Show vowels</translation>
+    </message>
+    <message>
+        <source>&amp;Opciones</source>
+        <translation>&amp;Options</translation>
+    </message>
+    <message>
+        <source>&amp;Iniciar con la sesión</source>
+        <translation>&amp;Start with the session</translation>
+    </message>
+    <message>
+        <source>&amp;Pausa con «sss»</source>
+        <translation>&amp;Pause with “sss”</translation>
+    </message>
+    <message>
+        <source>&amp;Acerca de</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>No se ha podido hacer que Sonlet se inicie con la sesión: %1.</source>
+        <translation>Could not make Sonlet start with the session: %1.</translation>
+    </message>
+    <message>
+        <source>No se ha podido quitar el inicio con la sesión: %1.</source>
+        <translation>Could not stop Sonlet starting with the session: %1.</translation>
+    </message>
+    <message>
+        <source>no existe el archivo «%1»</source>
+        <translation>the file “%1” does not exist</translation>
+    </message>
+    <message>
+        <source>No se puede leer la calibración: %1.
+
+Sonlet sigue con las regiones fijas de las vocales. Para hacer una calibración con su voz, use «Vocales › Calibración…».</source>
+        <translation>Cannot read the calibration: %1.
+
+Sonlet goes on with the fixed vowel regions. To make a calibration with your voice, use “Vowels › Calibration…”.</translation>
+    </message>
+    <message>
+        <source>No se ha podido guardar la calibración: %1.</source>
+        <translation>Could not save the calibration: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>sonlet::PanelApp</name>
+    <message>
+        <source>No se ha podido abrir el micrófono.</source>
+        <translation>Could not open the microphone.</translation>
+    </message>
+    <message>
+        <source>No se ha podido abrir el micrófono «%1».</source>
+        <translation>Could not open the microphone “%1”.</translation>
+    </message>
+    <message>
+        <source>
+
+Compruebe que está conectado y que no está silenciado, y vuelva a iniciar Sonlet. La orden «sonlet --list-devices» muestra los micrófonos que Sonlet puede usar.</source>
+        <translation>
+
+Check that it is connected and not muted, and start Sonlet again. The command “sonlet --list-devices” shows the microphones Sonlet can use.</translation>
+    </message>
+</context>
+<context>
+    <name>sonlet::PanelTray</name>
+    <message>
+        <source>Iniciar</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Detener</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Mostrar panel</source>
+        <translation>Show panel</translation>
+    </message>
+    <message>
+        <source>Salir</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Sonlet: escuchando</source>
+        <translation>Sonlet: listening</translation>
+    </message>
+    <message>
+        <source>Sonlet: en pausa</source>
+        <translation>Sonlet: paused</translation>
+    </message>
+    <message>
+        <source>Sonlet: detenido</source>
+        <translation>Sonlet: stopped</translation>
+    </message>
+</context>
+<context>
+    <name>sonlet::VowelChart</name>
+    <message>
+        <source>Vocales</source>
+        <translation>Vowels</translation>
+    </message>
+    <message>
+        <source>Gráfico de las vocales</source>
+        <translation>Vowel chart</translation>
+    </message>
+    <message>
+        <source>Sus vocales, según su calibración</source>
+        <translation>Your vowels, from your calibration</translation>
+    </message>
+    <message>
+        <source>Regiones fijas, para %1 cm (%2)</source>
+        <translation>Fixed regions, for %1 cm (%2)</translation>
+    </message>
+    <message>
+        <source>hombre</source>
+        <translation>man</translation>
+    </message>
+    <message>
+        <source>mujer</source>
+        <translation>woman</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,102 @@
+#include "remote/remote_service.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QDBusReply>
+#include <QTimer>
+
+#include "remote/session_bus.h"
+
+namespace sonlet {
+
+RemoteService::RemoteService(QObject* parent)
+    : QObject(parent), bus_(QStringLiteral("sonlet-no-bus")) {}
+
+RemoteService::~RemoteService() { Release(); }
+
+RemoteService::Claim RemoteService::ClaimName(std::string* why) {
+  bus_ = OpenSessionBus(why);
+  if (!bus_.isConnected()) return Claim::kNoBus;
+  // The object first: whoever sees the name appear may call it straight away.
+  bus_.registerObject(QString::fromLatin1(kBusPath), this, QDBusConnection::ExportScriptableSlots);
+  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+      bus_.interface()->registerService(QString::fromLatin1(kBusName),
+                                        QDBusConnectionInterface::DontQueueService,
+                                        QDBusConnectionInterface::DontAllowReplacement);
+  owned_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
+  if (!owned_) {
+    bus_.unregisterObject(QString::fromLatin1(kBusPath));
+    if (!reply.isValid()) {
+      *why = "the session bus refused the name " + std::string(kBusName) + ": " +
+             reply.error().message().toStdString();
+      return Claim::kNoBus;
+    }
+    return Claim::kTaken;
+  }
+  return Claim::kOwned;
+}
+
+void RemoteService::Release() {
+  if (!owned_) return;
+  owned_ = false;
+  bus_.unregisterObject(QString::fromLatin1(kBusPath));
+  bus_.interface()->unregisterService(QString::fromLatin1(kBusName));
+}
+
+ProgramControl* RemoteService::Target() {
+  if (target_ == nullptr && calledFromDBus()) {
+    sendErrorReply(QDBusError::Failed, QStringLiteral("Sonlet is still starting"));
+  }
+  return target_;
+}
+
+QString RemoteService::StatusOf(ProgramControl& target) {
+  return target.Listening() ? QStringLiteral("listening") : QStringLiteral("stopped");
+}
+
+QString RemoteService::Status() {
+  ProgramControl* target = Target();
+  return target == nullptr ? QString() : StatusOf(*target);
+}
+
+QString RemoteService::Start() {
+  ProgramControl* target = Target();
+  if (target == nullptr) return QString();
+  target->Start();
+  return StatusOf(*target);
+}
+
+QString RemoteService::Stop() {
+  ProgramControl* target = Target();
+  if (target == nullptr) return QString();
+  target->Stop();
+  return StatusOf(*target);
+}
+
+QString RemoteService::Toggle() {
+  ProgramControl* target = Target();
+  if (target == nullptr) return QString();
+  if (target->Listening()) {
+    target->Stop();
+  } else {
+    target->Start();
+  }
+  return StatusOf(*target);
+}
+
+void RemoteService::Quit() {
+  ProgramControl* target = Target();
+  if (target == nullptr) return;
+  // After the answer has gone: the caller then waits for the name to go, which happens as the
+  // program ends.
+  QTimer::singleShot(0, this, [this] {
+    if (target_ != nullptr) target_->Quit();
+  });
+}
+
+bool RemoteService::Raise() {
+  ProgramControl* target = Target();
+  return target != nullptr && target->Raise();
+}
+
+}  // namespace sonlet

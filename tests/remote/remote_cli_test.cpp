@@ -1,0 +1,182 @@
+// The session's one Sonlet, driven from outside: sonlet --status, --start, --stop, --toggle and
+// --quit against the real program, headless on a paced recording, on a private session bus.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/live_program.h"
+#include "cli/run_program.h"
+#include "support/private_bus.h"
+
+namespace sonlet {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kSonlet = SONLET_BINARY;
+const std::string kData = SONLET_DATA_DIR;
+
+int Moves(const std::string& log) {
+  int moves = 0;
+  for (const std::string& line : LinesOf(log)) moves += line.find("\tmove ") != std::string::npos;
+  return moves;
+}
+
+bool Moved(const std::string& out, const std::string&) { return Moves(out) > 0; }
+
+std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
+  return {"--headless", "--input",           recording,  "--realtime",
+          "--profile",  kData + "/user.txt", "--output", output};
+}
+
+class RemoteCommands : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(bus_.running()) << bus_.error(); }
+
+  // sonlet reaching the private bus; with no display, so that a run gone wrong could not move
+  // the pointer of whoever runs the tests.
+  ProgramRun Ask(const std::vector<std::string>& args) const {
+    return RunProgram(kSonlet, args, "", {bus_.Environment(), "DISPLAY", "WAYLAND_DISPLAY"});
+  }
+
+  // A held "a" of about 15 s, ten takes of the bundled one: each steers right for most of its
+  // 1.5 s, so a second of listening always moves the pointer.
+  std::string LongVowel() const {
+    const std::string path = bus_.folder() + "/held-a.wav";
+    const ProgramRun sox =
+        RunProgram("/usr/bin/sox", {kData + "/vowel_a_male.wav", path, "repeat", "9"});
+    EXPECT_EQ(sox.status, 0) << sox.err;
+    return path;
+  }
+
+  PrivateBus bus_;
+};
+
+TEST_F(RemoteCommands, SayWhyWhenThereIsNothingToReach) {
+  const std::string runtime = bus_.folder() + "/runtime";
+  fs::create_directories(runtime);
+  const std::string none = "sonlet: no Sonlet is running in this session\n";
+  const std::string no_bus = "sonlet: no session bus: ";
+  struct Case {
+    std::vector<std::string> environment;
+    int status;
+    std::string says;  // the start of standard error
+  };
+  const Case cases[] = {
+      {{bus_.Environment()}, 1, none},
+      // Without the variable, the bus in the runtime folder is the session's, as systemd has it.
+      {{"DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR=" + bus_.folder()}, 1, none},
+      {{"DBUS_SESSION_BUS_ADDRESS="}, 2, no_bus + "DBUS_SESSION_BUS_ADDRESS is set to nothing"},
+      {{"DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR=" + runtime},
+       2,
+       no_bus + "DBUS_SESSION_BUS_ADDRESS is not set and there is no " + runtime + "/bus"},
+      {{"DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"},
+       2,
+       no_bus + "DBUS_SESSION_BUS_ADDRESS and XDG_RUNTIME_DIR are not set"},
+      {{"DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtime + "/bus"},
+       2,
+       no_bus + "cannot connect to 'unix:path=" + runtime + "/bus'"},
+  };
+  for (const Case& c : cases) {
+    for (const char* command : {"--status", "--start", "--stop", "--toggle", "--quit"}) {
+      const ProgramRun run = RunProgram(kSonlet, {command}, "", c.environment);
+      EXPECT_EQ(run.status, c.status) << command << " " << c.says;
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err.rfind(c.says, 0), 0u) << run.err;
+    }
+  }
+  for (const std::vector<std::string>& alone :
+       {std::vector<std::string>{"--stop", "--headless"}, {"--start", "--stop"}}) {
+    const ProgramRun run = Ask(alone);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Usage:"), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(RemoteCommands, StopAndStartSwitchAHeadlessRunsListeningAndQuitEndsIt) {
+  LiveProgram sonlet(kSonlet, Headless(LongVowel(), "log"), {bus_.Environment()});
+  ASSERT_TRUE(sonlet.WaitFor(Moved, 20s)) << sonlet.err();
+  EXPECT_EQ(Ask({"--status"}).out, "listening\n");
+
+  const ProgramRun stop = Ask({"--stop"});
+  EXPECT_EQ(stop.status, 0) << stop.err;
+  EXPECT_EQ(stop.out, "stopped\n");
+  const int moves_at_stop = Moves(sonlet.out());
+  EXPECT_EQ(Ask({"--status"}).out, "stopped\n");
+  EXPECT_EQ(Ask({"--stop"}).out, "stopped\n");
+  // A second of held vowel, which moves the pointer on most of its 53 passes while listening;
+  // at most the pass going on when the stop came may still move it.
+  std::this_thread::sleep_for(1s);
+  EXPECT_LE(Moves(sonlet.out()) - moves_at_stop, 1) << sonlet.out();
+
+  EXPECT_EQ(Ask({"--start"}).out, "listening\n");
+  const int moves_at_start = Moves(sonlet.out());
+  EXPECT_TRUE(sonlet.WaitFor(
+      [&](const std::string& out, const std::string&) { return Moves(out) > moves_at_start + 5; },
+      20s));
+  EXPECT_EQ(Ask({"--toggle"}).out, "stopped\n");
+  EXPECT_EQ(Ask({"--toggle"}).out, "listening\n");
+
+  // As a stop signal: log written out, summary printed, status 0, long before the recording's
+  // 800 passes; and --quit returns once the run has given the name up.
+  const ProgramRun quit = Ask({"--quit"});
+  EXPECT_EQ(quit.status, 0) << quit.err;
+  EXPECT_EQ(quit.out, "");
+  EXPECT_EQ(sonlet.Wait(10s), 0) << sonlet.err();
+  const std::string summary = sonlet.err();
+  const size_t passes = summary.find(" passes; moves right ");
+  ASSERT_NE(passes, std::string::npos) << summary;
+  EXPECT_LT(std::stoi(summary.substr(summary.rfind(' ', passes - 1) + 1)), 700) << summary;
+  EXPECT_EQ(sonlet.out().back(), '\n');
+  EXPECT_EQ(Ask({"--status"}).status, 1);
+}
+
+TEST_F(RemoteCommands, OneEngineMovesThePointerPerSession) {
+  // Alone on the bus, a paced run prints what it prints off the bus.
+  const std::string click = kData + "/click.wav";
+  const ProgramRun on_bus = Ask(Headless(click, "log"));
+  const ProgramRun off_bus =
+      RunProgram(kSonlet, Headless(click, "log"), "", {"DBUS_SESSION_BUS_ADDRESS="});
+  EXPECT_EQ(on_bus.status, 0);
+  EXPECT_NE(on_bus.out.find("\tclick\n"), std::string::npos);
+  EXPECT_EQ(on_bus.out, off_bus.out);
+  EXPECT_EQ(on_bus.err, off_bus.err);
+
+  LiveProgram first(kSonlet, Headless(LongVowel(), "log"), {bus_.Environment()});
+  ASSERT_TRUE(first.WaitFor(Moved, 20s)) << first.err();
+  // Refused before anything is opened.
+  for (const char* output : {"auto", "uinput", "x11"}) {
+    const ProgramRun second = Ask(Headless(click, output));
+    EXPECT_EQ(second.status, 2) << output;
+    EXPECT_NE(second.err.find("two would fight over the pointer"), std::string::npos) << second.err;
+  }
+  // One that moves no pointer runs beside it, unreachable, and says so.
+  const ProgramRun beside = Ask(Headless(click, "log"));
+  EXPECT_EQ(beside.status, 0);
+  EXPECT_EQ(beside.out, off_bus.out);
+  EXPECT_NE(beside.err.find("runs beside it"), std::string::npos) << beside.err;
+  // At full speed no bus is taken at all.
+  const ProgramRun full_speed =
+      Ask({"--headless", "--input", click, "--profile", kData + "/user.txt", "--output", "x11"});
+  EXPECT_EQ(full_speed.err.find("already running"), std::string::npos) << full_speed.err;
+  // A panel says that a headless Sonlet runs, and ends.
+  const ProgramRun panel =
+      RunProgram(kSonlet, {"--input", click, "--output", "none"}, bus_.folder(),
+                 {bus_.Environment(), "QT_QPA_PLATFORM=offscreen"});
+  EXPECT_EQ(panel.status, 2);
+  EXPECT_NE(panel.err.find("already running in this session without its panel"), std::string::npos)
+      << panel.err;
+
+  EXPECT_EQ(Ask({"--status"}).out, "listening\n");  // still the first one's name
+  EXPECT_EQ(Ask({"--quit"}).status, 0);
+  EXPECT_EQ(first.Wait(10s), 0);
+}
+
+}  // namespace
+}  // namespace sonlet
