@@ -61,6 +61,8 @@ QString ToolTipTitle(const QString& service) {
   }
   tooltip.endArray();
   tooltip >> title;
+  // Each structure entered is left again: entering one makes a reader that leaving frees.
+  tooltip.endStructure();
   return title;
 }
 
