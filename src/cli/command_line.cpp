@@ -16,7 +16,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--input", "a recording file"},
     {"--device", "a device name (sonlet --list-devices shows them)"},
     {"--profile", "a settings file"},
-    {"--output", "auto, uinput, x11, log or none"},
+    {"--output", "auto, uinput, x11, wayland, log or none"},
     {"--trace", "a file, or - for standard output"},
     {"--calibration", "a calibration file (made with --make-calibration or --calibrate)"},
     {"--make-calibration", "the calibration file to write"},
@@ -94,10 +94,11 @@ bool CalibrationOptionsFit(const CommandLine& line, std::string* error) {
 
 const char* UsageText() {
   return "Usage: sonlet [--device NAME | --input FILE [--realtime]]\n"
-         "              [--output auto|uinput|x11|log|none]\n"
+         "              [--output auto|uinput|x11|wayland|log|none]\n"
          "              [--calibration FILE]\n"
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
-         "              [--output auto|uinput|x11|log|none] [--trace FILE|-]\n"
+         "              [--output auto|uinput|x11|wayland|log|none]\n"
+         "              [--trace FILE|-]\n"
          "              [--calibration FILE] [--pause-gesture]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
@@ -139,13 +140,18 @@ const char* UsageText() {
          "                    six numbers, one per line: threshold (0..90), shortest click and\n"
          "                    longest click in 18.75 ms passes (1..50), height (0..100, cm\n"
          "                    above 90), speed (0..100, 0 fastest), male (1) or female (0)\n"
-         "  --output auto     move the real pointer (the default): through uinput when\n"
-         "                    /dev/uinput can be opened for writing, else through the X server\n"
-         "                    of DISPLAY; standard error says which. With neither, it says how\n"
-         "                    to grant access to /dev/uinput and ends with status 2\n"
+         "  --output auto     move the real pointer (the default): in a Wayland session through\n"
+         "                    the compositor when it offers a way (as --output wayland), then\n"
+         "                    through uinput when /dev/uinput can be opened for writing, else\n"
+         "                    through the X server of DISPLAY; standard error says which and\n"
+         "                    why. With none, it says how to grant access to /dev/uinput and\n"
+         "                    ends with status 2\n"
          "  --output uinput   through the virtual device \"Sonlet\" (/dev/uinput): works on\n"
          "                    X11, on every Wayland desktop and on the console\n"
          "  --output x11      through the X server of DISPLAY (XTEST): X11 windows only\n"
+         "  --output wayland  through the compositor of WAYLAND_DISPLAY: its wlroots virtual\n"
+         "                    pointer and keyboard (sway, labwc, Hyprland, river, Wayfire),\n"
+         "                    else GNOME's remote-desktop service; no group input needed\n"
          "  --output log      print each event on standard output instead: the pass number, a\n"
          "                    tab, and \"move DX DY\", \"click\" or \"enter\"\n"
          "  --output none     send the events nowhere\n"
@@ -283,9 +289,9 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       }
       line->takes[vowel] = value.substr(2);
     } else {
-      if (value != "auto" && value != "uinput" && value != "x11" && value != "log" &&
-          value != "none") {
-        *error = "--output takes auto, uinput, x11, log or none, not '" + value + "'";
+      if (value != "auto" && value != "uinput" && value != "x11" && value != "wayland" &&
+          value != "log" && value != "none") {
+        *error = "--output takes auto, uinput, x11, wayland, log or none, not '" + value + "'";
         return false;
       }
       line->output = value;

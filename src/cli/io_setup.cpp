@@ -93,6 +93,8 @@ std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, OutputChannel& st
     which = DesktopOutput::kUinput;
   } else if (line.output == "x11") {
     which = DesktopOutput::kX11;
+  } else if (line.output == "wayland") {
+    which = DesktopOutput::kWayland;
   } else {
     *error = "unknown output '" + line.output + "'";
     *exit_status = 2;

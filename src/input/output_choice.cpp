@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
+#include "input/mutter_remote_desktop_sink.h"
 #include "input/uinput_sink.h"
+#include "input/wayland_pointer_sink.h"
 #include "input/x11_sink.h"
 
 namespace sonlet {
@@ -18,7 +20,9 @@ bool OnWayland() {
 
 std::string WaylandWarning() {
   return "this is a Wayland session: through X11 the events reach X11 windows only, and may not "
-         "move the desktop's pointer.\n" +
+         "move the desktop's pointer.\n"
+         "--output wayland uses the compositor's own way where it offers one (sway, labwc,\n"
+         "Hyprland, river, Wayfire, GNOME) and needs no permission; else uinput does.\n" +
          UinputAccessAdvice();
 }
 
@@ -26,6 +30,31 @@ std::string UinputNotice(const UinputSink& sink) {
   std::string notice = "pointer events go to the uinput device \"Sonlet\"";
   if (!sink.event_node().empty()) notice += " (" + sink.event_node() + ")";
   return notice;
+}
+
+// The compositor's own routes, in the order tried: the wlroots virtual pointer (sway, labwc,
+// Hyprland, river, Wayfire), then GNOME's remote-desktop service. Both need no group input, and
+// the compositor applies no acceleration to them. On failure *why lists each route's reason.
+std::unique_ptr<InputSink> OpenWaylandRoute(std::string* notice, std::string* why) {
+  std::string wlroots_why;
+  std::unique_ptr<WaylandPointerSink> wlroots = WaylandPointerSink::Open(&wlroots_why);
+  if (wlroots != nullptr) {
+    *notice = "pointer events go to the Wayland compositor " + wlroots->display_name() +
+              " through its wlroots virtual pointer";
+    if (!wlroots->has_keyboard()) {
+      *notice += " (it offers no virtual keyboard: ENTER cannot be sent this way)";
+    }
+    return wlroots;
+  }
+  std::string gnome_why;
+  std::unique_ptr<InputSink> gnome = OpenMutterRemoteDesktop(&gnome_why);
+  if (gnome != nullptr) {
+    *notice = "pointer events go to GNOME's remote-desktop service (wlroots virtual pointer: " +
+              wlroots_why + ")";
+    return gnome;
+  }
+  *why = "wlroots virtual pointer: " + wlroots_why + "; GNOME remote desktop: " + gnome_why;
+  return nullptr;
 }
 
 }  // namespace
@@ -45,11 +74,29 @@ std::string UinputAccessAdvice() {
 
 DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
   DesktopOutputChoice choice;
+  // In a Wayland session its compositor's route reaches native windows with no permission to
+  // grant, so auto tries it before uinput.
+  std::string wayland_why;
+  if (which == DesktopOutput::kWayland || (which == DesktopOutput::kAuto && OnWayland())) {
+    std::string notice;
+    choice.sink = OpenWaylandRoute(&notice, &wayland_why);
+    if (choice.sink != nullptr) {
+      if (which == DesktopOutput::kAuto) choice.notice = notice;
+      return choice;
+    }
+    if (which == DesktopOutput::kWayland) {
+      choice.error = "--output wayland: no Wayland route: " + wayland_why +
+                     ".\nUse --output uinput, which works on every Wayland desktop.\n" +
+                     UinputAccessAdvice();
+      return choice;
+    }
+  }
+  const std::string wayland_aside = wayland_why.empty() ? "" : " (Wayland: " + wayland_why + ")";
   std::string uinput_why;
   if (which != DesktopOutput::kX11) {
     std::unique_ptr<UinputSink> uinput = UinputSink::Create(&uinput_why);
     if (uinput != nullptr) {
-      if (which == DesktopOutput::kAuto) choice.notice = UinputNotice(*uinput);
+      if (which == DesktopOutput::kAuto) choice.notice = UinputNotice(*uinput) + wayland_aside;
       choice.sink = std::move(uinput);
       return choice;
     }
@@ -67,8 +114,10 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
                      ".\nStart Sonlet inside an X11 session, or use --output uinput, which works "
                      "on X11 and Wayland alike.";
     } else {
-      choice.error = "no way to send pointer events to the desktop.\n  uinput: " + uinput_why +
-                     ".\n  X11: " + x11_why + ".\n" + UinputAccessAdvice() +
+      choice.error = "no way to send pointer events to the desktop.\n" +
+                     (wayland_why.empty() ? "" : "  Wayland: " + wayland_why + ".\n") +
+                     "  uinput: " + uinput_why + ".\n  X11: " + x11_why + ".\n" +
+                     UinputAccessAdvice() +
                      "\nOn an X11 session Sonlet can use the X server instead: start it inside\n"
                      "the session, where DISPLAY is set.";
     }
@@ -76,7 +125,7 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
   }
   if (which == DesktopOutput::kAuto) {
     choice.notice = "pointer events go to the X display " + x11->display_name() +
-                    " through XTEST (uinput: " + uinput_why + ")";
+                    " through XTEST (uinput: " + uinput_why + ")" + wayland_aside;
   }
   if (OnWayland()) {
     if (!choice.notice.empty()) choice.notice += ".\n";

@@ -9,9 +9,11 @@ namespace sonlet {
 
 // Which way the engine's events reach the desktop.
 enum class DesktopOutput {
-  kAuto,    // uinput when /dev/uinput can be opened, else the X server of $DISPLAY
-  kUinput,  // the virtual device: X11, Wayland and the console
-  kX11,     // the X server of $DISPLAY, through XTEST
+  kAuto,     // in a Wayland session its compositor's route first; then uinput when
+             // /dev/uinput can be opened, else the X server of $DISPLAY
+  kUinput,   // the virtual device: X11, Wayland and the console
+  kX11,      // the X server of $DISPLAY, through XTEST
+  kWayland,  // the first route the compositor of $WAYLAND_DISPLAY offers
 };
 
 struct DesktopOutputChoice {

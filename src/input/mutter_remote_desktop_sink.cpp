@@ -1,0 +1,197 @@
+#include "input/mutter_remote_desktop_sink.h"
+
+#include <sys/stat.h>
+
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+
+namespace sonlet {
+
+namespace {
+
+const char kService[] = "org.gnome.Mutter.RemoteDesktop";
+const char kPath[] = "/org/gnome/Mutter/RemoteDesktop";
+const char kSessionInterface[] = "org.gnome.Mutter.RemoteDesktop.Session";
+
+// Linux's code for the left button (BTN_LEFT), which mutter takes as it is.
+constexpr int kLeftButton = 272;
+// The X keysym of Return: mutter finds the key for it in the desktop's current keymap, so ENTER
+// works whatever the keyboard layout.
+constexpr unsigned int kReturnKeysym = 0xff0d;
+
+// The engine's events wait for mutter's reply, so that an error reaches the engine as the other
+// sinks' errors do, and so that they work on a thread with no Qt event loop (a recording read
+// headless has none): a blocking call is served by Qt DBus's own thread. A reply takes well under
+// a millisecond; the limit, under three of the engine's 18.75 ms passes, lets a compositor that is
+// drawing a slow frame answer, and bounds the stall when it does not answer at all.
+constexpr int kEventTimeoutMs = 50;
+// Opening and closing happen once, outside the passes; a compositor starting up may be slow.
+constexpr int kSetupTimeoutMs = 5000;
+// Letting a held button go matters more than a prompt exit.
+constexpr int kReleaseTimeoutMs = 1000;
+
+// The session bus's address, found as src/remote/session_bus.cpp finds it (that library sits
+// above this one): DBUS_SESSION_BUS_ADDRESS, or when it is not set $XDG_RUNTIME_DIR/bus.
+std::string SessionBusAddress(std::string* why) {
+  const char* named = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (named != nullptr) {
+    if (named[0] == '\0') *why = "DBUS_SESSION_BUS_ADDRESS is set to nothing";
+    return named;
+  }
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime == nullptr || runtime[0] == '\0') {
+    *why = "DBUS_SESSION_BUS_ADDRESS and XDG_RUNTIME_DIR are not set";
+    return "";
+  }
+  const std::string socket = std::string(runtime) + "/bus";
+  struct stat socket_status {};
+  if (::stat(socket.c_str(), &socket_status) != 0 || !S_ISSOCK(socket_status.st_mode)) {
+    *why = "DBUS_SESSION_BUS_ADDRESS is not set and there is no " + socket;
+    return "";
+  }
+  return "unix:path=" + socket;
+}
+
+int ErrorNumber(const QDBusMessage& reply) {
+  if (reply.type() != QDBusMessage::ErrorMessage) return 0;
+  switch (QDBusError(reply).type()) {
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
+      return ETIMEDOUT;
+    case QDBusError::Disconnected:
+      return ENOTCONN;
+    case QDBusError::AccessDenied:
+      return EACCES;
+    case QDBusError::ServiceUnknown:
+    case QDBusError::UnknownObject:
+    case QDBusError::UnknownMethod:
+      return ENODEV;  // mutter, or the session, has gone
+    default:
+      return EIO;
+  }
+}
+
+class MutterRemoteDesktopSink : public InputSink {
+ public:
+  MutterRemoteDesktopSink(const QString& connection_name, const QDBusConnection& bus,
+                          const QString& session)
+      : connection_name_(connection_name), bus_(bus), session_(session) {}
+
+  // Mutter ends the session when its connection closes, but what it does then with a button
+  // the session holds is its own affair: so what is held is let go first, then the session is
+  // stopped, and only then the connection closed.
+  ~MutterRemoteDesktopSink() override {
+    if (left_is_down_) Button(false, kReleaseTimeoutMs);
+    if (enter_is_down_) Key(false, kReleaseTimeoutMs);
+    SessionCall("Stop", {}, kReleaseTimeoutMs);
+    bus_ = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(connection_name_);
+  }
+  MutterRemoteDesktopSink(const MutterRemoteDesktopSink&) = delete;
+  MutterRemoteDesktopSink& operator=(const MutterRemoteDesktopSink&) = delete;
+
+  int Move(int dx, int dy) override {
+    return ErrorNumber(SessionCall("NotifyPointerMotionRelative",
+                                   {static_cast<double>(dx), static_cast<double>(dy)},
+                                   kEventTimeoutMs));
+  }
+  int LeftDown() override {
+    left_is_down_ = true;
+    return Button(true, kEventTimeoutMs);
+  }
+  int LeftUp() override {
+    left_is_down_ = false;
+    return Button(false, kEventTimeoutMs);
+  }
+  int EnterDown() override {
+    enter_is_down_ = true;
+    return Key(true, kEventTimeoutMs);
+  }
+  int EnterUp() override {
+    enter_is_down_ = false;
+    return Key(false, kEventTimeoutMs);
+  }
+
+ private:
+  QDBusMessage SessionCall(const char* method, const QList<QVariant>& arguments, int timeout_ms) {
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), session_,
+                                                       QString::fromLatin1(kSessionInterface),
+                                                       QString::fromLatin1(method));
+    call.setArguments(arguments);
+    return bus_.call(call, QDBus::Block, timeout_ms);
+  }
+  int Button(bool pressed, int timeout_ms) {
+    return ErrorNumber(SessionCall("NotifyPointerButton", {kLeftButton, pressed}, timeout_ms));
+  }
+  int Key(bool pressed, int timeout_ms) {
+    return ErrorNumber(SessionCall("NotifyKeyboardKeysym", {kReturnKeysym, pressed}, timeout_ms));
+  }
+
+  QString connection_name_;
+  QDBusConnection bus_;
+  QString session_;
+  bool left_is_down_ = false;  // engine thread
+  bool enter_is_down_ = false;
+};
+
+std::string Message(const QDBusMessage& reply) { return QDBusError(reply).message().toStdString(); }
+
+}  // namespace
+
+std::unique_ptr<InputSink> OpenMutterRemoteDesktop(std::string* why) {
+  const std::string address = SessionBusAddress(why);
+  if (address.empty()) return nullptr;
+
+  // A connection of its own, kept as long as the sink: the remote-desktop session lives only as
+  // long as the connection that made it, and a shared one could be closed by its other user.
+  static std::atomic<int> sinks_opened{0};
+  const QString name = QStringLiteral("sonlet-mutter-remote-desktop-%1").arg(++sinks_opened);
+  QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(address), name);
+  const auto fail = [&](const std::string& reason) -> std::unique_ptr<InputSink> {
+    *why = reason;
+    bus = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(name);
+    return nullptr;
+  };
+  if (!bus.isConnected()) {
+    return fail("cannot connect to the session bus '" + address +
+                "': " + bus.lastError().message().toStdString());
+  }
+
+  QDBusMessage create = QDBusMessage::createMethodCall(
+      QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kService),
+      QStringLiteral("CreateSession"));
+  const QDBusMessage created = bus.call(create, QDBus::Block, kSetupTimeoutMs);
+  if (created.type() == QDBusMessage::ErrorMessage) {
+    const QDBusError::ErrorType type = QDBusError(created).type();
+    if (type == QDBusError::ServiceUnknown) {
+      return fail(std::string("no ") + kService +
+                  " on the session bus: this is not a GNOME (mutter) session");
+    }
+    return fail("mutter did not open a remote-desktop session: " + Message(created));
+  }
+  const QList<QVariant> values = created.arguments();
+  const QString session =
+      values.isEmpty() ? QString() : qvariant_cast<QDBusObjectPath>(values.first()).path();
+  if (session.isEmpty()) return fail("mutter's CreateSession gave no session");
+
+  QDBusMessage start = QDBusMessage::createMethodCall(QString::fromLatin1(kService), session,
+                                                      QString::fromLatin1(kSessionInterface),
+                                                      QStringLiteral("Start"));
+  const QDBusMessage started = bus.call(start, QDBus::Block, kSetupTimeoutMs);
+  if (started.type() == QDBusMessage::ErrorMessage) {
+    return fail("mutter did not start the remote-desktop session: " + Message(started));
+  }
+  return std::make_unique<MutterRemoteDesktopSink>(name, bus, session);
+}
+
+}  // namespace sonlet

@@ -1,0 +1,198 @@
+// The program moving the pointer of a real headless sway through --output wayland and auto, as
+// a client of the test's own sees it.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/live_program.h"
+#include "cli/run_program.h"
+#include "support/headless_sway.h"
+#include "support/wayland_observer.h"
+
+namespace sonlet {
+
+namespace {
+
+const std::string kSonlet = SONLET_BINARY;
+const std::string kData = SONLET_DATA_DIR;
+constexpr auto kRunLimit = std::chrono::seconds(60);
+
+std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
+  std::vector<std::string> args = {"--headless", "--input", kData + "/" + recording, "--profile",
+                                   kData + "/user.txt"};
+  if (!output.empty()) args.insert(args.end(), {"--output", output});
+  return args;
+}
+
+// The sum of the motions and the number of clicks the log shows for a recording.
+struct Logged {
+  int dx = 0;
+  int dy = 0;
+  int clicks = 0;
+};
+
+Logged EventsLoggedFor(const std::string& recording) {
+  const ProgramRun run = RunProgram(kSonlet, Headless(recording, "log"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  Logged logged;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line.substr(line.find('\t') + 1));
+    std::string kind;
+    fields >> kind;
+    if (kind == "move") {
+      int dx = 0;
+      int dy = 0;
+      fields >> dx >> dy;
+      logged.dx += dx;
+      logged.dy += dy;
+    } else if (kind == "click") {
+      ++logged.clicks;
+    }
+  }
+  return logged;
+}
+
+int Count(const std::vector<PointerRecord>& records, const std::string& what) {
+  int n = 0;
+  for (const PointerRecord& r : records) n += r.what == what ? 1 : 0;
+  return n;
+}
+
+class WaylandOutput : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (sway_.missing()) GTEST_SKIP() << sway_.error();
+    ASSERT_TRUE(sway_.running()) << sway_.error();
+    observer_ = std::make_unique<WaylandObserver>(sway_.socket());
+    ASSERT_TRUE(observer_->ready()) << observer_->error();
+  }
+  // The program sees the test's compositor and no X display.
+  std::vector<std::string> OnTestCompositor() const {
+    return {"WAYLAND_DISPLAY=" + sway_.socket(), "DISPLAY"};
+  }
+
+  HeadlessSway sway_;
+  std::unique_ptr<WaylandObserver> observer_;
+};
+
+// No acceleration applies to the virtual pointer: the pointer moves by exactly the logged sum,
+// through --output wayland and through auto, which takes the compositor's route first in a
+// Wayland session and says so.
+TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
+  const Logged logged = EventsLoggedFor("vowel_a_male.wav");
+  ASSERT_GT(logged.dx, 0) << "the recording should steer right";
+  const int start_x = 100;
+  const int start_y = observer_->height() / 2;
+  ASSERT_LT(start_x + logged.dx, observer_->width()) << "the output's edge would clamp";
+
+  struct Case {
+    const char* output;  // "" for the default, auto
+    const char* notice;  // what standard error must say, or ""
+  };
+  const Case cases[] = {
+      {"wayland", ""},
+      {"", "wlroots virtual pointer"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(observer_->PlacePointer(start_x, start_y));
+    observer_->ClearRecords();
+    const ProgramRun run =
+        RunProgram(kSonlet, Headless("vowel_a_male.wav", c.output), "", OnTestCompositor());
+    ASSERT_EQ(run.status, 0) << c.output << ": " << run.err;
+    EXPECT_NE(run.err.find(c.notice), std::string::npos) << c.output << ": " << run.err;
+    ASSERT_TRUE(observer_->Settle());
+    const std::vector<PointerRecord> records = observer_->Records();
+    const PointerRecord* at = LastPosition(records);
+    ASSERT_NE(at, nullptr) << c.output;
+    EXPECT_EQ(at->x, start_x + logged.dx) << c.output;
+    EXPECT_EQ(at->y, start_y + logged.dy) << c.output;
+  }
+}
+
+TEST_F(WaylandOutput, ClickRecordingGivesOnePressAndOneReleasePerClick) {
+  const Logged logged = EventsLoggedFor("click.wav");
+  ASSERT_EQ(logged.clicks, 1) << "the recording should click once";
+  ASSERT_TRUE(observer_->PlacePointer(200, 200));
+  observer_->ClearRecords();
+
+  const ProgramRun run =
+      RunProgram(kSonlet, Headless("click.wav", "wayland"), "", OnTestCompositor());
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_TRUE(observer_->Settle());
+  std::vector<std::string> buttons;
+  for (const PointerRecord& r : observer_->Records()) {
+    if (r.what == "press" || r.what == "release") {
+      buttons.push_back(r.what + " " + std::to_string(r.button));
+    }
+  }
+  EXPECT_EQ(buttons, (std::vector<std::string>{"press 272", "release 272"}));
+}
+
+// TERM as soon as the compositor has passed on the press: the program ends through the path
+// that releases what it holds, so every press has its release.
+TEST_F(WaylandOutput, TerminatedDuringAClickLeavesNoButtonHeld) {
+  ASSERT_TRUE(observer_->PlacePointer(200, 200));
+  observer_->ClearRecords();
+  std::vector<std::string> args = Headless("click.wav", "wayland");
+  args.push_back("--realtime");
+  LiveProgram program(kSonlet, args, {"WAYLAND_DISPLAY=" + sway_.socket(), "DISPLAY="});
+  ASSERT_TRUE(observer_->WaitFor(
+      [](const std::vector<PointerRecord>& records) { return Count(records, "press") > 0; },
+      kRunLimit))
+      << program.err();
+  EXPECT_EQ(program.Stop(SIGTERM, kRunLimit), 0) << program.err();
+  ASSERT_TRUE(observer_->Settle());
+  const std::vector<PointerRecord> records = observer_->Records();
+  EXPECT_EQ(Count(records, "press"), 1);
+  EXPECT_EQ(Count(records, "release"), Count(records, "press"));
+  std::string last_button;
+  for (const PointerRecord& r : records) {
+    if (r.what == "press" || r.what == "release") last_button = r.what;
+  }
+  EXPECT_EQ(last_button, "release");
+}
+
+// Without a compositor that offers a route, --output wayland refuses with the reasons and status
+// 2, before the engine runs.
+TEST(WaylandOutputMissing, NoCompositorGivesTheReasonAndStatus2) {
+  struct Case {
+    std::vector<std::string> environment;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"WAYLAND_DISPLAY", "DISPLAY"}, "WAYLAND_DISPLAY is not set"},
+      {{"WAYLAND_DISPLAY=/nonexistent/wayland-77", "DISPLAY"},
+       "cannot connect to the Wayland compositor"},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "wayland"), "", c.environment);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("--output wayland"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(" passes;"), std::string::npos) << "the engine ran: " << run.err;
+  }
+}
+
+// auto tries the compositor first in a Wayland session; one it cannot reach does not stop it, and
+// what it took instead (or the refusal, with no other way) names the Wayland failure.
+TEST(WaylandOutputMissing, AutoInAWaylandSessionSaysWhyTheCompositorsRouteFailed) {
+  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", ""), "",
+                                    {"WAYLAND_DISPLAY=/nonexistent/wayland-77", "DISPLAY"});
+  EXPECT_NE(run.err.find("Wayland: wlroots virtual pointer: cannot connect to the Wayland "
+                         "compositor '/nonexistent/wayland-77'"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("GNOME remote desktop: "), std::string::npos) << run.err;
+}
+
+}  // namespace
+
+}  // namespace sonlet

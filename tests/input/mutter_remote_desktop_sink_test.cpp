@@ -1,0 +1,360 @@
+// The events reaching a real GNOME compositor: a headless mutter on a private bus, the sink in a
+// remote-desktop session with it, and a Wayland client whose fullscreen surface sees the pointer.
+
+#include "input/mutter_remote_desktop_sink.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "cli/run_program.h"
+#include "input/headless_mutter.h"
+#include "input/wayland_pointer_watcher.h"
+#include "support/private_bus.h"
+
+namespace sonlet {
+
+namespace {
+
+using Event = WaylandPointerWatcher::Event;
+
+const std::string kSonlet = SONLET_BINARY;
+const std::string kData = SONLET_DATA_DIR;
+
+struct Point {
+  double x;
+  double y;
+  bool operator==(const Point&) const = default;
+};
+
+void PrintTo(const Point& p, std::ostream* out) { *out << "(" << p.x << ", " << p.y << ")"; }
+
+// Buttons and keys as "press 272" / "release 28", to compare whole sequences.
+std::vector<std::string> Presses(const std::vector<Event>& events) {
+  std::vector<std::string> out;
+  for (const Event& e : events) {
+    out.push_back((e.pressed ? "press " : "release ") + std::to_string(e.code));
+  }
+  return out;
+}
+
+// dbus-monitor on the private bus: the remote-desktop session's calls as they went over it, to
+// see in which order the sink made them (mutter's own reaction can hide the order).
+class BusMonitor {
+ public:
+  explicit BusMonitor(const std::string& bus_address) {
+    char file[] = "/tmp/sonlet-monitor-XXXXXX";
+    const int fd = mkstemp(file);
+    if (fd < 0) return;
+    file_ = file;
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (getppid() != parent) _exit(1);
+      dup2(fd, 1);
+      execlp("dbus-monitor", "dbus-monitor", "--address", bus_address.c_str(),
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fd);
+    // It is told that it lost its own name once it has become a monitor.
+    WaitFor([&] { return Text().find("NameLost") != std::string::npos; });
+  }
+  ~BusMonitor() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (!file_.empty()) unlink(file_.c_str());
+  }
+
+  // The session's method calls: the member, then each argument's value.
+  std::vector<std::string> SessionCalls() const {
+    std::vector<std::string> calls;
+    std::istringstream lines(Text());
+    bool in_call = false;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("method call", 0) == 0 || line.rfind("method return", 0) == 0 ||
+          line.rfind("signal", 0) == 0 || line.rfind("error", 0) == 0) {
+        in_call =
+            line.rfind("method call", 0) == 0 &&
+            line.find("interface=org.gnome.Mutter.RemoteDesktop.Session;") != std::string::npos;
+        if (in_call) calls.push_back(line.substr(line.find("member=") + 7));
+      } else if (in_call) {
+        std::istringstream fields(line);
+        std::string type, value;
+        fields >> type >> value;
+        calls.back() += " " + value;
+      }
+    }
+    return calls;
+  }
+
+  bool WaitFor(const std::function<bool()>& done) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+
+ private:
+  std::string Text() const {
+    std::ifstream in(file_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  pid_t pid_ = -1;
+  std::string file_;
+};
+
+// Qt DBus wants an application object, as the program has one.
+void EnsureApplication() {
+  static int argc = 1;
+  static char name[] = "mutter_remote_desktop_sink_test";
+  static char* argv[] = {name, nullptr};
+  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+}
+
+class MutterRemoteDesktop : public testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApplication();
+    if (!HeadlessMutter::Installed()) {
+      GTEST_SKIP() << "mutter is not installed (scripts/install-deps installs it)";
+    }
+    ASSERT_TRUE(bus_.running()) << bus_.error();
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().c_str(), 1);
+    mutter_ = std::make_unique<HeadlessMutter>(bus_.address());
+    ASSERT_TRUE(mutter_->running()) << mutter_->error();
+    watcher_ = std::make_unique<WaylandPointerWatcher>(mutter_->WaylandSocket());
+    ASSERT_TRUE(watcher_->connected()) << watcher_->error();
+  }
+
+  std::unique_ptr<InputSink> Open() {
+    std::string why;
+    std::unique_ptr<InputSink> sink = OpenMutterRemoteDesktop(&why);
+    EXPECT_NE(sink, nullptr) << why;
+    return sink;
+  }
+
+  // Where the watcher last saw the pointer; (-1, -1) before it entered the surface.
+  Point Pointer() const {
+    Point at = {-1, -1};
+    for (const Event& e : watcher_->events()) {
+      if (e.kind == Event::kEnter || e.kind == Event::kMotion) at = {e.x, e.y};
+    }
+    return at;
+  }
+
+  // Brings the pointer onto the surface with a step down and returns where it is then.
+  Point Settle(InputSink& sink) {
+    EXPECT_EQ(sink.Move(0, 1), 0);
+    EXPECT_TRUE(watcher_->WaitFor([&] { return Pointer().x >= 0; })) << "the pointer never came";
+    return Pointer();
+  }
+
+  // A step down after other events, waited for: the compositor keeps a session's events in
+  // order, so once the watcher has seen this, it has seen everything before it.
+  void Mark(InputSink& sink) {
+    const double y = Pointer().y;
+    ASSERT_EQ(sink.Move(0, 1), 0);
+    ASSERT_TRUE(watcher_->WaitFor([&] { return Pointer().y != y; })) << "the mark never came";
+  }
+
+  PrivateBus bus_;
+  std::unique_ptr<HeadlessMutter> mutter_;
+  std::unique_ptr<WaylandPointerWatcher> watcher_;
+};
+
+// Mutter does not accelerate a remote desktop's motion: the pointer moves by exactly the sum of
+// the steps, whatever their sizes (accelerated, the large steps would move it further).
+TEST_F(MutterRemoteDesktop, PointerMovesRightByTheSumOfTheSteps) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  const Point start = Settle(*sink);
+  const std::vector<int> steps = {3, 10, 1, 25, 7, 40};
+  int sum = 0;
+  for (int dx : steps) {
+    EXPECT_EQ(sink->Move(dx, 0), 0);
+    sum += dx;
+  }
+  ASSERT_LT(start.x + sum, HeadlessMutter::kWidth) << "the screen edge would clamp";
+  Mark(*sink);
+  EXPECT_EQ(Pointer(), (Point{start.x + sum, start.y + 1}));
+}
+
+TEST_F(MutterRemoteDesktop, LeftStepsGoLeftAndDownStepsGoDown) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  const Point start = Settle(*sink);
+  EXPECT_EQ(sink->Move(-12, 5), 0);
+  Mark(*sink);
+  EXPECT_EQ(Pointer(), (Point{start.x - 12, start.y + 6}));
+}
+
+TEST_F(MutterRemoteDesktop, ClickGivesOnePressAndOneReleaseOfTheLeftButton) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  Settle(*sink);
+  EXPECT_EQ(sink->LeftDown(), 0);
+  EXPECT_EQ(sink->LeftUp(), 0);
+  Mark(*sink);
+  EXPECT_EQ(Presses(watcher_->Only(Event::kButton)),
+            (std::vector<std::string>{"press 272", "release 272"}));
+}
+
+// What the user sees: no button left held once the sink has gone.
+TEST_F(MutterRemoteDesktop, ClosingInTheMiddleOfAClickReleasesTheButton) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  Settle(*sink);
+  EXPECT_EQ(sink->LeftDown(), 0);
+  ASSERT_TRUE(watcher_->WaitFor([&] { return !watcher_->Only(Event::kButton).empty(); }));
+  sink.reset();
+  watcher_->WaitFor([&] { return watcher_->Only(Event::kButton).size() >= 2; });
+  EXPECT_EQ(Presses(watcher_->Only(Event::kButton)),
+            (std::vector<std::string>{"press 272", "release 272"}));
+}
+
+// Mutter 43 itself lets go of what a session holds when it stops, so the pointer alone does not
+// show whether the sink let go first, as it must for a compositor that does not: the bus does.
+TEST_F(MutterRemoteDesktop, ClosingLetsGoOfTheButtonBeforeStopping) {
+  BusMonitor monitor(bus_.address());
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  EXPECT_EQ(sink->LeftDown(), 0);
+  sink.reset();
+  monitor.WaitFor([&] {
+    const std::vector<std::string> calls = monitor.SessionCalls();
+    return !calls.empty() && calls.back() == "Stop";
+  });
+  EXPECT_EQ(monitor.SessionCalls(),
+            (std::vector<std::string>{"Start", "NotifyPointerButton 272 true",
+                                      "NotifyPointerButton 272 false", "Stop"}));
+}
+
+// Mutter gives the seat a keyboard only once a session has used its own, so applications never
+// see that first key: one ENTER goes first, and the one that counts follows once the surface has
+// the keyboard.
+TEST_F(MutterRemoteDesktop, EnterPressesAndReleasesTheEnterKey) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  Settle(*sink);
+  EXPECT_EQ(sink->EnterDown(), 0);
+  EXPECT_EQ(sink->EnterUp(), 0);
+  ASSERT_TRUE(watcher_->WaitFor([&] { return !watcher_->Only(Event::kKeyboardFocus).empty(); }))
+      << "the surface never had the keyboard";
+  const size_t before = watcher_->Only(Event::kKey).size();
+  EXPECT_EQ(sink->EnterDown(), 0);
+  EXPECT_EQ(sink->EnterUp(), 0);
+  Mark(*sink);
+  watcher_->WaitFor([&] { return watcher_->Only(Event::kKey).size() >= before + 2; });
+  const std::vector<Event> keys = watcher_->Only(Event::kKey);
+  EXPECT_EQ(Presses(std::vector<Event>(keys.begin() + static_cast<long>(before), keys.end())),
+            (std::vector<std::string>{"press " + std::to_string(KEY_ENTER),
+                                      "release " + std::to_string(KEY_ENTER)}));
+}
+
+// The session is gone with the compositor: the engine hears of it as an error, as from the other
+// sinks, instead of steering nothing in silence.
+TEST_F(MutterRemoteDesktop, EventsFailOnceMutterHasGone) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  EXPECT_EQ(sink->Move(1, 0), 0);
+  mutter_->Stop();
+  EXPECT_NE(sink->Move(1, 0), 0);
+  EXPECT_NE(sink->LeftDown(), 0);
+}
+
+// The whole program on GNOME, through --output wayland and through auto in a Wayland session: a
+// held "a" read from a recording moves mutter's pointer right by exactly the motions the engine
+// logs for it. A session of the test's own keeps the pointer on the surface and marks the end.
+TEST_F(MutterRemoteDesktop, ProgramMovesThePointerByItsLoggedMotions) {
+  const std::vector<std::string> args = {
+      "--headless", "--input",           kData + "/vowel_a_male.wav",
+      "--profile",  kData + "/user.txt", "--output"};
+  std::vector<std::string> log_args = args;
+  log_args.push_back("log");
+  const ProgramRun logged = RunProgram(kSonlet, log_args);
+  ASSERT_EQ(logged.status, 0) << logged.err;
+  Point motion = {0, 0};
+  std::istringstream lines(logged.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line.substr(line.find('\t') + 1));
+    std::string kind;
+    int dx = 0;
+    int dy = 0;
+    if (fields >> kind >> dx >> dy && kind == "move") {
+      motion.x += dx;
+      motion.y += dy;
+    }
+  }
+  ASSERT_GT(motion.x, 0) << "the recording should steer right";
+
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  Settle(*sink);
+  // The compositor's own route, as in a GNOME session: its Wayland socket (which has no wlroots
+  // virtual pointer) and its session bus.
+  const std::vector<std::string> session = {"WAYLAND_DISPLAY=" + mutter_->WaylandSocket(),
+                                            "DBUS_SESSION_BUS_ADDRESS=" + bus_.address(),
+                                            "DISPLAY"};
+  for (const std::string output : {"wayland", "auto"}) {
+    SCOPED_TRACE("--output " + output);
+    const Point before = Pointer();
+    ASSERT_LT(before.x + motion.x, HeadlessMutter::kWidth) << "the screen edge would clamp";
+    std::vector<std::string> run_args = args;
+    run_args.push_back(output);
+    const ProgramRun run = RunProgram(kSonlet, run_args, "", session);
+    ASSERT_EQ(run.status, 0) << run.err;
+    if (output == "auto") {
+      EXPECT_NE(run.err.find("GNOME's remote-desktop service"), std::string::npos) << run.err;
+    }
+    Mark(*sink);
+    EXPECT_EQ(Pointer(), (Point{before.x + motion.x, before.y + motion.y + 1}));
+  }
+}
+
+TEST(MutterRemoteDesktopAbsent, BusWithoutMutterGivesNoSinkAndSaysWhy) {
+  EnsureApplication();
+  PrivateBus bus;
+  ASSERT_TRUE(bus.running()) << bus.error();
+  setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
+  std::string why;
+  EXPECT_EQ(OpenMutterRemoteDesktop(&why), nullptr);
+  EXPECT_NE(why.find("no org.gnome.Mutter.RemoteDesktop"), std::string::npos) << why;
+}
+
+TEST(MutterRemoteDesktopAbsent, NoSessionBusGivesNoSinkAndSaysWhy) {
+  EnsureApplication();
+  setenv("DBUS_SESSION_BUS_ADDRESS", "", 1);
+  std::string why;
+  EXPECT_EQ(OpenMutterRemoteDesktop(&why), nullptr);
+  EXPECT_EQ(why, "DBUS_SESSION_BUS_ADDRESS is set to nothing");
+}
+
+}  // namespace
+
+}  // namespace sonlet

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct wl_display;
+
+namespace sonlet {
+
+// What the observer's surface was sent by the compositor: "enter", "motion" (at x, y in surface
+// coordinates, which equal output coordinates for a surface that fills the output), "press" /
+// "release" of `button`, "keyboard-enter", or "key-press" / "key-release" of the key whose evdev
+// code is in `button`.
+struct PointerRecord {
+  std::string what;
+  double x = 0;
+  double y = 0;
+  unsigned button = 0;
+};
+
+// The last "enter" or "motion" among the records, which holds where the pointer is; null when
+// there is none.
+const PointerRecord* LastPosition(const std::vector<PointerRecord>& records);
+
+// The test's own Wayland client: a surface that fills the output (app_id "sonlet-observer") and
+// records the pointer events it gets, read on a thread of its own so that the compositor never
+// waits for it. It can also place the pointer, through a virtual pointer of its own.
+class WaylandObserver {
+ public:
+  explicit WaylandObserver(const std::string& socket);
+  ~WaylandObserver();
+  WaylandObserver(const WaylandObserver&) = delete;
+  WaylandObserver& operator=(const WaylandObserver&) = delete;
+
+  // Whether the surface is up, fills the output and the pointer can be placed.
+  bool ready() const { return ready_; }
+  const std::string& error() const { return error_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  // Puts the pointer at (x, y) and waits until the surface sees it there.
+  bool PlacePointer(int x, int y);
+  // Waits until the compositor has sent this client everything it owed before now: after a
+  // client that sent events has ended, everything they caused has then been recorded.
+  bool Settle();
+  // Waits until `done` holds for the records; false when `limit` passed first.
+  bool WaitFor(const std::function<bool(const std::vector<PointerRecord>&)>& done,
+               std::chrono::milliseconds limit);
+
+  std::vector<PointerRecord> Records();
+  void ClearRecords();
+
+  // Called from the protocol listeners on the reading thread.
+  struct State;
+
+ private:
+  void Read();
+
+  State* state_ = nullptr;
+  wl_display* display_ = nullptr;
+  std::thread reader_;
+  int wake_fds_[2] = {-1, -1};
+  bool ready_ = false;
+  std::string error_;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+}  // namespace sonlet
