@@ -7,7 +7,10 @@
 #include <wayland-client.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
@@ -17,6 +20,9 @@ namespace sonlet {
 namespace {
 
 constexpr auto kSetUpLimit = std::chrono::seconds(10);
+// Frames drawn before the surface counts as settled: at 60 frames a second, a second, four times
+// as long as mutter's window effects. Sway has none, but one path for both costs it only that.
+constexpr int kSettleFrames = 60;
 
 }  // namespace
 
@@ -32,8 +38,9 @@ struct WaylandObserver::State {
   xdg_toplevel* toplevel = nullptr;
   wl_pointer* pointer = nullptr;
   wl_keyboard* keyboard = nullptr;
-  zwlr_virtual_pointer_v1* placer = nullptr;
+  zwlr_virtual_pointer_v1* placer = nullptr;  // null without the manager
   wl_buffer* buffer = nullptr;
+  wl_callback* frame = nullptr;  // pending while the surface settles
 
   // Guarded by mutex: written on the reading thread, read by the test.
   std::mutex mutex;
@@ -44,6 +51,7 @@ struct WaylandObserver::State {
   int width = 0;  // of the buffer attached
   int height = 0;
   int syncs_done = 0;
+  int frames_drawn = 0;
 };
 
 namespace {
@@ -58,23 +66,50 @@ void Record(State* s, PointerRecord record) {
 
 // A buffer the size the compositor asked for: the surface only takes pointer events where it has
 // content.
-void AttachBuffer(State* s, int width, int height) {
+bool MakeBuffer(State* s, int width, int height) {
   const int stride = width * 4;
   const int size = stride * height;
   const int fd = memfd_create("sonlet-observer", MFD_CLOEXEC);
-  if (fd < 0 || ftruncate(fd, size) != 0) return;
-  wl_shm_pool* pool = wl_shm_create_pool(s->shm, fd, size);
+  if (fd < 0) return false;
+  wl_shm_pool* pool = ftruncate(fd, size) == 0 ? wl_shm_create_pool(s->shm, fd, size) : nullptr;
   close(fd);
+  if (pool == nullptr) return false;
   if (s->buffer != nullptr) wl_buffer_destroy(s->buffer);
   s->buffer = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
   wl_shm_pool_destroy(pool);
-  wl_surface_attach(s->surface, s->buffer, 0, 0);
-  wl_surface_damage(s->surface, 0, 0, width, height);
-  wl_surface_commit(s->surface);
   std::lock_guard<std::mutex> lock(s->mutex);
   s->width = width;
   s->height = height;
   s->changed.notify_all();
+  return true;
+}
+
+void OnFrameDone(void* data, wl_callback* callback, uint32_t);
+const wl_callback_listener kFrameListener = {OnFrameDone};
+
+// Mutter grows a new window into place over a few frames, and while it does, the surface is
+// scaled and so are the coordinates it is told; it draws a frame only when something changed.
+// So the buffer is committed again, frame after frame, until the effect has surely ended.
+void Draw(State* s) {
+  if (s->frame == nullptr && s->frames_drawn < kSettleFrames) {
+    s->frame = wl_surface_frame(s->surface);
+    wl_callback_add_listener(s->frame, &kFrameListener, s);
+  }
+  wl_surface_attach(s->surface, s->buffer, 0, 0);
+  wl_surface_damage(s->surface, 0, 0, s->width, s->height);
+  wl_surface_commit(s->surface);
+}
+
+void OnFrameDone(void* data, wl_callback* callback, uint32_t) {
+  auto* s = static_cast<State*>(data);
+  wl_callback_destroy(callback);
+  s->frame = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(s->mutex);
+    ++s->frames_drawn;
+    s->changed.notify_all();
+  }
+  if (s->frames_drawn < kSettleFrames) Draw(s);
 }
 
 void OnPointerEnter(void* data, wl_pointer*, uint32_t, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
@@ -114,8 +149,8 @@ void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 const wl_keyboard_listener kKeyboardListener = {OnKeymap, OnKeyboardEnter, OnKeyboardLeave,
                                                 OnKey,    OnModifiers,     OnRepeatInfo};
 
-// The seat has a pointer only once some pointer device exists (the placer's, here), and a
-// keyboard once a virtual keyboard does.
+// The seat has a pointer only once some pointer device exists (the placer's on sway, a
+// remote-desktop session's on mutter), and a keyboard once a virtual keyboard does.
 void OnSeatCapabilities(void* data, wl_seat* seat, uint32_t capabilities) {
   auto* s = static_cast<State*>(data);
   if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0 && s->keyboard == nullptr) {
@@ -151,7 +186,7 @@ void OnSurfaceConfigure(void* data, xdg_surface* shell_surface, uint32_t serial)
   xdg_surface_ack_configure(shell_surface, serial);
   const int width = s->pending_width > 0 ? s->pending_width : 64;
   const int height = s->pending_height > 0 ? s->pending_height : 64;
-  AttachBuffer(s, width, height);
+  if (MakeBuffer(s, width, height)) Draw(s);
 }
 const xdg_surface_listener kSurfaceListener = {OnSurfaceConfigure};
 
@@ -211,18 +246,23 @@ WaylandObserver::WaylandObserver(const std::string& socket) {
   wl_display_roundtrip(display_);
   wl_registry_destroy(registry);
   if (state_->compositor == nullptr || state_->shm == nullptr || state_->shell == nullptr ||
-      state_->seat == nullptr || state_->manager == nullptr) {
-    error_ = "the compositor lacks a global the observer needs";
+      state_->seat == nullptr) {
+    error_ = "the compositor lacks wl_compositor, wl_shm, xdg_wm_base or wl_seat";
     return;
   }
-  state_->placer =
-      zwlr_virtual_pointer_manager_v1_create_virtual_pointer(state_->manager, state_->seat);
+  if (state_->manager != nullptr) {
+    state_->placer =
+        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(state_->manager, state_->seat);
+  }
   state_->surface = wl_compositor_create_surface(state_->compositor);
   state_->shell_surface = xdg_wm_base_get_xdg_surface(state_->shell, state_->surface);
   xdg_surface_add_listener(state_->shell_surface, &kSurfaceListener, state_);
   state_->toplevel = xdg_surface_get_toplevel(state_->shell_surface);
   xdg_toplevel_add_listener(state_->toplevel, &kToplevelListener, state_);
   xdg_toplevel_set_app_id(state_->toplevel, "sonlet-observer");
+  // Sway also has a window rule for the app_id; mutter has none, and a surface of another size
+  // would be centred, its coordinates no longer the output's.
+  xdg_toplevel_set_fullscreen(state_->toplevel, nullptr);
   wl_surface_commit(state_->surface);
 
   if (pipe2(wake_fds_, O_CLOEXEC) != 0) {
@@ -232,13 +272,17 @@ WaylandObserver::WaylandObserver(const std::string& socket) {
   reader_ = std::thread([this] { Read(); });
 
   // Filled once the compositor's configure for the full output has been answered with a buffer
-  // of that size (the first configure may come before the window rule applies).
+  // of that size (sway's first configure may come before the window rule applies).
   std::unique_lock<std::mutex> lock(state_->mutex);
-  const bool filled = state_->changed.wait_for(lock, kSetUpLimit, [this] {
-    return state_->width > 64 && state_->height > 64 && state_->pointer != nullptr;
+  const bool settled = state_->changed.wait_for(lock, kSetUpLimit, [this] {
+    // The seat's pointer comes with the placer's device; without the pointer bound, the surface
+    // would not hear where the placer put it.
+    return state_->width > 64 && state_->height > 64 && state_->frames_drawn >= kSettleFrames &&
+           (state_->placer == nullptr || state_->pointer != nullptr);
   });
-  if (!filled) {
-    error_ = "the observer's surface was not made full-screen";
+  if (!settled) {
+    error_ = state_->width > 64 ? "the compositor stopped drawing the observer's surface"
+                                : "the observer's surface was not made full-screen";
     return;
   }
   width_ = state_->width;
@@ -259,6 +303,7 @@ WaylandObserver::~WaylandObserver() {
     // Every object goes before the connection: the sanitized build counts a proxy left behind
     // as a leak.
     State* s = state_;
+    if (s->frame != nullptr) wl_callback_destroy(s->frame);
     if (s->placer != nullptr) zwlr_virtual_pointer_v1_destroy(s->placer);
     if (s->pointer != nullptr) wl_pointer_release(s->pointer);
     if (s->keyboard != nullptr) wl_keyboard_release(s->keyboard);
@@ -306,6 +351,7 @@ void WaylandObserver::Read() {
 }
 
 bool WaylandObserver::PlacePointer(int x, int y) {
+  if (state_->placer == nullptr) return false;
   zwlr_virtual_pointer_v1_motion_absolute(state_->placer, 0, static_cast<uint32_t>(x),
                                           static_cast<uint32_t>(y), static_cast<uint32_t>(width_),
                                           static_cast<uint32_t>(height_));

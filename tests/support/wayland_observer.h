@@ -1,9 +1,7 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,9 +11,9 @@ struct wl_display;
 namespace sonlet {
 
 // What the observer's surface was sent by the compositor: "enter", "motion" (at x, y in surface
-// coordinates, which equal output coordinates for a surface that fills the output), "press" /
-// "release" of `button`, "keyboard-enter", or "key-press" / "key-release" of the key whose evdev
-// code is in `button`.
+// coordinates, which equal output coordinates for a surface that fills the output), "leave",
+// "press" / "release" of `button`, "keyboard-enter", or "key-press" / "key-release" of the key
+// whose evdev code is in `button`.
 struct PointerRecord {
   std::string what;
   double x = 0;
@@ -27,9 +25,10 @@ struct PointerRecord {
 // there is none.
 const PointerRecord* LastPosition(const std::vector<PointerRecord>& records);
 
-// The test's own Wayland client: a surface that fills the output (app_id "sonlet-observer") and
-// records the pointer events it gets, read on a thread of its own so that the compositor never
-// waits for it. It can also place the pointer, through a virtual pointer of its own.
+// The test's own Wayland client, for sway and for mutter: a fullscreen surface (app_id
+// "sonlet-observer") that records the pointer and keyboard events it gets, read on a thread of
+// its own so that the compositor never waits for it. Where the compositor has the wlroots
+// virtual pointer (sway, not mutter), it can also place the pointer.
 class WaylandObserver {
  public:
   explicit WaylandObserver(const std::string& socket);
@@ -37,20 +36,22 @@ class WaylandObserver {
   WaylandObserver(const WaylandObserver&) = delete;
   WaylandObserver& operator=(const WaylandObserver&) = delete;
 
-  // Whether the surface is up, fills the output and the pointer can be placed.
+  // Whether the surface is up, fills the output and has stopped moving.
   bool ready() const { return ready_; }
   const std::string& error() const { return error_; }
   int width() const { return width_; }
   int height() const { return height_; }
 
-  // Puts the pointer at (x, y) and waits until the surface sees it there.
+  // Puts the pointer at (x, y) and waits until the surface sees it there; false where the
+  // compositor has no wlroots virtual pointer.
   bool PlacePointer(int x, int y);
   // Waits until the compositor has sent this client everything it owed before now: after a
   // client that sent events has ended, everything they caused has then been recorded.
   bool Settle();
-  // Waits until `done` holds for the records; false when `limit` passed first.
+  // Waits until `done` holds for the records; false when `limit` passed first. The limit only
+  // keeps a failing test from hanging.
   bool WaitFor(const std::function<bool(const std::vector<PointerRecord>&)>& done,
-               std::chrono::milliseconds limit);
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
   std::vector<PointerRecord> Records();
   void ClearRecords();
