@@ -1,7 +1,5 @@
 #include "input/mutter_remote_desktop_sink.h"
 
-#include <sys/stat.h>
-
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -11,7 +9,8 @@
 #include <QVariant>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
+
+#include "input/session_bus_address.h"
 
 namespace sonlet {
 
@@ -37,28 +36,6 @@ constexpr int kEventTimeoutMs = 50;
 constexpr int kSetupTimeoutMs = 5000;
 // Letting a held button go matters more than a prompt exit.
 constexpr int kReleaseTimeoutMs = 1000;
-
-// The session bus's address, found as src/remote/session_bus.cpp finds it (that library sits
-// above this one): DBUS_SESSION_BUS_ADDRESS, or when it is not set $XDG_RUNTIME_DIR/bus.
-std::string SessionBusAddress(std::string* why) {
-  const char* named = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (named != nullptr) {
-    if (named[0] == '\0') *why = "DBUS_SESSION_BUS_ADDRESS is set to nothing";
-    return named;
-  }
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime == nullptr || runtime[0] == '\0') {
-    *why = "DBUS_SESSION_BUS_ADDRESS and XDG_RUNTIME_DIR are not set";
-    return "";
-  }
-  const std::string socket = std::string(runtime) + "/bus";
-  struct stat socket_status {};
-  if (::stat(socket.c_str(), &socket_status) != 0 || !S_ISSOCK(socket_status.st_mode)) {
-    *why = "DBUS_SESSION_BUS_ADDRESS is not set and there is no " + socket;
-    return "";
-  }
-  return "unix:path=" + socket;
-}
 
 int ErrorNumber(const QDBusMessage& reply) {
   if (reply.type() != QDBusMessage::ErrorMessage) return 0;
