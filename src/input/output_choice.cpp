@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "input/mutter_remote_desktop_sink.h"
+#include "input/portal_remote_desktop_sink.h"
 #include "input/uinput_sink.h"
 #include "input/wayland_pointer_sink.h"
 #include "input/x11_sink.h"
@@ -22,7 +23,8 @@ std::string WaylandWarning() {
   return "this is a Wayland session: through X11 the events reach X11 windows only, and may not "
          "move the desktop's pointer.\n"
          "--output wayland uses the compositor's own way where it offers one (sway, labwc,\n"
-         "Hyprland, river, Wayfire, GNOME) and needs no permission; else uinput does.\n" +
+         "Hyprland, river, Wayfire, GNOME) or the desktop portal (KDE Plasma, asking consent\n"
+         "at every start), and needs no permission; else uinput does.\n" +
          UinputAccessAdvice();
 }
 
@@ -33,9 +35,10 @@ std::string UinputNotice(const UinputSink& sink) {
 }
 
 // The compositor's own routes, in the order tried: the wlroots virtual pointer (sway, labwc,
-// Hyprland, river, Wayfire), then GNOME's remote-desktop service. Both need no group input, and
-// the compositor applies no acceleration to them. On failure *why lists each route's reason.
-std::unique_ptr<InputSink> OpenWaylandRoute(std::string* notice, std::string* why) {
+// Hyprland, river, Wayfire), then GNOME's remote-desktop service. Both need no group input and
+// no consent, and the compositor applies no acceleration to them. On failure *why lists each
+// route's reason.
+std::unique_ptr<InputSink> OpenCompositorRoute(std::string* notice, std::string* why) {
   std::string wlroots_why;
   std::unique_ptr<WaylandPointerSink> wlroots = WaylandPointerSink::Open(&wlroots_why);
   if (wlroots != nullptr) {
@@ -57,6 +60,20 @@ std::unique_ptr<InputSink> OpenWaylandRoute(std::string* notice, std::string* wh
   return nullptr;
 }
 
+// The desktop portal, the route of the remaining desktops (KDE Plasma). Its dialog asks the person
+// at every start, which someone without hands may not be able to answer.
+std::unique_ptr<InputSink> OpenPortalRoute(const std::function<void(const std::string&)>& waiting,
+                                           std::string* notice, std::string* why) {
+  std::string portal_why;
+  std::unique_ptr<InputSink> portal = OpenPortalRemoteDesktop(waiting, &portal_why);
+  if (portal != nullptr) {
+    *notice = "pointer events go to the desktop portal's remote-desktop session";
+  } else {
+    *why = "desktop portal: " + portal_why;
+  }
+  return portal;
+}
+
 }  // namespace
 
 std::string UinputAccessAdvice() {
@@ -72,14 +89,22 @@ std::string UinputAccessAdvice() {
          "passwords included: add only people who may have that.";
 }
 
-DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
+DesktopOutputChoice OpenDesktopOutput(DesktopOutput which,
+                                      const std::function<void(const std::string&)>& waiting) {
   DesktopOutputChoice choice;
-  // In a Wayland session its compositor's route reaches native windows with no permission to
-  // grant, so auto tries it before uinput.
+  std::string notice;
+  // In a Wayland session the compositor's route reaches native windows with no permission to
+  // grant, so auto tries it before uinput. The portal comes after uinput for auto: its dialog at
+  // every start would stand between a person who has set uinput up and the pointer.
   std::string wayland_why;
-  if (which == DesktopOutput::kWayland || (which == DesktopOutput::kAuto && OnWayland())) {
-    std::string notice;
-    choice.sink = OpenWaylandRoute(&notice, &wayland_why);
+  const bool wayland_first = which == DesktopOutput::kAuto && OnWayland();
+  if (which == DesktopOutput::kWayland || wayland_first) {
+    choice.sink = OpenCompositorRoute(&notice, &wayland_why);
+    if (choice.sink == nullptr && which == DesktopOutput::kWayland) {
+      std::string portal_why;
+      choice.sink = OpenPortalRoute(waiting, &notice, &portal_why);
+      wayland_why += "; " + portal_why;
+    }
     if (choice.sink != nullptr) {
       if (which == DesktopOutput::kAuto) choice.notice = notice;
       return choice;
@@ -91,12 +116,14 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
       return choice;
     }
   }
-  const std::string wayland_aside = wayland_why.empty() ? "" : " (Wayland: " + wayland_why + ")";
   std::string uinput_why;
   if (which != DesktopOutput::kX11) {
     std::unique_ptr<UinputSink> uinput = UinputSink::Create(&uinput_why);
     if (uinput != nullptr) {
-      if (which == DesktopOutput::kAuto) choice.notice = UinputNotice(*uinput) + wayland_aside;
+      if (which == DesktopOutput::kAuto) {
+        choice.notice = UinputNotice(*uinput) +
+                        (wayland_why.empty() ? "" : " (Wayland: " + wayland_why + ")");
+      }
       choice.sink = std::move(uinput);
       return choice;
     }
@@ -105,6 +132,16 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which) {
       return choice;
     }
   }
+  if (wayland_first) {
+    std::string portal_why;
+    choice.sink = OpenPortalRoute(waiting, &notice, &portal_why);
+    if (choice.sink != nullptr) {
+      choice.notice = notice + " (" + wayland_why + "; uinput: " + uinput_why + ")";
+      return choice;
+    }
+    wayland_why += "; " + portal_why;
+  }
+  const std::string wayland_aside = wayland_why.empty() ? "" : " (Wayland: " + wayland_why + ")";
 
   std::string x11_why;
   std::unique_ptr<X11Sink> x11 = X11Sink::Open(nullptr, &x11_why);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,7 +14,7 @@ enum class DesktopOutput {
              // /dev/uinput can be opened, else the X server of $DISPLAY
   kUinput,   // the virtual device: X11, Wayland and the console
   kX11,      // the X server of $DISPLAY, through XTEST
-  kWayland,  // the first route the compositor of $WAYLAND_DISPLAY offers
+  kWayland,  // the first route the Wayland desktop offers: its compositor's, then the portal
 };
 
 struct DesktopOutputChoice {
@@ -23,8 +24,10 @@ struct DesktopOutputChoice {
 };
 
 // Opens the way asked for. Never gives a sink that sends nothing: without one, error says what
-// failed and how to grant access.
-DesktopOutputChoice OpenDesktopOutput(DesktopOutput which);
+// failed and how to grant access. `waiting` is told when a way waits for the person's consent
+// (the desktop portal's dialog), before that wait.
+DesktopOutputChoice OpenDesktopOutput(DesktopOutput which,
+                                      const std::function<void(const std::string&)>& waiting);
 
 // How to give a user access to /dev/uinput, and what that access also allows: several lines,
 // without a final line break.

@@ -1,0 +1,203 @@
+// The program asking the real desktop portal (xdg-desktop-portal) for a remote-desktop session
+// through --output wayland, on a private bus where no compositor offers a route of its own. The
+// portal's backend is the test's stand-in for the person who answers the consent dialog; it
+// prints what the portal passed on.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/live_program.h"
+#include "cli/run_program.h"
+#include "support/private_bus.h"
+
+namespace sonlet {
+
+namespace {
+
+const std::string kSonlet = SONLET_BINARY;
+const std::string kStandin = SONLET_PORTAL_STANDIN;
+const std::string kData = SONLET_DATA_DIR;
+const char kPortal[] = "/usr/libexec/xdg-desktop-portal";
+const char kBackendName[] = "org.freedesktop.impl.portal.desktop.sonlettest";
+constexpr auto kLimit = std::chrono::seconds(30);
+
+std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
+  return {"--headless", "--input",   kData + "/" + recording, "--profile",
+          kData + "/user.txt", "--output", output};
+}
+
+// The portal, its backend and the bus they share. The backend answers Start with `answer`.
+class PortalOutput : public testing::Test {
+ protected:
+  void Start(const std::string& answer) {
+    if (access(kPortal, X_OK) != 0) {
+      GTEST_SKIP() << kPortal << " is missing (scripts/install-deps installs xdg-desktop-portal)";
+    }
+    ASSERT_TRUE(bus_.running()) << bus_.error();
+    backend_ = std::make_unique<LiveProgram>(
+        kStandin, std::vector<std::string>{kBackendName, answer},
+        std::vector<std::string>{bus_.Environment()});
+    ASSERT_TRUE(backend_->WaitFor(
+        [](const std::string& out, const std::string&) { return out.find("ready") == 0; },
+        kLimit))
+        << backend_->err();
+    // The portal finds its backend through a portal file of this made-up desktop's.
+    const std::string portals = bus_.folder() + "/portals";
+    ASSERT_EQ(mkdir(portals.c_str(), 0700), 0);
+    std::ofstream(portals + "/sonlet-test.portal")
+        << "[portal]\nDBusName=" << kBackendName
+        << "\nInterfaces=org.freedesktop.impl.portal.RemoteDesktop;\nUseIn=sonlet-test\n";
+    portal_ = std::make_unique<LiveProgram>(
+        kPortal, std::vector<std::string>{"--verbose"},
+        std::vector<std::string>{bus_.Environment(), "XDG_DESKTOP_PORTAL_DIR=" + portals,
+                                 "XDG_CURRENT_DESKTOP=sonlet-test"});
+    ASSERT_TRUE(portal_->WaitFor(
+        [](const std::string&, const std::string& err) {
+          return err.find("org.freedesktop.portal.Desktop acquired") != std::string::npos;
+        },
+        kLimit))
+        << portal_->err();
+  }
+  // Only the bus: no compositor of either kind can be reached.
+  std::vector<std::string> Environment() const {
+    return {bus_.Environment(), "WAYLAND_DISPLAY", "DISPLAY"};
+  }
+  std::vector<std::string> BackendLines() const { return LinesOf(backend_->out()); }
+
+  PrivateBus bus_;
+  std::unique_ptr<LiveProgram> backend_;
+  std::unique_ptr<LiveProgram> portal_;
+};
+
+// What the log says the recording does, as the backend's lines would say it: the sum of the
+// motions and the button changes.
+std::vector<std::string> Expected(const std::string& recording) {
+  const ProgramRun run = RunProgram(kSonlet, Headless(recording, "log"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  int dx = 0;
+  int dy = 0;
+  std::vector<std::string> lines;
+  for (const std::string& line : LinesOf(run.out)) {
+    std::istringstream fields(line.substr(line.find('\t') + 1));
+    std::string kind;
+    fields >> kind;
+    int x = 0;
+    int y = 0;
+    if (kind == "move" && fields >> x >> y) {
+      dx += x;
+      dy += y;
+    } else if (kind == "click") {
+      lines.insert(lines.end(), {"button 272 1", "button 272 0"});
+    }
+  }
+  lines.push_back("motion " + std::to_string(dx) + " " + std::to_string(dy));
+  return lines;
+}
+
+// Sums the backend's motion lines into one, keeping the other lines in order.
+std::vector<std::string> Received(const std::vector<std::string>& backend_lines) {
+  double dx = 0;
+  double dy = 0;
+  std::vector<std::string> lines;
+  for (const std::string& line : backend_lines) {
+    double x = 0;
+    double y = 0;
+    if (std::sscanf(line.c_str(), "motion %lf %lf", &x, &y) == 2) {
+      dx += x;
+      dy += y;
+    } else if (line.rfind("button", 0) == 0) {
+      lines.push_back(line);
+    }
+  }
+  lines.push_back("motion " + std::to_string(static_cast<int>(dx)) + " " +
+                  std::to_string(static_cast<int>(dy)));
+  return lines;
+}
+
+// Accepted, the session carries exactly what the log shows, and is closed at the end.
+TEST_F(PortalOutput, AcceptedSessionCarriesTheLoggedEventsAndIsClosed) {
+  Start("grant");
+  for (const char* recording : {"vowel_a_male.wav", "click.wav"}) {
+    const std::vector<std::string> expected = Expected(recording);
+    const size_t before = BackendLines().size();
+    const ProgramRun run = RunProgram(kSonlet, Headless(recording, "wayland"), "", Environment());
+    ASSERT_EQ(run.status, 0) << recording << ": " << run.err;
+    EXPECT_NE(run.err.find("accept its dialog"), std::string::npos) << run.err;
+    // The portal passes the session's end on to its backend after answering the program.
+    ASSERT_TRUE(backend_->WaitFor(
+        [before](const std::string& out, const std::string&) {
+          const std::vector<std::string> lines = LinesOf(out);
+          return lines.size() > before && lines.back() == "close";
+        },
+        kLimit))
+        << backend_->out();
+    const std::vector<std::string> all = BackendLines();
+    const std::vector<std::string> lines(all.begin() + static_cast<long>(before), all.end());
+    ASSERT_GE(lines.size(), 4u) << backend_->out();
+    EXPECT_EQ(lines[0], "CreateSession app_id=");
+    EXPECT_EQ(lines[1], "SelectDevices types=3");  // the pointer and the keyboard, for ENTER
+    EXPECT_EQ(lines[2], "Start");
+    EXPECT_EQ(Received(lines), expected) << recording;
+    EXPECT_EQ(lines.back(), "close");
+  }
+}
+
+// auto, in a Wayland session whose compositor offers no route of its own, takes the portal only
+// after uinput, and says why the others failed.
+TEST_F(PortalOutput, AutoTakesThePortalAfterUinputAndSaysWhy) {
+  if (access("/dev/uinput", W_OK) == 0) GTEST_SKIP() << "uinput is open to this user: auto takes it";
+  Start("grant");
+  std::vector<std::string> environment = Environment();
+  environment.push_back("WAYLAND_DISPLAY=/nonexistent/wayland-77");
+  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "auto"), "", environment);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("pointer events go to the desktop portal's remote-desktop session "
+                         "(wlroots virtual pointer: cannot connect"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("GNOME remote desktop: no org.gnome.Mutter.RemoteDesktop"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("; uinput: "), std::string::npos) << run.err;
+}
+
+// Declined, the program refuses with the reason and status 2 before the engine runs.
+TEST_F(PortalOutput, DeclinedSaysWhyAndSendsNothing) {
+  Start("decline");
+  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "wayland"), "", Environment());
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_NE(run.err.find("desktop portal: the request to control the pointer was declined"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find(" passes;"), std::string::npos) << "the engine ran: " << run.err;
+}
+
+// Nobody answers: a stop signal still ends the program at once, with nothing sent.
+TEST_F(PortalOutput, StopSignalWhileTheDialogWaitsEndsTheProgram) {
+  Start("silent");
+  LiveProgram program(kSonlet, Headless("click.wav", "wayland"), Environment());
+  ASSERT_TRUE(backend_->WaitFor(
+      [](const std::string& out, const std::string&) {
+        return out.find("Start\n") != std::string::npos;
+      },
+      kLimit))
+      << program.err();
+  EXPECT_NE(program.err().find("accept its dialog"), std::string::npos) << program.err();
+  EXPECT_EQ(program.Stop(SIGTERM, kLimit), 0) << program.err();
+  EXPECT_EQ(backend_->out().find("button"), std::string::npos) << backend_->out();
+  EXPECT_EQ(backend_->out().find("motion"), std::string::npos) << backend_->out();
+}
+
+}  // namespace
+
+}  // namespace sonlet
