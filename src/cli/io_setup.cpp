@@ -100,9 +100,8 @@ std::unique_ptr<InputSink> OpenOutput(const CommandLine& line, OutputChannel& st
     *exit_status = 2;
     return nullptr;
   }
-  DesktopOutputChoice choice = OpenDesktopOutput(which, [](const std::string& what) {
-    std::fprintf(stderr, "sonlet: %s\n", what.c_str());
-  });
+  DesktopOutputChoice choice = OpenDesktopOutput(
+      which, [](const std::string& what) { std::fprintf(stderr, "sonlet: %s\n", what.c_str()); });
   if (choice.sink == nullptr) {
     *error = choice.error;
     *exit_status = 2;

@@ -121,8 +121,8 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which,
     std::unique_ptr<UinputSink> uinput = UinputSink::Create(&uinput_why);
     if (uinput != nullptr) {
       if (which == DesktopOutput::kAuto) {
-        choice.notice = UinputNotice(*uinput) +
-                        (wayland_why.empty() ? "" : " (Wayland: " + wayland_why + ")");
+        choice.notice =
+            UinputNotice(*uinput) + (wayland_why.empty() ? "" : " (Wayland: " + wayland_why + ")");
       }
       choice.sink = std::move(uinput);
       return choice;

@@ -29,12 +29,12 @@ constexpr guint32 kPointer = 2;
 constexpr guint32 kGranted = 0;
 constexpr guint32 kCancelledByUser = 1;
 
-constexpr int kLeftButton = 272;             // Linux's BTN_LEFT, which the portal takes as it is
-constexpr gint32 kReturnKeysym = 0xff0d;     // found in the desktop's own keymap
-constexpr int kEventTimeoutMs = 50;          // as the GNOME route: under three passes
-constexpr int kSetupTimeoutMs = 10000;       // a portal started on demand may be slow
-constexpr int kReleaseTimeoutMs = 1000;      // letting go matters more than a prompt exit
-constexpr int kConsentTimeoutMs = 120000;    // the person reads the dialog and answers
+constexpr int kLeftButton = 272;           // Linux's BTN_LEFT, which the portal takes as it is
+constexpr gint32 kReturnKeysym = 0xff0d;   // found in the desktop's own keymap
+constexpr int kEventTimeoutMs = 50;        // as the GNOME route: under three passes
+constexpr int kSetupTimeoutMs = 10000;     // a portal started on demand may be slow
+constexpr int kReleaseTimeoutMs = 1000;    // letting go matters more than a prompt exit
+constexpr int kConsentTimeoutMs = 120000;  // the person reads the dialog and answers
 
 struct GErrorFree {
   void operator()(GError* error) const { g_error_free(error); }
@@ -74,9 +74,9 @@ int ErrorNumber(const GError* error) {
 GVariant* Call(GDBusConnection* bus, const std::string& path, const char* interface,
                const char* method, GVariant* parameters, int timeout_ms, ErrorHolder* error) {
   GError* raw = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(bus, kService, path.c_str(), interface, method,
-                                                parameters, nullptr, G_DBUS_CALL_FLAGS_NONE,
-                                                timeout_ms, nullptr, &raw);
+  GVariant* reply =
+      g_dbus_connection_call_sync(bus, kService, path.c_str(), interface, method, parameters,
+                                  nullptr, G_DBUS_CALL_FLAGS_NONE, timeout_ms, nullptr, &raw);
   error->reset(raw);
   return reply;
 }
@@ -246,16 +246,16 @@ class PortalRemoteDesktopSink : public InputSink {
     return ErrorNumber(error.get());
   }
   int Button(bool pressed, int timeout_ms) {
-    return Notify("NotifyPointerButton",
-                  g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, kLeftButton,
-                                pressed ? 1u : 0u),
-                  timeout_ms);
+    return Notify(
+        "NotifyPointerButton",
+        g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, kLeftButton, pressed ? 1u : 0u),
+        timeout_ms);
   }
   int Key(bool pressed, int timeout_ms) {
-    return Notify("NotifyKeyboardKeysym",
-                  g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, kReturnKeysym,
-                                pressed ? 1u : 0u),
-                  timeout_ms);
+    return Notify(
+        "NotifyKeyboardKeysym",
+        g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, kReturnKeysym, pressed ? 1u : 0u),
+        timeout_ms);
   }
 
   GDBusConnection* bus_;
@@ -269,9 +269,9 @@ class PortalRemoteDesktopSink : public InputSink {
 // What the portal's RemoteDesktop can control, or why it cannot be used at all.
 bool AvailableDevices(GDBusConnection* bus, guint32* devices, std::string* why) {
   ErrorHolder error;
-  GVariant* reply = Call(bus, kPath, "org.freedesktop.DBus.Properties", "Get",
-                         g_variant_new("(ss)", kRemoteDesktop, "AvailableDeviceTypes"),
-                         kSetupTimeoutMs, &error);
+  GVariant* reply =
+      Call(bus, kPath, "org.freedesktop.DBus.Properties", "Get",
+           g_variant_new("(ss)", kRemoteDesktop, "AvailableDeviceTypes"), kSetupTimeoutMs, &error);
   if (reply == nullptr) {
     if (g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
         g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER)) {
@@ -378,8 +378,9 @@ std::unique_ptr<InputSink> OpenPortalRemoteDesktop(
   guint32 devices = 0;
   {
     Answer started;
-    waiting("the desktop asks whether Sonlet may control the pointer: accept its dialog (it "
-            "asks at every start; waiting up to 2 minutes)");
+    waiting(
+        "the desktop asks whether Sonlet may control the pointer: accept its dialog (it "
+        "asks at every start; waiting up to 2 minutes)");
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     if (!Ask(bus, context, "Start", g_variant_new("(os)", session.c_str(), ""), &options,
              kConsentTimeoutMs, &started, &reason)) {

@@ -32,8 +32,8 @@ const char kBackendName[] = "org.freedesktop.impl.portal.desktop.sonlettest";
 constexpr auto kLimit = std::chrono::seconds(30);
 
 std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
-  return {"--headless", "--input",   kData + "/" + recording, "--profile",
-          kData + "/user.txt", "--output", output};
+  return {"--headless", "--input", kData + "/" + recording, "--profile", kData + "/user.txt",
+          "--output",   output};
 }
 
 // The portal, its backend and the bus they share. The backend answers Start with `answer`.
@@ -44,12 +44,11 @@ class PortalOutput : public testing::Test {
       GTEST_SKIP() << kPortal << " is missing (scripts/install-deps installs xdg-desktop-portal)";
     }
     ASSERT_TRUE(bus_.running()) << bus_.error();
-    backend_ = std::make_unique<LiveProgram>(
-        kStandin, std::vector<std::string>{kBackendName, answer},
-        std::vector<std::string>{bus_.Environment()});
+    backend_ =
+        std::make_unique<LiveProgram>(kStandin, std::vector<std::string>{kBackendName, answer},
+                                      std::vector<std::string>{bus_.Environment()});
     ASSERT_TRUE(backend_->WaitFor(
-        [](const std::string& out, const std::string&) { return out.find("ready") == 0; },
-        kLimit))
+        [](const std::string& out, const std::string&) { return out.find("ready") == 0; }, kLimit))
         << backend_->err();
     // The portal finds its backend through a portal file of this made-up desktop's.
     const std::string portals = bus_.folder() + "/portals";
@@ -155,7 +154,8 @@ TEST_F(PortalOutput, AcceptedSessionCarriesTheLoggedEventsAndIsClosed) {
 // auto, in a Wayland session whose compositor offers no route of its own, takes the portal only
 // after uinput, and says why the others failed.
 TEST_F(PortalOutput, AutoTakesThePortalAfterUinputAndSaysWhy) {
-  if (access("/dev/uinput", W_OK) == 0) GTEST_SKIP() << "uinput is open to this user: auto takes it";
+  if (access("/dev/uinput", W_OK) == 0)
+    GTEST_SKIP() << "uinput is open to this user: auto takes it";
   Start("grant");
   std::vector<std::string> environment = Environment();
   environment.push_back("WAYLAND_DISPLAY=/nonexistent/wayland-77");
@@ -186,11 +186,10 @@ TEST_F(PortalOutput, DeclinedSaysWhyAndSendsNothing) {
 TEST_F(PortalOutput, StopSignalWhileTheDialogWaitsEndsTheProgram) {
   Start("silent");
   LiveProgram program(kSonlet, Headless("click.wav", "wayland"), Environment());
-  ASSERT_TRUE(backend_->WaitFor(
-      [](const std::string& out, const std::string&) {
-        return out.find("Start\n") != std::string::npos;
-      },
-      kLimit))
+  ASSERT_TRUE(
+      backend_->WaitFor([](const std::string& out,
+                           const std::string&) { return out.find("Start\n") != std::string::npos; },
+                        kLimit))
       << program.err();
   EXPECT_NE(program.err().find("accept its dialog"), std::string::npos) << program.err();
   EXPECT_EQ(program.Stop(SIGTERM, kLimit), 0) << program.err();

@@ -177,6 +177,7 @@ TEST(WaylandOutputMissing, NoCompositorGivesTheReasonAndStatus2) {
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("--output wayland"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("; desktop portal: "), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(" passes;"), std::string::npos) << "the engine ran: " << run.err;
   }
 }

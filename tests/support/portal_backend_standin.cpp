@@ -46,8 +46,7 @@ class StandinRemoteDesktop : public QObject, protected QDBusContext {
 
  public slots:
   uint CreateSession(const QDBusObjectPath& /*handle*/, const QDBusObjectPath& session,
-                     const QString& app_id, const QVariantMap& /*options*/,
-                     QVariantMap& results) {
+                     const QString& app_id, const QVariantMap& /*options*/, QVariantMap& results) {
     QDBusConnection::sessionBus().registerObject(session.path(), &session_,
                                                  QDBusConnection::ExportAllSlots);
     Print("CreateSession app_id=" + app_id.toStdString());
@@ -55,8 +54,7 @@ class StandinRemoteDesktop : public QObject, protected QDBusContext {
     return 0;
   }
   uint SelectDevices(const QDBusObjectPath& /*handle*/, const QDBusObjectPath& /*session*/,
-                     const QString& /*app_id*/, const QVariantMap& options,
-                     QVariantMap& results) {
+                     const QString& /*app_id*/, const QVariantMap& options, QVariantMap& results) {
     Print("SelectDevices types=" + std::to_string(options.value("types").toUInt()));
     results = {};
     return 0;
@@ -103,8 +101,7 @@ int main(int argc, char** argv) {
   StandinRemoteDesktop remote_desktop(argv[2]);
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &remote_desktop,
-                          QDBusConnection::ExportAllSlots |
-                              QDBusConnection::ExportAllProperties) ||
+                          QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) ||
       !bus.registerService(QString::fromLatin1(argv[1]))) {
     std::fprintf(stderr, "portal-backend-standin: cannot serve on the session bus\n");
     return 1;
