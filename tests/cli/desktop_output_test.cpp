@@ -7,10 +7,10 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/logged_events.h"
 #include "cli/run_program.h"
 #include "support/x_watcher.h"
 #include "support/xvfb_server.h"
@@ -20,43 +20,7 @@ namespace sonlet {
 namespace {
 
 const std::string kSonlet = SONLET_BINARY;
-const std::string kData = SONLET_DATA_DIR;
 const std::string kSource = SONLET_SOURCE_DIR;
-
-std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
-  std::vector<std::string> args = {"--headless", "--input", kData + "/" + recording, "--profile",
-                                   kData + "/user.txt"};
-  if (!output.empty()) args.insert(args.end(), {"--output", output});
-  return args;
-}
-
-// What the engine sends for a recording, from its log: the sum of its motions and its clicks.
-struct LoggedEvents {
-  ScreenPoint motion;
-  int clicks = 0;
-};
-
-LoggedEvents EventsLoggedFor(const std::string& recording) {
-  const ProgramRun run = RunProgram(kSonlet, Headless(recording, "log"));
-  EXPECT_EQ(run.status, 0) << run.err;
-  LoggedEvents logged;
-  std::istringstream lines(run.out);
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line.substr(line.find('\t') + 1));
-    std::string kind;
-    fields >> kind;
-    if (kind == "move") {
-      int dx = 0;
-      int dy = 0;
-      fields >> dx >> dy;
-      logged.motion.x += dx;
-      logged.motion.y += dy;
-    } else if (kind == "click") {
-      ++logged.clicks;
-    }
-  }
-  return logged;
-}
 
 bool UinputCanBeOpened() {
   const int fd = open("/dev/uinput", O_WRONLY | O_CLOEXEC);
@@ -94,17 +58,16 @@ class DesktopOutput : public testing::Test {
 // sum of the motions the log shows for the same recording.
 TEST_F(DesktopOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
   const LoggedEvents logged = EventsLoggedFor("vowel_a_male.wav");
-  ASSERT_GT(logged.motion.x, 0) << "the recording should steer right";
+  ASSERT_GT(logged.dx, 0) << "the recording should steer right";
   const ScreenPoint start = {100, 300};
-  ASSERT_LT(start.x + logged.motion.x, XvfbServer::kWidth) << "the screen edge would clamp";
+  ASSERT_LT(start.x + logged.dx, XvfbServer::kWidth) << "the screen edge would clamp";
   watcher_->WarpPointer(start);
 
   const ProgramRun run =
-      RunProgram(kSonlet, Headless("vowel_a_male.wav", "x11"), "", OnTestDisplay());
+      RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", "x11"), "", OnTestDisplay());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(watcher_->Pointer(),
-            (ScreenPoint{start.x + logged.motion.x, start.y + logged.motion.y}));
+  EXPECT_EQ(watcher_->Pointer(), (ScreenPoint{start.x + logged.dx, start.y + logged.dy}));
 }
 
 TEST_F(DesktopOutput, ClickRecordingClicksTheWindowUnderThePointer) {
@@ -113,7 +76,8 @@ TEST_F(DesktopOutput, ClickRecordingClicksTheWindowUnderThePointer) {
   watcher_->OpenWindow(100, 100, 300, 200);
   watcher_->WarpPointer({200, 200});
 
-  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "x11"), "", OnTestDisplay());
+  const ProgramRun run =
+      RunProgram(kSonlet, HeadlessOnRecording("click.wav", "x11"), "", OnTestDisplay());
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::string> expected;
   for (int i = 0; i < logged.clicks; ++i) expected.insert(expected.end(), {"press 1", "release 1"});
@@ -128,15 +92,15 @@ TEST_F(DesktopOutput, AutoTakesX11WhenUinputCannotBeOpenedAndSaysSo) {
   watcher_->WarpPointer(start);
 
   // auto is the default: no --output.
-  const ProgramRun run = RunProgram(kSonlet, Headless("vowel_a_male.wav", ""), "", OnTestDisplay());
+  const ProgramRun run =
+      RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", ""), "", OnTestDisplay());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("X display " + server_.display()), std::string::npos) << run.err;
-  EXPECT_EQ(watcher_->Pointer(),
-            (ScreenPoint{start.x + logged.motion.x, start.y + logged.motion.y}));
+  EXPECT_EQ(watcher_->Pointer(), (ScreenPoint{start.x + logged.dx, start.y + logged.dy}));
 }
 
 TEST_F(DesktopOutput, X11OnAWaylandDesktopWarnsThatItReachesX11WindowsOnly) {
-  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "x11"), "",
+  const ProgramRun run = RunProgram(kSonlet, HeadlessOnRecording("click.wav", "x11"), "",
                                     {"DISPLAY=" + server_.display(), "WAYLAND_DISPLAY=wayland-9"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Wayland"), std::string::npos) << run.err;
@@ -152,7 +116,8 @@ TEST(DesktopOutputMissing, NoUinputAndNoDisplayGiveTheAdviceAndStatus2) {
   const std::vector<std::string> no_display = {"DISPLAY", "WAYLAND_DISPLAY"};
 
   for (const char* output : {"auto", "uinput"}) {
-    const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", output), "", no_display);
+    const ProgramRun run =
+        RunProgram(kSonlet, HeadlessOnRecording("click.wav", output), "", no_display);
     EXPECT_EQ(run.status, 2) << output;
     EXPECT_EQ(run.out, "") << output;
     EXPECT_NE(run.err.find("/dev/uinput"), std::string::npos) << output << ": " << run.err;
@@ -162,7 +127,8 @@ TEST(DesktopOutputMissing, NoUinputAndNoDisplayGiveTheAdviceAndStatus2) {
     EXPECT_EQ(run.err.find(" passes;"), std::string::npos) << output << ": the engine ran";
   }
 
-  const ProgramRun x11 = RunProgram(kSonlet, Headless("click.wav", "x11"), "", no_display);
+  const ProgramRun x11 =
+      RunProgram(kSonlet, HeadlessOnRecording("click.wav", "x11"), "", no_display);
   EXPECT_EQ(x11.status, 2);
   EXPECT_NE(x11.err.find("DISPLAY is not set"), std::string::npos) << x11.err;
 }

@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/live_program.h"
+#include "cli/logged_events.h"
 #include "cli/run_program.h"
 #include "support/private_bus.h"
 
@@ -26,15 +26,9 @@ namespace {
 
 const std::string kSonlet = SONLET_BINARY;
 const std::string kStandin = SONLET_PORTAL_STANDIN;
-const std::string kData = SONLET_DATA_DIR;
 const char kPortal[] = "/usr/libexec/xdg-desktop-portal";
 const char kBackendName[] = "org.freedesktop.impl.portal.desktop.sonlettest";
 constexpr auto kLimit = std::chrono::seconds(30);
-
-std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
-  return {"--headless", "--input", kData + "/" + recording, "--profile", kData + "/user.txt",
-          "--output",   output};
-}
 
 // The portal, its backend and the bus they share. The backend answers Start with `answer`.
 class PortalOutput : public testing::Test {
@@ -78,28 +72,14 @@ class PortalOutput : public testing::Test {
   std::unique_ptr<LiveProgram> portal_;
 };
 
-// What the log says the recording does, as the backend's lines would say it: the sum of the
-// motions and the button changes.
+// What the log says the recording does, as the backend's lines would say it: the button
+// changes, then the sum of the motions.
 std::vector<std::string> Expected(const std::string& recording) {
-  const ProgramRun run = RunProgram(kSonlet, Headless(recording, "log"));
-  EXPECT_EQ(run.status, 0) << run.err;
-  int dx = 0;
-  int dy = 0;
+  const LoggedEvents logged = EventsLoggedFor(recording);
   std::vector<std::string> lines;
-  for (const std::string& line : LinesOf(run.out)) {
-    std::istringstream fields(line.substr(line.find('\t') + 1));
-    std::string kind;
-    fields >> kind;
-    int x = 0;
-    int y = 0;
-    if (kind == "move" && fields >> x >> y) {
-      dx += x;
-      dy += y;
-    } else if (kind == "click") {
-      lines.insert(lines.end(), {"button 272 1", "button 272 0"});
-    }
-  }
-  lines.push_back("motion " + std::to_string(dx) + " " + std::to_string(dy));
+  for (int i = 0; i < logged.clicks; ++i)
+    lines.insert(lines.end(), {"button 272 1", "button 272 0"});
+  lines.push_back("motion " + std::to_string(logged.dx) + " " + std::to_string(logged.dy));
   return lines;
 }
 
@@ -129,7 +109,8 @@ TEST_F(PortalOutput, AcceptedSessionCarriesTheLoggedEventsAndIsClosed) {
   for (const char* recording : {"vowel_a_male.wav", "click.wav"}) {
     const std::vector<std::string> expected = Expected(recording);
     const size_t before = BackendLines().size();
-    const ProgramRun run = RunProgram(kSonlet, Headless(recording, "wayland"), "", Environment());
+    const ProgramRun run =
+        RunProgram(kSonlet, HeadlessOnRecording(recording, "wayland"), "", Environment());
     ASSERT_EQ(run.status, 0) << recording << ": " << run.err;
     EXPECT_NE(run.err.find("accept its dialog"), std::string::npos) << run.err;
     // The portal passes the session's end on to its backend after answering the program.
@@ -159,7 +140,8 @@ TEST_F(PortalOutput, AutoTakesThePortalAfterUinputAndSaysWhy) {
   Start("grant");
   std::vector<std::string> environment = Environment();
   environment.push_back("WAYLAND_DISPLAY=/nonexistent/wayland-77");
-  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "auto"), "", environment);
+  const ProgramRun run =
+      RunProgram(kSonlet, HeadlessOnRecording("click.wav", "auto"), "", environment);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("pointer events go to the desktop portal's remote-desktop session "
                          "(wlroots virtual pointer: cannot connect"),
@@ -174,7 +156,8 @@ TEST_F(PortalOutput, AutoTakesThePortalAfterUinputAndSaysWhy) {
 // Declined, the program refuses with the reason and status 2 before the engine runs.
 TEST_F(PortalOutput, DeclinedSaysWhyAndSendsNothing) {
   Start("decline");
-  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "wayland"), "", Environment());
+  const ProgramRun run =
+      RunProgram(kSonlet, HeadlessOnRecording("click.wav", "wayland"), "", Environment());
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_NE(run.err.find("desktop portal: the request to control the pointer was declined"),
             std::string::npos)
@@ -185,7 +168,7 @@ TEST_F(PortalOutput, DeclinedSaysWhyAndSendsNothing) {
 // Nobody answers: a stop signal still ends the program at once, with nothing sent.
 TEST_F(PortalOutput, StopSignalWhileTheDialogWaitsEndsTheProgram) {
   Start("silent");
-  LiveProgram program(kSonlet, Headless("click.wav", "wayland"), Environment());
+  LiveProgram program(kSonlet, HeadlessOnRecording("click.wav", "wayland"), Environment());
   ASSERT_TRUE(
       backend_->WaitFor([](const std::string& out,
                            const std::string&) { return out.find("Start\n") != std::string::npos; },

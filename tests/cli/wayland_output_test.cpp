@@ -6,11 +6,11 @@
 
 #include <chrono>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/live_program.h"
+#include "cli/logged_events.h"
 #include "cli/run_program.h"
 #include "support/headless_sway.h"
 #include "support/wayland_observer.h"
@@ -20,44 +20,7 @@ namespace sonlet {
 namespace {
 
 const std::string kSonlet = SONLET_BINARY;
-const std::string kData = SONLET_DATA_DIR;
 constexpr auto kRunLimit = std::chrono::seconds(60);
-
-std::vector<std::string> Headless(const std::string& recording, const std::string& output) {
-  std::vector<std::string> args = {"--headless", "--input", kData + "/" + recording, "--profile",
-                                   kData + "/user.txt"};
-  if (!output.empty()) args.insert(args.end(), {"--output", output});
-  return args;
-}
-
-// The sum of the motions and the number of clicks the log shows for a recording.
-struct Logged {
-  int dx = 0;
-  int dy = 0;
-  int clicks = 0;
-};
-
-Logged EventsLoggedFor(const std::string& recording) {
-  const ProgramRun run = RunProgram(kSonlet, Headless(recording, "log"));
-  EXPECT_EQ(run.status, 0) << run.err;
-  Logged logged;
-  std::istringstream lines(run.out);
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line.substr(line.find('\t') + 1));
-    std::string kind;
-    fields >> kind;
-    if (kind == "move") {
-      int dx = 0;
-      int dy = 0;
-      fields >> dx >> dy;
-      logged.dx += dx;
-      logged.dy += dy;
-    } else if (kind == "click") {
-      ++logged.clicks;
-    }
-  }
-  return logged;
-}
 
 int Count(const std::vector<PointerRecord>& records, const std::string& what) {
   int n = 0;
@@ -86,7 +49,7 @@ class WaylandOutput : public testing::Test {
 // through --output wayland and through auto, which takes the compositor's route first in a
 // Wayland session and says so.
 TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
-  const Logged logged = EventsLoggedFor("vowel_a_male.wav");
+  const LoggedEvents logged = EventsLoggedFor("vowel_a_male.wav");
   ASSERT_GT(logged.dx, 0) << "the recording should steer right";
   const int start_x = 100;
   const int start_y = observer_->height() / 2;
@@ -103,8 +66,8 @@ TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
   for (const Case& c : cases) {
     ASSERT_TRUE(observer_->PlacePointer(start_x, start_y));
     observer_->ClearRecords();
-    const ProgramRun run =
-        RunProgram(kSonlet, Headless("vowel_a_male.wav", c.output), "", OnTestCompositor());
+    const ProgramRun run = RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", c.output),
+                                      "", OnTestCompositor());
     ASSERT_EQ(run.status, 0) << c.output << ": " << run.err;
     EXPECT_NE(run.err.find(c.notice), std::string::npos) << c.output << ": " << run.err;
     ASSERT_TRUE(observer_->Settle());
@@ -117,13 +80,13 @@ TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
 }
 
 TEST_F(WaylandOutput, ClickRecordingGivesOnePressAndOneReleasePerClick) {
-  const Logged logged = EventsLoggedFor("click.wav");
+  const LoggedEvents logged = EventsLoggedFor("click.wav");
   ASSERT_EQ(logged.clicks, 1) << "the recording should click once";
   ASSERT_TRUE(observer_->PlacePointer(200, 200));
   observer_->ClearRecords();
 
   const ProgramRun run =
-      RunProgram(kSonlet, Headless("click.wav", "wayland"), "", OnTestCompositor());
+      RunProgram(kSonlet, HeadlessOnRecording("click.wav", "wayland"), "", OnTestCompositor());
   ASSERT_EQ(run.status, 0) << run.err;
   ASSERT_TRUE(observer_->Settle());
   std::vector<std::string> buttons;
@@ -140,7 +103,7 @@ TEST_F(WaylandOutput, ClickRecordingGivesOnePressAndOneReleasePerClick) {
 TEST_F(WaylandOutput, TerminatedDuringAClickLeavesNoButtonHeld) {
   ASSERT_TRUE(observer_->PlacePointer(200, 200));
   observer_->ClearRecords();
-  std::vector<std::string> args = Headless("click.wav", "wayland");
+  std::vector<std::string> args = HeadlessOnRecording("click.wav", "wayland");
   args.push_back("--realtime");
   LiveProgram program(kSonlet, args, {"WAYLAND_DISPLAY=" + sway_.socket(), "DISPLAY="});
   ASSERT_TRUE(observer_->WaitFor(
@@ -172,7 +135,8 @@ TEST(WaylandOutputMissing, NoCompositorGivesTheReasonAndStatus2) {
        "cannot connect to the Wayland compositor"},
   };
   for (const Case& c : cases) {
-    const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", "wayland"), "", c.environment);
+    const ProgramRun run =
+        RunProgram(kSonlet, HeadlessOnRecording("click.wav", "wayland"), "", c.environment);
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("--output wayland"), std::string::npos) << run.err;
@@ -185,7 +149,7 @@ TEST(WaylandOutputMissing, NoCompositorGivesTheReasonAndStatus2) {
 // auto tries the compositor first in a Wayland session; one it cannot reach does not stop it, and
 // what it took instead (or the refusal, with no other way) names the Wayland failure.
 TEST(WaylandOutputMissing, AutoInAWaylandSessionSaysWhyTheCompositorsRouteFailed) {
-  const ProgramRun run = RunProgram(kSonlet, Headless("click.wav", ""), "",
+  const ProgramRun run = RunProgram(kSonlet, HeadlessOnRecording("click.wav", ""), "",
                                     {"WAYLAND_DISPLAY=/nonexistent/wayland-77", "DISPLAY"});
   EXPECT_NE(run.err.find("Wayland: wlroots virtual pointer: cannot connect to the Wayland "
                          "compositor '/nonexistent/wayland-77'"),

@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/logged_events.h"
 #include "cli/run_program.h"
 #include "input/headless_mutter.h"
 #include "support/private_bus.h"
@@ -34,7 +35,6 @@ namespace sonlet {
 namespace {
 
 const std::string kSonlet = SONLET_BINARY;
-const std::string kData = SONLET_DATA_DIR;
 
 struct Point {
   double x;
@@ -305,25 +305,8 @@ TEST_F(MutterRemoteDesktop, EventsFailOnceMutterHasGone) {
 // held "a" read from a recording moves mutter's pointer right by exactly the motions the engine
 // logs for it. A session of the test's own keeps the pointer on the surface and marks the end.
 TEST_F(MutterRemoteDesktop, ProgramMovesThePointerByItsLoggedMotions) {
-  const std::vector<std::string> args = {
-      "--headless", "--input",           kData + "/vowel_a_male.wav",
-      "--profile",  kData + "/user.txt", "--output"};
-  std::vector<std::string> log_args = args;
-  log_args.push_back("log");
-  const ProgramRun logged = RunProgram(kSonlet, log_args);
-  ASSERT_EQ(logged.status, 0) << logged.err;
-  Point motion = {0, 0};
-  std::istringstream lines(logged.out);
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line.substr(line.find('\t') + 1));
-    std::string kind;
-    int dx = 0;
-    int dy = 0;
-    if (fields >> kind >> dx >> dy && kind == "move") {
-      motion.x += dx;
-      motion.y += dy;
-    }
-  }
+  const LoggedEvents logged = EventsLoggedFor("vowel_a_male.wav");
+  const Point motion = {static_cast<double>(logged.dx), static_cast<double>(logged.dy)};
   ASSERT_GT(motion.x, 0) << "the recording should steer right";
 
   std::unique_ptr<InputSink> sink = Open();
@@ -338,9 +321,8 @@ TEST_F(MutterRemoteDesktop, ProgramMovesThePointerByItsLoggedMotions) {
     SCOPED_TRACE("--output " + output);
     const Point before = Pointer();
     ASSERT_LT(before.x + motion.x, HeadlessMutter::kWidth) << "the screen edge would clamp";
-    std::vector<std::string> run_args = args;
-    run_args.push_back(output);
-    const ProgramRun run = RunProgram(kSonlet, run_args, "", session);
+    const ProgramRun run =
+        RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", output), "", session);
     ASSERT_EQ(run.status, 0) << run.err;
     if (output == "auto") {
       EXPECT_NE(run.err.find("GNOME's remote-desktop service"), std::string::npos) << run.err;
