@@ -1,22 +1,16 @@
 #include "support/headless_sway.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include <vector>
+
+#include "support/child_process.h"
 
 namespace sonlet {
 
@@ -36,24 +30,10 @@ bool CanConnect(const std::string& path) {
   return connected;
 }
 
-bool SwayInstalled() {
-  const char* path = std::getenv("PATH");
-  std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= folders.size()) {
-    const size_t end = folders.find(':', start);
-    const std::string folder = folders.substr(start, end - start);
-    if (access((folder + "/sway").c_str(), X_OK) == 0) return true;
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return false;
-}
-
 }  // namespace
 
 HeadlessSway::HeadlessSway() {
-  if (!SwayInstalled()) {
+  if (!ProgramInstalled("sway")) {
     missing_ = true;
     error_ = "sway is not installed (scripts/install-deps installs it)";
     return;
@@ -81,47 +61,23 @@ HeadlessSway::HeadlessSway() {
     }
   }
 
-  // Built before fork: the child may only make async-signal-safe calls.
-  std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + folder_, "HOME=" + folder_,
-                                          "WLR_BACKENDS=headless",      "WLR_LIBINPUT_NO_DEVICES=1",
-                                          "WLR_RENDERER=pixman",        "PATH=/usr/bin:/bin"};
-  std::vector<char*> envp;
-  for (std::string& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string program = "sway";
-  std::string dash_c = "-c";
-  std::string config_arg = config;
-  std::vector<char*> argv = {program.data(), dash_c.data(), config_arg.data(), nullptr};
-
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
-      _exit(126);
-    }
-    // After the change of user, which clears it.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(1);
-    const int null_fd = open("/dev/null", O_RDWR);
-    const int log_fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(null_fd, 0);
-    dup2(null_fd, 1);
-    dup2(log_fd >= 0 ? log_fd : null_fd, 2);
-    execvpe("sway", argv.data(), envp.data());
-    _exit(127);
-  }
-  if (pid < 0) {
+  // Its log, on standard error, goes into the error when it ends at start.
+  ChildOptions sway = {
+      .args = {"sway", "-c", config},
+      .environment = {"XDG_RUNTIME_DIR=" + folder_, "HOME=" + folder_, "WLR_BACKENDS=headless",
+                      "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman", "PATH=/usr/bin:/bin"},
+      .log = log};
+  if (as_nobody) sway.user = kNobody;
+  pid_ = StartChild(sway);
+  if (pid_ < 0) {
     error_ = "fork failed";
     return;
   }
-  pid_ = pid;
 
   // sway names its socket wayland-N in its runtime folder, N the first free number.
   const auto limit = std::chrono::steady_clock::now() + kStartLimit;
   while (std::chrono::steady_clock::now() < limit) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (ChildEnded(pid_)) {
       std::ifstream in(log);
       std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       error_ = "sway ended at start; its log:\n" +
@@ -140,23 +96,12 @@ HeadlessSway::HeadlessSway() {
   }
   error_ = "sway did not open its socket within " +
            std::to_string(std::chrono::seconds(kStartLimit).count()) + " s";
-  Stop();
+  StopChild(pid_);
 }
 
 HeadlessSway::~HeadlessSway() {
-  Stop();
-  if (!folder_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-}
-
-void HeadlessSway::Stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
+  StopChild(pid_);
+  RemoveFolder(folder_);
 }
 
 }  // namespace sonlet

@@ -26,8 +26,6 @@ class HeadlessSway {
   const std::string& socket() const { return socket_; }
 
  private:
-  void Stop();
-
   pid_t pid_ = -1;
   std::string folder_;
   std::string socket_;

@@ -1,16 +1,12 @@
 #include "support/private_bus.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <vector>
+#include <optional>
+
+#include "support/child_process.h"
 
 namespace sonlet {
 
@@ -33,27 +29,11 @@ PrivateBus::PrivateBus() {
     error_ = "pipe failed";
     return;
   }
-  // Built before fork: the child may only make async-signal-safe calls.
-  std::vector<std::string> args = {"dbus-daemon", "--session", "--nofork",
-                                   "--address=unix:path=" + folder_ + "/bus",
-                                   "--print-address=" + std::to_string(pipe_fds[1])};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(1);  // the test died before prctl took effect
-    fcntl(pipe_fds[1], F_SETFD, 0);     // the one descriptor the daemon keeps
-    const int null_fd = open("/dev/null", O_RDWR);
-    dup2(null_fd, 0);
-    dup2(null_fd, 1);
-    dup2(null_fd, 2);  // its notes, such as a file limit it may not raise
-    execvp("dbus-daemon", argv.data());
-    _exit(127);
-  }
+  // Its notes on standard error, such as a file limit it may not raise, go to /dev/null.
+  const pid_t pid = StartChild(
+      {.args = {"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + folder_ + "/bus",
+                "--print-address=" + std::to_string(pipe_fds[1])},
+       .keep_fd = pipe_fds[1]});
   close(pipe_fds[1]);
   if (pid < 0) {
     close(pipe_fds[0]);
@@ -62,37 +42,21 @@ PrivateBus::PrivateBus() {
   }
   pid_ = pid;
 
-  std::string line;
-  pollfd ready = {pipe_fds[0], POLLIN, 0};
-  while (line.find('\n') == std::string::npos && poll(&ready, 1, kStartTimeoutMs) > 0) {
-    char buffer[256];
-    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    line.append(buffer, static_cast<size_t>(n));
-  }
+  const std::optional<std::string> line = ReadLine(pipe_fds[0], kStartTimeoutMs);
   close(pipe_fds[0]);
-  if (line.find('\n') == std::string::npos) {
+  if (!line) {
     error_ = "dbus-daemon did not start (scripts/install-deps installs the package dbus)";
     Stop();
     return;
   }
-  address_ = line.substr(0, line.find('\n'));
+  address_ = *line;
 }
 
 PrivateBus::~PrivateBus() { Stop(); }
 
 void PrivateBus::Stop() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-  }
-  if (!folder_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-    folder_.clear();
-  }
+  StopChild(pid_);
+  RemoveFolder(folder_);
 }
 
 }  // namespace sonlet
