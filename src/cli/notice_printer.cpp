@@ -37,8 +37,9 @@ void NoticePrinter::Notify(Notice notice, int error) {
       Line("Warning!!! Too many iterations in hqr\n\n");
       return;
     case Notice::kInputRefused:
-      // Only the uinput device can refuse an event: the X server and the log take them all.
-      std::fprintf(stderr, "sonlet: the uinput device refused an event: %s\n",
+      // uinput and the Wayland routes can refuse an event (a compositor gone or stalled); the X
+      // server and the log take them all.
+      std::fprintf(stderr, "sonlet: the desktop refused a pointer or key event: %s\n",
                    std::strerror(error));
       return;
   }

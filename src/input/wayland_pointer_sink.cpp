@@ -81,6 +81,64 @@ uint32_t NowMs() {
                                    .count());
 }
 
+// How long an event may wait for a compositor that has stopped reading (its socket is full),
+// and how long the start and the end wait for its answer. A compositor that keeps up reads within
+// a frame; one that has not read for this long is stopped or hung, and must not keep the engine,
+// or the program's exit, waiting with it.
+constexpr int kStalledLimitMs = 1000;
+constexpr int kAnswerLimitMs = 5000;
+
+int RemainingMs(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Writes what is buffered, waiting while the socket is full, at most until the deadline. 0, or
+// the error number (ETIMEDOUT when the compositor did not read in time).
+int FlushBefore(wl_display* display, std::chrono::steady_clock::time_point deadline) {
+  // A connection already failed keeps failing, with the error it failed with (EAGAIN when a full
+  // socket made it fail): waiting for room would not mend it.
+  if (const int failed = wl_display_get_error(display); failed != 0) return failed;
+  while (wl_display_flush(display) < 0) {
+    if (errno != EAGAIN) return errno != 0 ? errno : EPIPE;
+    pollfd writable = {wl_display_get_fd(display), POLLOUT, 0};
+    const int ready = poll(&writable, 1, RemainingMs(deadline));
+    if (ready == 0) return ETIMEDOUT;
+    if (ready < 0 && errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+// wl_display_roundtrip with a limit: sends everything, then reads the compositor's messages until
+// it has answered all of it. False when the connection failed or the limit passed first.
+bool RoundTrip(wl_display* display, int limit_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+  bool answered = false;
+  static const wl_callback_listener kListener = {
+      [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
+  wl_callback* callback = wl_display_sync(display);
+  wl_callback_add_listener(callback, &kListener, &answered);
+  bool failed = FlushBefore(display, deadline) != 0;
+  while (!answered && !failed) {
+    // Messages already queued are handled before waiting for more: the answer may be among them.
+    if (wl_display_prepare_read(display) != 0) {
+      failed = wl_display_dispatch_pending(display) < 0;
+      continue;
+    }
+    pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
+    const int ready = poll(&readable, 1, RemainingMs(deadline));
+    if (ready <= 0) {
+      wl_display_cancel_read(display);
+      failed = ready == 0 || errno != EINTR;
+      continue;
+    }
+    failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
+  }
+  wl_callback_destroy(callback);
+  return answered;
+}
+
 // The reason for a connection the compositor closed or that broke.
 std::string ConnectionError(wl_display* display) {
   const int error = wl_display_get_error(display);
@@ -105,7 +163,7 @@ std::unique_ptr<WaylandPointerSink> WaylandPointerSink::Open(std::string* why) {
   Globals globals;
   wl_registry* registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &kRegistryListener, &globals);
-  const bool listed = wl_display_roundtrip(display) >= 0;
+  const bool listed = RoundTrip(display, kAnswerLimitMs);
   wl_registry_destroy(registry);
   if (!listed || globals.manager == nullptr) {
     *why = listed ? std::string("the compositor of '") + name +
@@ -125,7 +183,7 @@ std::unique_ptr<WaylandPointerSink> WaylandPointerSink::Open(std::string* why) {
   zwp_virtual_keyboard_v1* keyboard = MakeKeyboard(globals);
   // A compositor that refuses the device closes the connection: find out now, not at the first
   // event.
-  if (wl_display_roundtrip(display) < 0) {
+  if (!RoundTrip(display, kAnswerLimitMs)) {
     *why = ConnectionError(display);
     zwlr_virtual_pointer_v1_destroy(pointer);
     zwlr_virtual_pointer_manager_v1_destroy(globals.manager);
@@ -156,7 +214,7 @@ WaylandPointerSink::~WaylandPointerSink() {
   // the connection go.
   if (left_is_down_) Button(false);
   if (enter_is_down_) Key(false);
-  wl_display_roundtrip(display_);
+  RoundTrip(display_, kStalledLimitMs);
   zwlr_virtual_pointer_v1_destroy(pointer_);
   zwlr_virtual_pointer_manager_v1_destroy(globals_.manager);
   if (keyboard_ != nullptr) zwp_virtual_keyboard_v1_destroy(keyboard_);
@@ -164,7 +222,7 @@ WaylandPointerSink::~WaylandPointerSink() {
     zwp_virtual_keyboard_manager_v1_destroy(globals_.keyboard_manager);
   }
   if (globals_.seat != nullptr) wl_seat_destroy(globals_.seat);
-  wl_display_roundtrip(display_);
+  RoundTrip(display_, kStalledLimitMs);
   wl_display_disconnect(display_);
 }
 
@@ -212,17 +270,14 @@ void WaylandPointerSink::ReadWithoutWaiting() {
 }
 
 // Writes what is buffered. A compositor slow to read leaves the socket full (EAGAIN): wait until
-// it can take more rather than drop the event. The compositor's own messages to this client (the
-// seat's capabilities) are read here too, so that they never fill the other direction.
+// it can take more rather than drop the event, but not without end. The compositor's own messages
+// to this client (the seat's capabilities) are read here too, so that they never fill the other
+// direction.
 int WaylandPointerSink::Flush() {
   ReadWithoutWaiting();
-  while (wl_display_flush(display_) < 0) {
-    if (errno != EAGAIN) return errno != 0 ? errno : EPIPE;
-    pollfd writable = {wl_display_get_fd(display_), POLLOUT, 0};
-    if (poll(&writable, 1, -1) < 0 && errno != EINTR) return errno;
-  }
-  const int error = wl_display_get_error(display_);
-  return error;
+  const int error = FlushBefore(
+      display_, std::chrono::steady_clock::now() + std::chrono::milliseconds(kStalledLimitMs));
+  return error != 0 ? error : wl_display_get_error(display_);
 }
 
 }  // namespace sonlet

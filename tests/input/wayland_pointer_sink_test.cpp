@@ -3,7 +3,9 @@
 #include "input/wayland_pointer_sink.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -112,6 +114,22 @@ TEST_F(WaylandPointerSinkTest, ClosingWhileTheButtonIsDownReleasesIt) {
   sink.reset();
   ASSERT_TRUE(observer_->Settle());
   EXPECT_EQ(Buttons(observer_->Records()), (std::vector<std::string>{"press", "release"}));
+}
+
+// A compositor that stops reading (frozen here with SIGSTOP) must not freeze the engine or the
+// program's end with it: once the socket is full, events fail instead of waiting for ever, and
+// closing the sink, which waits for the compositor's answer, comes back too.
+TEST_F(WaylandPointerSinkTest, FrozenCompositorMakesEventsFailAndClosingReturn) {
+  std::string why;
+  std::unique_ptr<WaylandPointerSink> sink = WaylandPointerSink::Open(&why);
+  ASSERT_NE(sink, nullptr) << why;
+  ASSERT_EQ(kill(sway_.pid(), SIGSTOP), 0);
+  int error = 0;
+  for (int i = 0; i < 1000000 && error == 0; ++i) error = sink->Move(1, 0);
+  EXPECT_TRUE(error == ETIMEDOUT || error == EAGAIN) << error;
+  sink->LeftDown();  // held: closing tries to release it, and gives up in time
+  sink.reset();
+  ASSERT_EQ(kill(sway_.pid(), SIGCONT), 0);
 }
 
 std::vector<std::string> Keys(const std::vector<PointerRecord>& records) {

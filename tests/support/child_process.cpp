@@ -68,6 +68,7 @@ bool ChildEnded(pid_t& pid) {
 void StopChild(pid_t& pid) {
   if (pid <= 0) return;
   kill(pid, SIGTERM);
+  kill(pid, SIGCONT);  // a test may have frozen it, and a frozen process does not end
   while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
   pid = -1;

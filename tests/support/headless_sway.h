@@ -19,6 +19,8 @@ class HeadlessSway {
   HeadlessSway& operator=(const HeadlessSway&) = delete;
 
   bool running() const { return pid_ > 0; }
+  // For a test that freezes the compositor (SIGSTOP) to see what its clients do then.
+  pid_t pid() const { return pid_; }
   // Why it is not running; mentions a missing sway so that the caller can skip.
   const std::string& error() const { return error_; }
   bool missing() const { return missing_; }
