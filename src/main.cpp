@@ -51,6 +51,12 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   // Before any other thread starts, so that every thread leaves the stop signals to this one.
   sonlet::StopSignals stop_signals;
+  // Until a mode takes the signals over: end at once, the last output not waiting on a reader
+  // that stopped reading.
+  stop_signals.OnSignal([&standard_output](int signal) {
+    standard_output.StopWaiting();
+    sonlet::StopSignals::EndNow(signal);
+  });
   sonlet::LimitPortaudioDiagnostics();
 
   sonlet::CommandLine line;

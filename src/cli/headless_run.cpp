@@ -79,7 +79,8 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
                 ControlServer* server) {
   // Until listening begins nothing is sent or held: a stop ends the program at once, with the
   // summary of nothing done.
-  stop_signals.OnSignal([](int) {
+  stop_signals.OnSignal([&standard_output](int) {
+    standard_output.StopWaiting();
     std::fflush(nullptr);
     PrintSummary(EngineStats{});
     std::_Exit(0);
@@ -92,7 +93,7 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   if (line.input.empty() || line.realtime) {
     // Events in real time, from the microphone or a paced recording: let each line out as it is
     // written, also into a pipe, where a program may be waiting for it.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    standard_output.LineBuffered();
   }
 
   Profile profile;
@@ -178,7 +179,8 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   NoticePrinter notices(standard_output, output_carries_results);
   // The engine's arrays and tables are large for a stack; it lives on the heap.
   auto engine = std::make_unique<VoiceEngine>(settings, *audio, *input, panel, notices, observer);
-  EngineRunner runner(*engine, *audio);
+  // A stop must not wait on a reader of standard output that stopped reading.
+  EngineRunner runner(*engine, *audio, [&standard_output] { standard_output.StopWaiting(); });
   // Standard output that can no longer be written (a full disk, a reader that went away) ends
   // the run: events written into nothing would leave the user without a pointer and unaware.
   standard_output.OnFailure([&runner] { runner.RequestStop(); });
@@ -189,8 +191,9 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
     server->ServeUntil(control, [&runner] { runner.Join(); });
   }
   runner.Join();
-  // The engine has stopped; a further signal only asks for what is already happening.
-  stop_signals.OnSignal([](int) {});
+  // The engine has stopped; a further signal only keeps the last writes from waiting on a
+  // stalled reader.
+  stop_signals.OnSignal([&standard_output](int) { standard_output.StopWaiting(); });
   standard_output.OnFailure(nullptr);
 
   int status = 0;
@@ -208,6 +211,7 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
       status = 2;
     }
   }
+  notices.EndRootFinderStretch();
   PrintSummary(engine->stats());
   return status;
 }

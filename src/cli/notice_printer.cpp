@@ -1,5 +1,6 @@
 #include "cli/notice_printer.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,8 @@ void NoticePrinter::Notify(Notice notice, int error) {
       std::fputs("sonlet: the microphone is back; listening again.\n", stderr);
       return;
     case Notice::kSoundStuck:
-      std::fflush(stdout);
+      standard_output_.StopWaiting();
+      standard_output_.Flush();
       std::fputs(
           "sonlet: the sound system stopped answering and PortAudio would not let go of the "
           "microphone, so Sonlet has to end. Start it again; the settings last saved in "
@@ -34,7 +36,10 @@ void NoticePrinter::Notify(Notice notice, int error) {
       Line("\tError: Len of FFT must be exp(2,N), being N natural\n\n");
       return;
     case Notice::kRootFinderGaveUp:
-      Line("Warning!!! Too many iterations in hqr\n\n");
+      if (root_finder_failures_++ == 0) Line("Warning!!! Too many iterations in hqr\n\n");
+      return;
+    case Notice::kRootFinderFoundAgain:
+      EndRootFinderStretch();
       return;
     case Notice::kInputRefused:
       // uinput and the Wayland routes can refuse an event (a compositor gone or stalled); the X
@@ -43,6 +48,17 @@ void NoticePrinter::Notify(Notice notice, int error) {
                    std::strerror(error));
       return;
   }
+}
+
+void NoticePrinter::EndRootFinderStretch() {
+  if (root_finder_failures_ > 1) {
+    std::fprintf(stderr,
+                 "sonlet: the root finder gave up on %" PRId64
+                 " frames in a row (its warning is said once for them); digital silence, such as "
+                 "a muted microphone, does this.\n",
+                 root_finder_failures_);
+  }
+  root_finder_failures_ = 0;
 }
 
 void NoticePrinter::Line(const char* text) {

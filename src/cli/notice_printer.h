@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "cli/output_channel.h"
 #include "engine/notice_sink.h"
 
@@ -24,15 +26,23 @@ class NoticePrinter : public NoticeSink {
   // standard_output must outlive the printer.
   NoticePrinter(OutputChannel& standard_output, bool output_carries_results)
       : standard_output_(standard_output), output_carries_results_(output_carries_results) {}
+  ~NoticePrinter() override { EndRootFinderStretch(); }
 
   void Notify(Notice notice, int error) override;
 
+  // How long the root finder had been failing, when it was: as it finds its roots again, and
+  // when the run ends (before the summary).
+  void EndRootFinderStretch();
+
  private:
-  // A line of the specified standard-output kind, where it may go.
+  // A line of the standard-output kind (numeric and audio), where it may go.
   void Line(const char* text);
 
   OutputChannel& standard_output_;
   bool output_carries_results_;
+  // Frames in a row whose roots were not all found. Digital silence (a muted or idle source)
+  // fails every frame, so the warning is said once per stretch, not 53 times a second.
+  int64_t root_finder_failures_ = 0;
 };
 
 }  // namespace sonlet

@@ -2,8 +2,9 @@
 
 namespace sonlet {
 
-EngineRunner::EngineRunner(VoiceEngine& engine, AudioSource& audio)
-    : engine_(engine), audio_(audio) {}
+EngineRunner::EngineRunner(VoiceEngine& engine, AudioSource& audio,
+                           std::function<void()> also_on_stop)
+    : engine_(engine), audio_(audio), also_on_stop_(std::move(also_on_stop)) {}
 
 EngineRunner::~EngineRunner() {
   RequestStop();
@@ -18,6 +19,7 @@ void EngineRunner::Start() {
 void EngineRunner::RequestStop() {
   stop_requested_.store(true);
   audio_.Interrupt();
+  if (also_on_stop_) also_on_stop_();
 }
 
 void EngineRunner::Join() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "engine/audio_source.h"
@@ -13,8 +14,11 @@ namespace sonlet {
 // the same way: ask, wake a waiting read, join.
 class EngineRunner {
  public:
-  // engine and audio must outlive the runner.
-  EngineRunner(VoiceEngine& engine, AudioSource& audio);
+  // engine and audio must outlive the runner. also_on_stop, when given, runs in every
+  // RequestStop after the read is woken: for whatever else the engine's thread may be waiting
+  // on (a stream whose reader stopped reading).
+  EngineRunner(VoiceEngine& engine, AudioSource& audio,
+               std::function<void()> also_on_stop = nullptr);
   ~EngineRunner();  // stops and joins
   EngineRunner(const EngineRunner&) = delete;
   EngineRunner& operator=(const EngineRunner&) = delete;
@@ -28,6 +32,7 @@ class EngineRunner {
  private:
   VoiceEngine& engine_;
   AudioSource& audio_;
+  std::function<void()> also_on_stop_;
   std::atomic<bool> stop_requested_{false};
   std::thread thread_;
 };

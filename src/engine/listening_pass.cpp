@@ -25,6 +25,10 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   analyser_.Analyse(frame_, &analysis_);
   if (analysis_.roots == RootsStatus::kTooManyIterations) {
     notices_.Notify(Notice::kRootFinderGaveUp, 0);
+    root_finder_failing_ = true;
+  } else if (root_finder_failing_) {
+    notices_.Notify(Notice::kRootFinderFoundAgain, 0);
+    root_finder_failing_ = false;
   }
   const PitchResult& pitch = analysis_.pitch;
   // A ratio that is not a number (a silent frame) fails the comparison: not voiced.

@@ -63,6 +63,7 @@ class ListeningPass {
   SpeakerNormalisation normalisation_;
   RunTracker tracker_;
   bool input_refusal_told_ = false;
+  bool root_finder_failing_ = false;  // the last frame's roots were not all found
 };
 
 }  // namespace sonlet

@@ -6,13 +6,14 @@ namespace sonlet {
 // program to tell the user. The engine itself never prints: the program chooses the words and
 // the stream, and decides whether to go on.
 enum class Notice {
-  kSoundStopped,      // the sound source failed (a microphone unplugged, a server restarted)
-  kSoundBack,         // the source delivers again after kSoundStopped
-  kSoundStuck,        // the source failed for good: no more sound will come, the engine ends
-  kBuffersFull,       // every capture buffer was full before this block: sound was lost
-  kFftLengthRefused,  // the transform tables could not be made: no formants are computed
-  kRootFinderGaveUp,  // a frame's roots were not all found: some of its candidates are stale
-  kInputRefused,      // the desktop refused an event (told once per engine)
+  kSoundStopped,          // the sound source failed (a microphone unplugged, a server restarted)
+  kSoundBack,             // the source delivers again after kSoundStopped
+  kSoundStuck,            // the source failed for good: no more sound will come, the engine ends
+  kBuffersFull,           // every capture buffer was full before this block: sound was lost
+  kFftLengthRefused,      // the transform tables could not be made: no formants are computed
+  kRootFinderGaveUp,      // a frame's roots were not all found: some of its candidates are stale
+  kRootFinderFoundAgain,  // the first frame whose roots were all found after kRootFinderGaveUp
+  kInputRefused,          // the desktop refused an event (told once per engine)
 };
 
 class NoticeSink {

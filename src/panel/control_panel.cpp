@@ -491,7 +491,7 @@ class ControlPanel::SavingNotices : public NoticeSink {
 };
 
 void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input,
-                               NoticeSink& notices) {
+                               NoticeSink& notices, std::function<void()> also_on_stop) {
   StopEngine();
   audio_ = std::move(audio);
   input_ = std::move(input);
@@ -500,7 +500,7 @@ void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio, std::unique_p
   notices_ = std::make_unique<SavingNotices>(*this, notices);
   engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *gate_, *relay_, *notices_,
                                           pause_gesture_listener_.get());
-  runner_ = std::make_unique<EngineRunner>(*engine_, *audio_);
+  runner_ = std::make_unique<EngineRunner>(*engine_, *audio_, std::move(also_on_stop));
   runner_->Start();
 }
 

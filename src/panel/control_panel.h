@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,8 +73,9 @@ class ControlPanel : public QDialog {
   // that no button or key is left pressed. The engine tells the user what it finds through
   // notices, which must outlive the panel. When the sound fails for good (the program cannot go
   // on), the settings are saved to the profile before notices hears of it.
+  // also_on_stop runs whenever the engine is asked to stop (see EngineRunner).
   void StartEngine(std::unique_ptr<AudioSource> audio, std::unique_ptr<InputSink> input,
-                   NoticeSink& notices);
+                   NoticeSink& notices, std::function<void()> also_on_stop = nullptr);
 
   // A message box owned by the panel, captioned "Error", with only an OK button.
   void ShowError(const QString& text);

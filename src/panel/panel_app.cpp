@@ -114,7 +114,7 @@ int PanelApp::Run() {
   // profile that never comes, opening a device), no setting has been shown or changed yet, and
   // the program ends at once.
   int signals_taken = 0;  // on the watching thread only
-  stop_signals_.OnSignal([&panel, &signals_taken](int signal) {
+  stop_signals_.OnSignal([this, &panel, &signals_taken](int signal) {
     const bool first = ++signals_taken == 1;
     auto answered = std::make_shared<std::promise<void>>();
     std::future<void> answer = answered->get_future();
@@ -132,6 +132,7 @@ int PanelApp::Run() {
         },
         Qt::QueuedConnection);
     if (answer.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+      standard_output_.StopWaiting();
       StopSignals::EndNow(signal);
     }
   });
@@ -185,7 +186,9 @@ int PanelApp::Run() {
     return status;
   }
 
-  panel.StartEngine(std::move(audio), std::move(input), notices);
+  // Closing must not wait on a reader of standard output that stopped reading.
+  panel.StartEngine(std::move(audio), std::move(input), notices,
+                    [this] { standard_output_.StopWaiting(); });
   PanelTray tray(panel);
   QObject::connect(&panel, &ControlPanel::PausedChanged, &tray, &PanelTray::SetPaused);
   panel.exec();

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -207,9 +208,11 @@ TEST_F(Robustness, TemporariesOfAKilledSaveAreRemovedAtTheNextStart) {
 }
 
 // Runs the program with standard output on `stdout_fd` (closed when it is -1) and its standard
-// error into a file; waits at most `limit`. Returns the status (-1 when it did not end).
+// error into a file; `meanwhile` gets its process id once it runs; waits at most `limit` in
+// all. Returns the status (-1 when it did not end).
 int RunWithStandardOutput(const std::vector<std::string>& args, int stdout_fd,
-                          const std::string& err_path, std::chrono::milliseconds limit) {
+                          const std::string& err_path, std::chrono::milliseconds limit,
+                          const std::function<void(pid_t)>& meanwhile = nullptr) {
   const pid_t pid = fork();
   if (pid == 0) {
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -226,6 +229,7 @@ int RunWithStandardOutput(const std::vector<std::string>& args, int stdout_fd,
     _exit(127);
   }
   const auto end = std::chrono::steady_clock::now() + limit;
+  if (meanwhile) meanwhile(pid);
   int status = 0;
   while (waitpid(pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > end) {
@@ -271,6 +275,79 @@ TEST_F(Robustness, AStandardOutputThatCannotBeWrittenEndsTheRunWithStatus2) {
   EXPECT_EQ(status, 2) << Slurp(err);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the session lasts six seconds";
   EXPECT_NE(Slurp(err).find("Broken pipe"), std::string::npos) << Slurp(err);
+}
+
+TEST_F(Robustness, AReaderThatStopsReadingDoesNotHoldUpTheStopSignals) {
+  // Twenty sessions in a row, read at full speed: far more events and trace rows than a pipe
+  // holds, so the run is soon waiting for a reader that never reads.
+  const std::string session = Slurp(kSession).substr(44);
+  std::string samples;
+  for (int i = 0; i < 20; ++i) samples += session;
+  const std::string sessions = Write("sessions.wav", Wav(1, 8000, samples));
+  const std::string err = Path("err.txt");
+  const std::vector<std::vector<std::string>> outputs = {{"--output", "log"},
+                                                         {"--output", "none", "--trace", "-"}};
+  for (const auto& output : outputs) {
+    for (int signal : {SIGTERM, SIGINT}) {
+      SCOPED_TRACE(output[1] + " " + strsignal(signal));
+      std::vector<std::string> args = {"--headless", "--input", sessions, "--profile", kProfile};
+      args.insert(args.end(), output.begin(), output.end());
+      int pipe_fds[2];
+      ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
+      fcntl(pipe_fds[1], F_SETPIPE_SZ, 4096);
+      auto signalled = std::chrono::steady_clock::now();
+      const int status = RunWithStandardOutput(args, pipe_fds[1], err, 20s, [&](pid_t pid) {
+        std::this_thread::sleep_for(1500ms);
+        signalled = std::chrono::steady_clock::now();
+        kill(pid, signal);
+      });
+      const auto took = std::chrono::steady_clock::now() - signalled;
+      close(pipe_fds[0]);
+      close(pipe_fds[1]);
+      // A stop asked for ends the run within a second or two, and says what was not written.
+      EXPECT_EQ(status, 2) << Slurp(err);
+      EXPECT_LT(took, 4s);
+      EXPECT_NE(Slurp(err).find("its reader stopped reading"), std::string::npos) << Slurp(err);
+      EXPECT_NE(Slurp(err).find(" passes; moves right "), std::string::npos) << Slurp(err);
+    }
+  }
+}
+
+TEST_F(Robustness, DigitalSilenceWarnsOncePerStretchOfFailedFrames) {
+  const std::string silence(2 * 2 * 8000, '\0');  // two seconds of exact zeros
+  std::string noise;
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> sample(-3000, 3000);
+  for (int i = 0; i < 8000; ++i) Put16(&noise, static_cast<uint16_t>(sample(random)));
+  const struct {
+    std::string name;
+    std::string samples;
+    size_t warnings;
+  } cases[] = {
+      {"silence", silence, 1},
+      {"silence, noise, silence", silence + noise + silence, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProgramRun run =
+        RunProgram(kSonlet, {"--headless", "--input", Write("s.wav", Wav(1, 8000, c.samples)),
+                             "--profile", kProfile, "--output", "none"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    // The warning's own text, once per stretch, and how long each stretch was on stderr.
+    size_t warnings = 0;
+    for (size_t at = run.out.find("Warning!!! Too many iterations in hqr\n\n");
+         at != std::string::npos; at = run.out.find("Warning!!!", at + 1)) {
+      ++warnings;
+    }
+    EXPECT_EQ(warnings, c.warnings) << run.out;
+    EXPECT_EQ(run.out.size(), warnings * 39) << "nothing else on standard output";
+    size_t counts = 0;
+    for (size_t at = run.err.find("frames in a row"); at != std::string::npos;
+         at = run.err.find("frames in a row", at + 1)) {
+      ++counts;
+    }
+    EXPECT_EQ(counts, c.warnings) << run.err;
+  }
 }
 
 // What a stopped headless run leaves: its summary, whole log lines and whole trace rows.
