@@ -54,10 +54,8 @@ std::string WriteAutostartEntry() {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) return "cannot make the folder '" + folder.string() + "': " + error.message();
-  errno = 0;
-  if (!ReplaceFileContents(path, AutostartEntryText())) {
-    return "cannot write '" + path + "'" +
-           (errno != 0 ? ": " + std::string(std::strerror(errno)) : "");
+  if (const int why = ReplaceSettingsFile(path, AutostartEntryText()); why != 0) {
+    return "cannot write '" + path + "': " + FileErrorText(why);
   }
   return "";
 }
