@@ -119,6 +119,7 @@ class TerminalGuide : public PassObserver {
 
 int RunGuidedCalibration(const CommandLine& line, StopSignals& stop_signals,
                          OutputChannel& standard_output) {
+  if (!CalibrationOutputUsable(line, line.calibrate)) return 2;
   Profile profile;
   if (!CalibrationProfile(line, &profile)) return 1;
   std::string error;
