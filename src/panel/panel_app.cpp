@@ -15,6 +15,7 @@
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
 #include "panel/control_panel.h"
+#include "panel/file_reasons.h"
 #include "panel/icons.h"
 #include "panel/panel_language.h"
 #include "panel/panel_remote.h"
@@ -175,7 +176,7 @@ int PanelApp::Run() {
     // terminal; the box speaks the panel's language.
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     panel.ShowError(line_.input.empty() ? MicrophoneErrorText(line_.device)
-                                        : QString::fromStdString(error));
+                                        : RecordingReasonText(line_.input));
     return status;
   }
   std::unique_ptr<InputSink> input = OpenOutput(line_, standard_output_, &error, &status);
