@@ -587,12 +587,16 @@ void ControlPanel::BringToFront() {
 }
 
 void ControlPanel::OnStartWithSession(bool on) {
-  const std::string why = on ? WriteAutostartEntry() : RemoveAutostartEntry();
+  int error = 0;
+  const std::string why = on ? WriteAutostartEntry(&error) : RemoveAutostartEntry(&error);
   ShowStartWithSession();
   if (!why.empty()) {
+    std::fprintf(stderr, "sonlet: %s\n", why.c_str());
+    const std::string path = AutostartEntryPath();
+    const QString reason = on ? WriteReasonText(path, error) : RemoveReasonText(path, error);
     ShowError((on ? tr("No se ha podido hacer que Sonlet se inicie con la sesión: %1.")
                   : tr("No se ha podido quitar el inicio con la sesión: %1."))
-                  .arg(QString::fromStdString(why)));
+                  .arg(reason));
   }
 }
 
@@ -637,7 +641,8 @@ void ControlPanel::SetListeningControls(bool listening) {
 
 void ControlPanel::SaveAndEnd() {
   // The settings as last taken from the controls, not the controls' positions now.
-  if (WriteProfile(profile_path_, ProfileOf(settings_)) != ProfileStatus::kOk) {
+  if (WriteProfile(profile_path_, ProfileOf(settings_), &profile_write_error_) !=
+      ProfileStatus::kOk) {
     ShowError(ProfileMessage(kProfileWriteError));
     exit_status_ = 1;
     done(QDialog::Rejected);
@@ -779,8 +784,8 @@ void ControlPanel::CalibrationFinished(int result) {
       RememberCalibrationChoice(true);
     } else {
       std::fprintf(stderr, "sonlet: %s.\n", why.c_str());
-      ShowError(tr("No se ha podido guardar la calibración: %1.")
-                    .arg(CalibrationWriteReasonText(path, error)));
+      ShowError(
+          tr("No se ha podido guardar la calibración: %1.").arg(WriteReasonText(path, error)));
     }
   }
   if (!listening_before_calibration_) OnStop();

@@ -108,8 +108,19 @@ QString CalibrationProblemText(const std::string& path, const CalibrationProblem
   return QString();
 }
 
-QString CalibrationWriteReasonText(const std::string& path, int error) {
+QString WriteReasonText(const std::string& path, int error) {
+  if (path.empty()) {
+    return QCoreApplication::translate(
+        "sonlet::FileReasons",
+        "no se sabe dónde está su carpeta de configuración (no están definidas ni HOME ni "
+        "XDG_CONFIG_HOME)");
+  }
   return QCoreApplication::translate("sonlet::FileReasons", "no se puede escribir «%1»: %2")
+      .arg(QString::fromStdString(path), FileReasonText(error));
+}
+
+QString RemoveReasonText(const std::string& path, int error) {
+  return QCoreApplication::translate("sonlet::FileReasons", "no se puede borrar «%1»: %2")
       .arg(QString::fromStdString(path), FileReasonText(error));
 }
 

@@ -17,8 +17,11 @@ QString FileReasonText(int error);
 // Why the calibration file at `path` cannot be used.
 QString CalibrationProblemText(const std::string& path, const CalibrationProblem& problem);
 
-// Why the calibration file at `path` cannot be saved (the reason ReplaceSettingsFile gave).
-QString CalibrationWriteReasonText(const std::string& path, int error);
+// Why the file at `path` cannot be saved (the reason ReplaceSettingsFile gave).
+QString WriteReasonText(const std::string& path, int error);
+
+// Why the file at `path` cannot be removed.
+QString RemoveReasonText(const std::string& path, int error);
 
 // Why the recording at `path` cannot be listened to, as far as the file itself tells.
 QString RecordingReasonText(const std::string& path);

@@ -191,7 +191,8 @@ int PanelApp::Run() {
   QObject::connect(&panel, &ControlPanel::PausedChanged, &tray, &PanelTray::SetPaused);
   panel.exec();
   if (panel.exit_status() != 0) {
-    std::fprintf(stderr, "%s\n", kProfileWriteError);
+    std::fprintf(stderr, "%s\n%s\n", kProfileWriteError,
+                 ProfileWriteDetail(line_.profile, panel.profile_write_error()).c_str());
     return panel.exit_status();
   }
   if (output_carries_events && standard_output_.error() != 0) {

@@ -364,6 +364,14 @@ Indique un archivo de sonido (WAV, FLAC, OGG…) que exista y se pueda leer.</so
 
 Give a sound file (WAV, FLAC, OGG…) that exists and can be read.</translation>
     </message>
+    <message>
+        <source>no se sabe dónde está su carpeta de configuración (no están definidas ni HOME ni XDG_CONFIG_HOME)</source>
+        <translation>it is not known where your configuration folder is (neither HOME nor XDG_CONFIG_HOME is set)</translation>
+    </message>
+    <message>
+        <source>no se puede borrar «%1»: %2</source>
+        <translation>cannot remove “%1”: %2</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::PanelApp</name>
