@@ -10,6 +10,7 @@
 
 #include "calibration/calibration_file.h"
 #include "calibration/take_collector.h"
+#include "cli/clip_counter.h"
 #include "cli/io_setup.h"
 #include "cli/no_panel.h"
 #include "cli/notice_printer.h"
@@ -21,39 +22,6 @@
 namespace sonlet {
 
 namespace {
-
-// A sample this near full scale was most likely cut off by the recording: a voice recorded too
-// loud, whose formants are then distorted.
-constexpr int kNearFullScale = 32440;  // 99 % of full scale
-// A take with more of its samples cut off than this is worth recording again.
-constexpr double kClippedShare = 0.01;
-
-// Passes the recording's sound on, counting the samples cut off at full scale.
-class ClipCounter : public AudioSource {
- public:
-  explicit ClipCounter(AudioSource& source) : source_(source) {}
-
-  Status Read(int16_t samples[], int count) override {
-    const Status status = source_.Read(samples, count);
-    if (status == Status::kOk || status == Status::kOverrun) {
-      for (int i = 0; i < count; ++i) {
-        if (samples[i] >= kNearFullScale || samples[i] <= -kNearFullScale) ++clipped_;
-      }
-      samples_ += count;
-    }
-    return status;
-  }
-  void Interrupt() override { source_.Interrupt(); }
-
-  double share() const {
-    return samples_ == 0 ? 0.0 : static_cast<double>(clipped_) / static_cast<double>(samples_);
-  }
-
- private:
-  AudioSource& source_;
-  int64_t samples_ = 0;
-  int64_t clipped_ = 0;
-};
 
 // The usable passes of one recorded take, or false after telling the user why there are none.
 bool HearTake(const CommandLine& line, const Profile& profile, int vowel,
@@ -83,7 +51,7 @@ bool HearTake(const CommandLine& line, const Profile& profile, int vowel,
     }
   }
   *passes = collector.passes();
-  if (counted.share() > kClippedShare) {
+  if (counted.clipped()) {
     std::fprintf(stderr,
                  "sonlet: warning: the take of \"%c\" ('%s') is clipped: %.0f %% of its samples "
                  "are cut off at full scale, which distorts the vowel; record it again with the "

@@ -226,14 +226,28 @@ TEST_F(Calibration, ATakeCutOffAtFullScaleIsUsedWithAWarning) {
     bool warned;
   } cases[] = {{1.5, false}, {100.0, true}};  // the "a" peaks at 0.58 of full scale
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.gain);
     const std::string a = Takes("a.wav", {Vowel('a')}, c.gain);
-    const ProgramRun run =
-        RunProgram(kSonlet, {"--make-calibration", path("c.txt"), "--from", "a=" + a, "--from",
-                             "e=" + Vowel('e'), "--from", "i=" + Vowel('i'), "--from",
-                             "o=" + Vowel('o'), "--profile", kProfile});
-    EXPECT_EQ(run.status, 0) << c.gain << run.err;
+    ProgramRun run = RunProgram(kSonlet, {"--make-calibration", path("c.txt"), "--from", "a=" + a,
+                                          "--from", "e=" + Vowel('e'), "--from", "i=" + Vowel('i'),
+                                          "--from", "o=" + Vowel('o'), "--profile", kProfile});
+    EXPECT_EQ(run.status, 0) << run.err;
     const size_t warning = run.err.find("the take of \"a\" ('" + a + "') is clipped");
-    EXPECT_EQ(warning != std::string::npos, c.warned) << c.gain << run.err;
+    EXPECT_EQ(warning != std::string::npos, c.warned) << run.err;
+
+    // By voice, the warning comes with the take, in the guide's words.
+    const std::string takes =
+        Takes("takes.wav", {a, Vowel('e'), Vowel('i'), Vowel('o'), Vowel('u')});
+    run = RunProgram(kSonlet, {"--headless", "--calibrate", path("guided.txt"), "--input", takes,
+                               "--profile", kProfile});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const size_t taken = run.out.find("«a» recogida");
+    const size_t warned = run.out.find("Aviso: la «a» ha llegado recortada");
+    EXPECT_EQ(warned != std::string::npos, c.warned) << run.out;
+    if (c.warned) {
+      EXPECT_GT(warned, taken) << run.out;
+    }
+    EXPECT_EQ(run.out.find("Aviso: la «e»"), std::string::npos) << run.out;
   }
 }
 
