@@ -244,7 +244,6 @@ TEST_F(SettingsFiles, SavesRefuseWhatTheyCannotReplaceAndTheCheckBeforehandAgree
       if (path.rfind(dir_.string(), 0) == 0) fs::remove_all(path, ignored);
     }
   }
-  EXPECT_EQ(BytesOf("/dev/null"), "");
 }
 
 }  // namespace
