@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.list_devices) return sonlet::ListInputDevices();
-  if (!line.make_calibration.empty()) return sonlet::MakeCalibration(line, standard_output);
+  if (!line.make_calibration.empty())
+    return sonlet::MakeCalibration(line, stop_signals, standard_output);
   if (!line.calibrate.empty()) {
     return sonlet::RunGuidedCalibration(line, stop_signals, standard_output);
   }

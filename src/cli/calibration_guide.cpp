@@ -11,6 +11,7 @@
 #include "calibration/calibration_file.h"
 #include "calibration/guided_calibration.h"
 #include "cli/calibration_maker.h"
+#include "cli/clip_counter.h"
 #include "cli/io_setup.h"
 #include "cli/no_panel.h"
 #include "cli/notice_printer.h"
@@ -30,8 +31,8 @@ constexpr const char* kVowelWays[kVowelCount] = {"a la derecha", "arriba", "a la
 // the engine when the map is made.
 class TerminalGuide : public PassObserver {
  public:
-  TerminalGuide(OutputChannel& out, int threshold_level, bool meter)
-      : out_(out), threshold_level_(threshold_level), meter_(meter) {
+  TerminalGuide(OutputChannel& out, ClipCounter& clipping, int threshold_level, bool meter)
+      : out_(out), clipping_(clipping), threshold_level_(threshold_level), meter_(meter) {
     out_.Print(
         "Calibración de las vocales: diga cada vocal sostenida, con su voz de siempre, durante "
         "unos dos segundos, y calle después. Ctrl-C la interrumpe.\n");
@@ -52,6 +53,7 @@ class TerminalGuide : public PassObserver {
         return;
       case GuidedCalibration::Event::kTooShort:
         EndMeter();
+        clipping_.Restart();
         out_.Print("  Demasiado corta (%d pasadas de %d): repita la «%c», más larga.\n",
                    guide_.taken_passes(), kFewestTakePasses, asked);
         return;
@@ -59,6 +61,13 @@ class TerminalGuide : public PassObserver {
         EndMeter();
         out_.Print("  «%c» recogida (%d pasadas).\n", kVowelLetters[guide_.taken_vowel()],
                    guide_.taken_passes());
+        if (clipping_.clipped()) {
+          out_.Print(
+              "  Aviso: la «%c» ha llegado recortada (el %.0f %% del sonido, al máximo), lo que "
+              "deforma la vocal; si la calibración no guía bien, bájele el nivel al micrófono o "
+              "aléjese de él y repítala.\n",
+              kVowelLetters[guide_.taken_vowel()], 100.0 * clipping_.share());
+        }
         Ask();
         return;
       case GuidedCalibration::Event::kOverlap:
@@ -79,6 +88,7 @@ class TerminalGuide : public PassObserver {
 
  private:
   void Ask() {
+    clipping_.Restart();
     const int v = guide_.vowel();
     out_.Print("Vocal «%c» (lleva el puntero %s): diga «%c%c%c%c» durante dos segundos.\n",
                kVowelLetters[v], kVowelWays[v], kVowelLetters[v], kVowelLetters[v],
@@ -107,6 +117,7 @@ class TerminalGuide : public PassObserver {
   }
 
   OutputChannel& out_;
+  ClipCounter& clipping_;
   const int threshold_level_;
   const bool meter_;
   bool meter_shown_ = false;
@@ -119,6 +130,7 @@ class TerminalGuide : public PassObserver {
 
 int RunGuidedCalibration(const CommandLine& line, StopSignals& stop_signals,
                          OutputChannel& standard_output) {
+  if (!CalibrationOutputUsable(line, line.calibrate)) return 2;
   Profile profile;
   if (!CalibrationProfile(line, &profile)) return 1;
   std::string error;
@@ -137,9 +149,10 @@ int RunGuidedCalibration(const CommandLine& line, StopSignals& stop_signals,
   NoPanel panel;
   NoticePrinter notices(standard_output, false);
   const int threshold_level = 100 - ReadPassSettings(settings).threshold;
-  TerminalGuide guide(standard_output, threshold_level, ::isatty(::fileno(stdout)) == 1);
-  auto engine = std::make_unique<VoiceEngine>(settings, *audio, input, panel, notices, &guide);
-  EngineRunner runner(*engine, *audio);
+  ClipCounter clipping(*audio);
+  TerminalGuide guide(standard_output, clipping, threshold_level, ::isatty(::fileno(stdout)) == 1);
+  auto engine = std::make_unique<VoiceEngine>(settings, clipping, input, panel, notices, &guide);
+  EngineRunner runner(*engine, clipping);
   guide.set_runner(&runner);
   std::atomic<bool> interrupted{false};
   stop_signals.OnSignal([&runner, &interrupted](int) {

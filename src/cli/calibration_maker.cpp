@@ -2,15 +2,19 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "calibration/calibration_file.h"
 #include "calibration/take_collector.h"
+#include "cli/clip_counter.h"
 #include "cli/io_setup.h"
 #include "cli/no_panel.h"
 #include "cli/notice_printer.h"
+#include "cli/overwrite_guard.h"
 #include "engine/voice_engine.h"
 #include "input/null_sink.h"
 #include "settings/profile_file.h"
@@ -20,8 +24,9 @@ namespace sonlet {
 namespace {
 
 // The usable passes of one recorded take, or false after telling the user why there are none.
-bool HearTake(const CommandLine& line, const Profile& profile, const std::string& recording,
+bool HearTake(const CommandLine& line, const Profile& profile, int vowel,
               OutputChannel& standard_output, std::vector<SteadyFormants>* passes) {
+  const std::string& recording = line.takes[vowel];
   CommandLine take = line;
   take.input = recording;
   std::string error;
@@ -31,6 +36,7 @@ bool HearTake(const CommandLine& line, const Profile& profile, const std::string
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     return false;
   }
+  ClipCounter counted(*audio);
   EngineSettings settings;
   ApplyProfile(profile, &settings);
   SetListening(&settings, true);
@@ -39,12 +45,19 @@ bool HearTake(const CommandLine& line, const Profile& profile, const std::string
   // Standard output carries the report: the numeric lines go to standard error.
   NoticePrinter notices(standard_output, true);
   TakeCollector collector;
-  auto engine = std::make_unique<VoiceEngine>(settings, *audio, input, panel, notices, &collector);
+  auto engine = std::make_unique<VoiceEngine>(settings, counted, input, panel, notices, &collector);
   if (engine->Start()) {
     while (engine->Pass()) {
     }
   }
   *passes = collector.passes();
+  if (counted.clipped()) {
+    std::fprintf(stderr,
+                 "sonlet: warning: the take of \"%c\" ('%s') is clipped: %.0f %% of its samples "
+                 "are cut off at full scale, which distorts the vowel; record it again with the "
+                 "microphone's level lower or the microphone farther away.\n",
+                 kVowelLetters[vowel], recording.c_str(), 100.0 * counted.share());
+  }
   return true;
 }
 
@@ -125,13 +138,49 @@ std::string CalibrationRefusal(const CalibrationResult& result, const CommandLin
   return "";
 }
 
-int MakeCalibration(const CommandLine& line, OutputChannel& standard_output) {
+bool CalibrationOutputUsable(const CommandLine& line, const std::string& out) {
+  const std::string refusal = OverwriteRefusal(line, out, "calibration");
+  if (!refusal.empty()) {
+    std::fprintf(stderr, "sonlet: %s\n", refusal.c_str());
+    return false;
+  }
+  const int error = CheckSettingsFileWritable(out);
+  if (error != 0) {
+    std::fprintf(stderr, "sonlet: %s.\n", CalibrationWriteText(out, error).c_str());
+    return false;
+  }
+  return true;
+}
+
+int MakeCalibration(const CommandLine& line, StopSignals& stop_signals,
+                    OutputChannel& standard_output) {
+  // A stop before the save ends the program at once: the takes are only being heard, nothing
+  // is held and nothing is written. Once the save has begun it is let finish, so that the
+  // file is whole either way.
+  std::mutex save_mutex;
+  bool saving = false;
+  stop_signals.OnSignal([&save_mutex, &saving, &line](int) {
+    const std::lock_guard<std::mutex> lock(save_mutex);
+    if (saving) return;
+    std::fflush(stdout);
+    std::fprintf(stderr, "sonlet: the calibration was interrupted; nothing was written to '%s'.\n",
+                 line.make_calibration.c_str());
+    std::_Exit(2);
+  });
+  struct Release {
+    StopSignals& stop;
+    ~Release() {
+      stop.OnSignal([](int) {});
+    }
+  } release{stop_signals};
+
+  if (!CalibrationOutputUsable(line, line.make_calibration)) return 2;
   Profile profile;
   if (!CalibrationProfile(line, &profile)) return 1;
   std::vector<SteadyFormants> takes[kVowelCount];
   for (int v = 0; v < kVowelCount; ++v) {
     if (line.takes[v].empty()) continue;
-    if (!HearTake(line, profile, line.takes[v], standard_output, &takes[v])) return 2;
+    if (!HearTake(line, profile, v, standard_output, &takes[v])) return 2;
   }
   const CalibrationResult result = BuildCalibration(takes, !line.takes[VowelIndex('u')].empty());
   PrintCalibration(result, standard_output);
@@ -140,6 +189,10 @@ int MakeCalibration(const CommandLine& line, OutputChannel& standard_output) {
     std::fprintf(stderr, "sonlet: %s. Nothing was written to '%s'.\n",
                  CalibrationRefusal(result, &line).c_str(), line.make_calibration.c_str());
     return 2;
+  }
+  {
+    const std::lock_guard<std::mutex> lock(save_mutex);
+    saving = true;
   }
   const std::string why = WriteCalibration(line.make_calibration, result.map);
   if (!why.empty()) {

@@ -3,14 +3,22 @@
 #include "calibration/calibration_builder.h"
 #include "cli/command_line.h"
 #include "cli/output_channel.h"
+#include "cli/stop_signals.h"
 #include "settings/profile.h"
 
 namespace sonlet {
 
 // --make-calibration: runs the engine over each vowel's recorded take, learns the map from the
 // passes a held vowel steers with, prints what it found and writes the file, or refuses.
-// Returns the exit status.
-int MakeCalibration(const CommandLine& line, OutputChannel& standard_output);
+// Returns the exit status; a stop signal before the file is written ends the program with
+// status 2 and nothing written.
+int MakeCalibration(const CommandLine& line, StopSignals& stop_signals,
+                    OutputChannel& standard_output);
+
+// Whether the calibration may be written to `out`, checked before the user's time is spent on
+// takes: not over one of the program's inputs, and into a folder where it can be saved. Tells
+// the user on standard error why not and returns false (then the status is 2).
+bool CalibrationOutputUsable(const CommandLine& line, const std::string& out);
 
 // The settings a calibration hears the takes with: the settings file, or, when none was named
 // and user.txt is not there, a threshold low enough for any held vowel (30 dB). Returns false

@@ -1,7 +1,5 @@
 #include "cli/headless_run.h"
 
-#include <sys/stat.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include "cli/io_setup.h"
 #include "cli/no_panel.h"
 #include "cli/notice_printer.h"
+#include "cli/overwrite_guard.h"
 #include "cli/pass_trace.h"
 #include "engine/engine_runner.h"
 #include "engine/voice_engine.h"
@@ -28,33 +27,6 @@ void PrintSummary(const EngineStats& s) {
                "sonlet: %" PRId64 " passes; moves right %" PRId64 ", left %" PRId64 ", up %" PRId64
                ", down %" PRId64 "; clicks %" PRId64 "; ENTER strokes %" PRId64 "\n",
                s.passes, s.moves_right, s.moves_left, s.moves_up, s.moves_down, s.clicks, s.enters);
-}
-
-// Whether the two paths name one existing file, under whatever names.
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {};
-  struct stat sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
-// Why the trace may not be written where the command line says, or "" when it may: writing it
-// would first empty one of the program's own inputs.
-std::string TraceRefusal(const CommandLine& line) {
-  if (line.trace.empty() || line.trace == "-") return "";
-  if (!line.input.empty() && SameFile(line.trace, line.input)) {
-    return "the trace file '" + line.trace + "' is the recording Sonlet is to listen to; " +
-           "writing the trace would destroy it. Give the trace another name.";
-  }
-  if (!line.calibration.empty() && SameFile(line.trace, line.calibration)) {
-    return "the trace file '" + line.trace + "' is the calibration file; writing the trace " +
-           "would destroy it. Give the trace another name.";
-  }
-  if (SameFile(line.trace, line.profile)) {
-    return "the trace file '" + line.trace + "' is the settings file; writing the trace would " +
-           "destroy it. Give the trace another name.";
-  }
-  return "";
 }
 
 // The headless run as other programs drive it: listening is switched as everything headless
@@ -116,7 +88,7 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
     calibrated = std::make_unique<CalibratedDecision>(map);
   }
 
-  const std::string trace_refusal = TraceRefusal(line);
+  const std::string trace_refusal = OverwriteRefusal(line, line.trace, "trace");
   if (!trace_refusal.empty()) {
     std::fprintf(stderr, "sonlet: %s\n", trace_refusal.c_str());
     return 2;

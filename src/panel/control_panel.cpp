@@ -33,6 +33,7 @@
 #include "input/gated_sink.h"
 #include "panel/about_dialog.h"
 #include "panel/calibration_dialog.h"
+#include "panel/file_reasons.h"
 #include "panel/icons.h"
 #include "panel/meter_bar.h"
 #include "panel/panel_relay.h"
@@ -586,12 +587,16 @@ void ControlPanel::BringToFront() {
 }
 
 void ControlPanel::OnStartWithSession(bool on) {
-  const std::string why = on ? WriteAutostartEntry() : RemoveAutostartEntry();
+  int error = 0;
+  const std::string why = on ? WriteAutostartEntry(&error) : RemoveAutostartEntry(&error);
   ShowStartWithSession();
   if (!why.empty()) {
+    std::fprintf(stderr, "sonlet: %s\n", why.c_str());
+    const std::string path = AutostartEntryPath();
+    const QString reason = on ? WriteReasonText(path, error) : RemoveReasonText(path, error);
     ShowError((on ? tr("No se ha podido hacer que Sonlet se inicie con la sesión: %1.")
                   : tr("No se ha podido quitar el inicio con la sesión: %1."))
-                  .arg(QString::fromStdString(why)));
+                  .arg(reason));
   }
 }
 
@@ -599,11 +604,11 @@ void ControlPanel::OnPauseGestureSwitch(bool on) {
   pause_gesture_listener_->SetEnabled(on);
   options_.Set(kPauseGesture, on);
   const std::string path = PanelOptionsPathBeside(profile_path_);
-  if (!options_.Write(path)) {
+  if (const int error = options_.Write(path); error != 0) {
     std::fprintf(stderr,
-                 "sonlet: cannot write the options file '%s'; \"Pausa con «sss»\" is not "
+                 "sonlet: cannot write the options file '%s' (%s); \"Pausa con «sss»\" is not "
                  "remembered\n",
-                 path.c_str());
+                 path.c_str(), FileErrorText(error).c_str());
   }
 }
 
@@ -636,7 +641,8 @@ void ControlPanel::SetListeningControls(bool listening) {
 
 void ControlPanel::SaveAndEnd() {
   // The settings as last taken from the controls, not the controls' positions now.
-  if (WriteProfile(profile_path_, ProfileOf(settings_)) != ProfileStatus::kOk) {
+  if (WriteProfile(profile_path_, ProfileOf(settings_), &profile_write_error_) !=
+      ProfileStatus::kOk) {
     ShowError(ProfileMessage(kProfileWriteError));
     exit_status_ = 1;
     done(QDialog::Rejected);
@@ -709,12 +715,12 @@ void ControlPanel::OnUseCalibration(bool on) {
 
 bool ControlPanel::TurnCalibrationOn() {
   VowelMap map;
-  const std::string why = ReadCalibration(calibration_path_, &map);
+  CalibrationProblem problem;
+  const std::string why = ReadCalibration(calibration_path_, &map, &problem);
   if (!why.empty()) {
     SteerWith(nullptr);
-    const QString path = QString::fromStdString(calibration_path_);
-    const QString reason = QFileInfo::exists(path) ? QString::fromStdString(why)
-                                                   : tr("no existe el archivo «%1»").arg(path);
+    std::fprintf(stderr, "sonlet: %s.\n", why.c_str());
+    const QString reason = CalibrationProblemText(calibration_path_, problem);
     ShowError(tr("No se puede leer la calibración: %1.\n\n"
                  "Sonlet sigue con las regiones fijas de las vocales. Para hacer una "
                  "calibración con su voz, use «Vocales › Calibración…».")
@@ -739,11 +745,11 @@ void ControlPanel::SteerWith(const VowelMap* map) {
 void ControlPanel::RememberCalibrationChoice(bool on) {
   options_.Set(kUseCalibration, on);
   const std::string path = PanelOptionsPathBeside(profile_path_);
-  if (!options_.Write(path)) {
+  if (const int error = options_.Write(path); error != 0) {
     std::fprintf(stderr,
-                 "sonlet: cannot write the options file '%s'; \"Usar calibración\" is "
+                 "sonlet: cannot write the options file '%s' (%s); \"Usar calibración\" is "
                  "not remembered\n",
-                 path.c_str());
+                 path.c_str(), FileErrorText(error).c_str());
   }
 }
 
@@ -770,13 +776,16 @@ void ControlPanel::CalibrationFinished(int result) {
   if (result == QDialog::Accepted) {
     // Written first, so that "Usar calibración" at the next start finds what is used now.
     const std::string path = CalibrationPathBeside(profile_path_);
-    const std::string why = WriteCalibration(path, dialog->map());
+    int error = 0;
+    const std::string why = WriteCalibration(path, dialog->map(), &error);
     if (why.empty()) {
       calibration_path_ = path;
       SteerWith(&dialog->map());
       RememberCalibrationChoice(true);
     } else {
-      ShowError(tr("No se ha podido guardar la calibración: %1.").arg(QString::fromStdString(why)));
+      std::fprintf(stderr, "sonlet: %s.\n", why.c_str());
+      ShowError(
+          tr("No se ha podido guardar la calibración: %1.").arg(WriteReasonText(path, error)));
     }
   }
   if (!listening_before_calibration_) OnStop();

@@ -82,6 +82,8 @@ class ControlPanel : public QDialog {
 
   // 0, or 1 when the profile could not be read or saved.
   int exit_status() const { return exit_status_; }
+  // Why the last save of the profile failed (see WriteProfile), or 0.
+  int profile_write_error() const { return profile_write_error_; }
 
   // What the engine reads. Only this panel writes it, on its own thread.
   const EngineSettings& settings() const { return settings_; }
@@ -164,6 +166,7 @@ class ControlPanel : public QDialog {
   bool listening_before_calibration_ = false;
   bool input_held_ = false;  // no pointer motion or click reaches the desktop
   int exit_status_ = 0;
+  int profile_write_error_ = 0;
   bool loaded_ = false;  // the settings come from the profile, and may be saved
 
   QPushButton* quit_ = nullptr;             // 1 "Salir"

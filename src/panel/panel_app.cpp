@@ -15,6 +15,7 @@
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
 #include "panel/control_panel.h"
+#include "panel/file_reasons.h"
 #include "panel/icons.h"
 #include "panel/panel_language.h"
 #include "panel/panel_remote.h"
@@ -176,7 +177,7 @@ int PanelApp::Run() {
     // terminal; the box speaks the panel's language.
     std::fprintf(stderr, "sonlet: %s\n", error.c_str());
     panel.ShowError(line_.input.empty() ? MicrophoneErrorText(line_.device)
-                                        : QString::fromStdString(error));
+                                        : RecordingReasonText(line_.input));
     return status;
   }
   std::unique_ptr<InputSink> input = OpenOutput(line_, standard_output_, &error, &status);
@@ -193,7 +194,8 @@ int PanelApp::Run() {
   QObject::connect(&panel, &ControlPanel::PausedChanged, &tray, &PanelTray::SetPaused);
   panel.exec();
   if (panel.exit_status() != 0) {
-    std::fprintf(stderr, "%s\n", kProfileWriteError);
+    std::fprintf(stderr, "%s\n%s\n", kProfileWriteError,
+                 ProfileWriteDetail(line_.profile, panel.profile_write_error()).c_str());
     return panel.exit_status();
   }
   if (output_carries_events && standard_output_.error() != 0) {

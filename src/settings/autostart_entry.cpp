@@ -47,27 +47,37 @@ bool AutostartEntryExists() {
   return !path.empty() && std::filesystem::exists(path, error);
 }
 
-std::string WriteAutostartEntry() {
+std::string WriteAutostartEntry(int* error) {
+  int unused = 0;
+  if (error == nullptr) error = &unused;
+  *error = ENOENT;
   const std::string path = AutostartEntryPath();
   if (path.empty()) return "neither XDG_CONFIG_HOME nor HOME is set";
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) return "cannot make the folder '" + folder.string() + "': " + error.message();
-  errno = 0;
-  if (!ReplaceFileContents(path, AutostartEntryText())) {
-    return "cannot write '" + path + "'" +
-           (errno != 0 ? ": " + std::string(std::strerror(errno)) : "");
+  std::error_code made;
+  std::filesystem::create_directories(folder, made);
+  if (made) {
+    // Something that is not a folder stands where one of the folders should be.
+    *error = made.value() == EEXIST ? ENOTDIR : made.value();
+    return "cannot make the folder '" + folder.string() + "': " + made.message();
   }
+  *error = ReplaceSettingsFile(path, AutostartEntryText());
+  if (*error != 0) return "cannot write '" + path + "': " + FileErrorText(*error);
   return "";
 }
 
-std::string RemoveAutostartEntry() {
+std::string RemoveAutostartEntry(int* error) {
+  int unused = 0;
+  if (error == nullptr) error = &unused;
+  *error = 0;
   const std::string path = AutostartEntryPath();
   if (path.empty()) return "";
-  std::error_code error;
-  std::filesystem::remove(path, error);
-  if (error) return "cannot remove '" + path + "': " + error.message();
+  std::error_code removed;
+  std::filesystem::remove(path, removed);
+  if (removed) {
+    *error = removed.value();
+    return "cannot remove '" + path + "': " + removed.message();
+  }
   return "";
 }
 

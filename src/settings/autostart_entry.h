@@ -19,10 +19,13 @@ std::string AutostartEntryText();
 // Whether the entry is there: the desktop will start Sonlet with the session.
 bool AutostartEntryExists();
 
-// Writes the entry, making its folder when needed. Returns "" or, when it cannot, why.
-std::string WriteAutostartEntry();
+// Writes the entry, making its folder when needed. Returns "" or, when it cannot, why; then
+// *error, when given, holds why as an error number (ReplaceSettingsFile's reasons included),
+// ENOENT when there is no path at all.
+std::string WriteAutostartEntry(int* error = nullptr);
 
-// Removes the entry; one that is not there is no error. Returns "" or, when it cannot, why.
-std::string RemoveAutostartEntry();
+// Removes the entry; one that is not there is no error. Returns "" or, when it cannot, why,
+// with *error as for WriteAutostartEntry.
+std::string RemoveAutostartEntry(int* error = nullptr);
 
 }  // namespace sonlet

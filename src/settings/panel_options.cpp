@@ -3,9 +3,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 
-#include "settings/profile_file.h"
+#include "settings/settings_file.h"
 
 namespace sonlet {
 
@@ -31,32 +30,37 @@ std::string PanelOptionsPathBeside(const std::string& profile_path) {
 
 std::string PanelOptions::Read(const std::string& path) {
   lines_.clear();
-  std::ifstream file(path);
-  if (!file) {
-    if (errno == ENOENT) return "";
-    return "cannot open the options file '" + path + "': " + std::strerror(errno);
+  unread_error_ = 0;
+  std::string contents;
+  const int error = ReadSettingsFile(path, &contents);
+  if (error == ENOENT) return "";
+  if (error != 0) {
+    // Whatever the file holds was not read, and a save would put the defaults in its place.
+    unread_error_ = error;
+    return "cannot read the options file '" + path + "': " + FileErrorText(error);
   }
-  std::string text;
-  while (std::getline(file, text)) {
+  size_t begin = 0;
+  while (begin < contents.size()) {
+    size_t end = contents.find('\n', begin);
+    if (end == std::string::npos) end = contents.size();
+    std::string text = contents.substr(begin, end - begin);
+    begin = end + 1;
     const std::string line = Trimmed(text, 0);
     if (line.empty() || line[0] == '#') {
       if (!text.empty() && text.back() == '\r') text.pop_back();
       lines_.push_back({"", "", text});
       continue;
     }
-    size_t end = 0;
-    while (end < line.size() && !IsBlank(line[end])) ++end;
-    lines_.push_back({line.substr(0, end), Trimmed(line, end), ""});
-  }
-  if (file.bad()) {
-    lines_.clear();
-    return "cannot read the options file '" + path + "'";
+    size_t key_end = 0;
+    while (key_end < line.size() && !IsBlank(line[key_end])) ++key_end;
+    lines_.push_back({line.substr(0, key_end), Trimmed(line, key_end), ""});
   }
   return "";
 }
 
-bool PanelOptions::Write(const std::string& path) const {
-  return ReplaceFileContents(path, Text());
+int PanelOptions::Write(const std::string& path) const {
+  if (unread_error_ != 0) return unread_error_;
+  return ReplaceSettingsFile(path, Text());
 }
 
 std::string PanelOptions::Text() const {

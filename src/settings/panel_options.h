@@ -43,11 +43,14 @@ std::string PanelOptionsPathBeside(const std::string& profile_path);
 class PanelOptions {
  public:
   // Reads the file at path. A missing file is no error: every option is its default. Returns
-  // "" or, when the file is there but cannot be read, why (the options are then the defaults).
+  // "" or, when the file is there but cannot be read (see ReadSettingsFile), why: the options
+  // are then the defaults, and Write leaves that file alone.
   std::string Read(const std::string& path);
 
-  // Replaces the file whole, or leaves it as it was and returns false (see ReplaceFileContents).
-  bool Write(const std::string& path) const;
+  // Replaces the file whole (see ReplaceSettingsFile), or leaves it as it was and returns why
+  // not; after a Read that could not read the file, the reason it gave, as a save would lose
+  // what the file holds.
+  int Write(const std::string& path) const;
 
   bool Get(const OnOffOption& option) const;
   int32_t Get(const NumberOption& option) const;
@@ -70,6 +73,7 @@ class PanelOptions {
     std::string text;  // the line as read, for lines without a key
   };
   std::vector<Line> lines_;
+  int unread_error_ = 0;  // why the last Read could not read the file there, or 0
 };
 
 }  // namespace sonlet

@@ -26,48 +26,34 @@ bool IsSpace(int c) {
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
-class InputFile {
- public:
-  explicit InputFile(std::FILE* file) : file_(file) {}
-  ~InputFile() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
-  std::FILE* get() const { return file_; }
-
- private:
-  std::FILE* file_;
-};
-
 // Reads one number the way "%d" does: white space, an optional sign, then at least one decimal
 // digit. Returns false, storing nothing, when anything else comes first or the file ends; the
 // caller then gives up on this and every later setting, so the position after a failure does
 // not matter. A number beyond the 32-bit range gives the nearest end of the range, as strtol
 // does for its own type, so that a hand-edited file with a huge number reads the same on every
 // machine and never overflows.
-bool ReadNumber(std::FILE* file, int32_t* value) {
-  int c = std::getc(file);
-  while (IsSpace(c)) c = std::getc(file);
+bool ReadNumber(const std::string& text, size_t* at, int32_t* value) {
+  size_t i = *at;
+  const auto c = [&] { return i < text.size() ? static_cast<unsigned char>(text[i]) : EOF; };
+  while (IsSpace(c())) ++i;
   bool negative = false;
-  if (c == '+' || c == '-') {
-    negative = c == '-';
-    c = std::getc(file);
+  if (c() == '+' || c() == '-') {
+    negative = c() == '-';
+    ++i;
   }
-  if (!IsDigit(c)) return false;
+  if (!IsDigit(c())) return false;
 
   // The magnitude stops growing once it passes 2^31, the largest any 32-bit result needs (for
   // INT32_MIN), so a run of digits of any length can neither overflow nor take more than one
   // pass.
   constexpr int64_t kMagnitudeCap = int64_t{std::numeric_limits<int32_t>::max()} + 1;
   int64_t magnitude = 0;
-  while (IsDigit(c)) {
-    if (magnitude <= kMagnitudeCap) magnitude = magnitude * 10 + (c - '0');
-    c = std::getc(file);
+  while (IsDigit(c())) {
+    if (magnitude <= kMagnitudeCap) magnitude = magnitude * 10 + (c() - '0');
+    ++i;
   }
-  // The character after the digits belongs to the next number (end of file is not pushed).
-  if (c != EOF) std::ungetc(c, file);
+  // The character after the digits belongs to the next number.
+  *at = i;
 
   const int64_t signed_value = negative ? -magnitude : magnitude;
   *value = static_cast<int32_t>(std::clamp<int64_t>(
@@ -87,46 +73,6 @@ std::string FormatProfile(const Profile& profile) {
     text.push_back('\n');
   }
   return text;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;  // a regular file that takes nothing is as full as it gets
-    done += static_cast<size_t>(written);
-  }
-  return true;
-}
-
-// The directory entry of a renamed file reaches the disk with its directory. By then the new
-// file is in place, so a failure here cannot be reported as "the old file is intact" and is
-// left unexamined.
-void SyncDirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string directory =
-      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-// The file a path names, through symbolic links; the path itself when it names nothing yet.
-std::string Resolved(const std::string& path) {
-  std::string target = path;
-  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-    target = resolved;
-    std::free(resolved);
-  }
-  return target;
-}
-
-// The temporary a save of `target` writes first: the profile's own name, ".tmp", the process
-// id and a number that differs between saves running at once (O_EXCL tells them apart).
-std::string TemporaryName(const std::string& target, int number) {
-  return target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(number);
 }
 
 // Whether `name` is `profile_name` followed by ".tmp", a process id, "-" and a number, and if
@@ -150,83 +96,35 @@ bool IsTemporaryOf(const std::string& name, const std::string& profile_name, pid
 ProfileStatus ReadProfile(const std::string& path, Profile* profile, int* error) {
   int unused = 0;
   if (error == nullptr) error = &unused;
-  InputFile file(std::fopen(path.c_str(), "r"));
-  if (file.get() == nullptr) {
-    *error = errno;
-    return ProfileStatus::kCannotOpen;
-  }
-  // A directory opens for reading on this platform but holds no profile.
-  struct stat info {};
-  if (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-    *error = EISDIR;
-    return ProfileStatus::kCannotOpen;
-  }
+  std::string text;
+  *error = ReadSettingsFile(path, &text);
+  if (*error != 0) return ProfileStatus::kCannotOpen;
 
   Profile read;
   int32_t* const fields[] = {&read.threshold, &read.click_min, &read.click_max, &read.height,
                              &read.speed};
   bool readable = true;
+  size_t at = 0;
   for (int32_t* field : fields) {
-    readable = readable && ReadNumber(file.get(), field);
+    readable = readable && ReadNumber(text, &at, field);
   }
   int32_t sex = 0;
-  readable = readable && ReadNumber(file.get(), &sex);
+  readable = readable && ReadNumber(text, &at, &sex);
   read.male = readable && sex == 1 ? 1 : 0;
 
   *profile = read;
   return ProfileStatus::kOk;
 }
 
-bool ReplaceFileContents(const std::string& path, const std::string& text) {
-  // Through a symbolic link the file it points to is replaced, not the link. A dangling link
-  // has no file to resolve to and is replaced by the new file.
-  const std::string target = Resolved(path);
-
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (!exists && errno != ENOENT) return false;
-  if (exists) {
-    if (!S_ISREG(existing.st_mode)) return false;
-    // The rename would replace a file the user has made read-only; a read-only profile is one
-    // that cannot be opened for writing, and stays as it is.
-    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-      return false;
-    }
-  }
-
-  // The temporary sits beside the file, so the rename stays within one file system, and its
-  // name starts with the file's, so a leftover from a power cut is recognisable.
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = TemporaryName(target, attempt);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  // A new file gets the usual 0666 less the umask from open(); an existing one keeps its bits,
-  // so a chmod by the user survives the save.
-  bool ok = !exists || ::fchmod(fd, existing.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd, text);
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  SyncDirectoryOf(target);
-  return true;
-}
-
-ProfileStatus WriteProfile(const std::string& path, const Profile& profile) {
-  return ReplaceFileContents(path, FormatProfile(profile)) ? ProfileStatus::kOk
-                                                           : ProfileStatus::kCannotWrite;
+ProfileStatus WriteProfile(const std::string& path, const Profile& profile, int* error) {
+  const int why = ReplaceSettingsFile(path, FormatProfile(profile));
+  if (error != nullptr) *error = why;
+  return why == 0 ? ProfileStatus::kOk : ProfileStatus::kCannotWrite;
 }
 
 int RemoveProfileLeftovers(const std::string& path) {
-  const std::string target = Resolved(path);
+  std::string target;
+  if (SaveTarget(path, &target) != 0) return 0;
   const size_t slash = target.rfind('/');
   const std::string directory =
       slash == std::string::npos ? std::string(".") : target.substr(0, slash == 0 ? 1 : slash);
@@ -247,7 +145,11 @@ int RemoveProfileLeftovers(const std::string& path) {
 }
 
 std::string ProfileOpenDetail(const std::string& path, int error) {
-  return "sonlet: cannot open the settings file '" + path + "': " + std::strerror(error) + ".";
+  return "sonlet: cannot open the settings file '" + path + "': " + FileErrorText(error) + ".";
+}
+
+std::string ProfileWriteDetail(const std::string& path, int error) {
+  return "sonlet: cannot write the settings file '" + path + "': " + FileErrorText(error) + ".";
 }
 
 }  // namespace sonlet

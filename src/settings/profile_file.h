@@ -3,6 +3,7 @@
 #include <string>
 
 #include "settings/profile.h"
+#include "settings/settings_file.h"
 
 namespace sonlet {
 
@@ -32,22 +33,21 @@ enum class ProfileStatus {
 // whose number is missing or malformed, and every setting after it, gets the fallback of
 // Profile{}; the sixth makes a male user only when it is exactly 1. A short, empty or malformed
 // file is not an error. A number beyond the 32-bit range reads as the nearest end of that range.
-// On kCannotOpen *profile is left as it was, and *error (when given) holds the error number.
+// A file that is not a regular file (a device, a pipe) or is larger than kSettingsFileLimit is
+// not a profile and cannot be opened. On kCannotOpen *profile is left as it was, and *error
+// (when given) holds why, as ReadSettingsFile gives it.
 ProfileStatus ReadProfile(const std::string& path, Profile* profile, int* error = nullptr);
 
 // The line that follows kProfileOpenError: which file was tried, and why it could not be opened.
 std::string ProfileOpenDetail(const std::string& path, int error);
 
-// Replaces the file at `path` by the six settings, one "%d\n" line each. The new contents go to
-// a temporary file in the same directory, which is flushed to the disk and then renamed over
-// the old one, so a failure at any step leaves the old file as it was and no temporary behind.
-// An existing file keeps its permission bits; a file the user may not write, a directory, or a
-// path in a missing directory gives kCannotWrite.
-ProfileStatus WriteProfile(const std::string& path, const Profile& profile);
+// Replaces the file at `path` by the six settings, one "%d\n" line each, as ReplaceSettingsFile
+// saves: whole, or not at all with the old file as it was (kCannotWrite, and *error, when given,
+// holds why).
+ProfileStatus WriteProfile(const std::string& path, const Profile& profile, int* error = nullptr);
 
-// The way every file Sonlet keeps is saved, as WriteProfile describes: the whole text or, on
-// failure (false), the old file untouched.
-bool ReplaceFileContents(const std::string& path, const std::string& text);
+// The line that follows kProfileWriteError: which file, and why it could not be written.
+std::string ProfileWriteDetail(const std::string& path, int error);
 
 // Removes what saves of this profile left behind when their process was killed before the
 // rename: temporaries beside the file named after it with ".tmp", a process id and a number,

@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/live_program.h"
 #include "cli/run_program.h"
 #include "support/wav_file.h"
 
@@ -56,13 +62,18 @@ class Calibration : public testing::Test {
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
   // The bundled recordings one after another, with a second of silence after each: takes as a
-  // user gives them when asked one at a time.
-  std::string Takes(const std::string& name, const std::vector<std::string>& recordings) {
+  // user gives them when asked one at a time. `gain` amplifies them as a microphone set too
+  // loud does, cutting off what goes beyond full scale.
+  std::string Takes(const std::string& name, const std::vector<std::string>& recordings,
+                    double gain = 1.0) {
     std::vector<int16_t> all;
     for (const std::string& recording : recordings) {
       std::vector<int16_t> samples;
       std::string error;
       EXPECT_TRUE(ReadWav8kMono(recording, &samples, &error)) << error;
+      for (int16_t& s : samples) {
+        s = static_cast<int16_t>(std::clamp(s * gain, -32768.0, 32767.0));
+      }
       all.insert(all.end(), samples.begin(), samples.end());
       all.insert(all.end(), 8000, 0);
     }
@@ -89,6 +100,7 @@ TEST_F(Calibration, MadeFromTakesItSteersEachVowelItsWayAndNamesItInTheTrace) {
   ASSERT_EQ(run.status, 0) << run.err;
   for (const char* line : {"a: ", "e: ", "i: ", "o: ", "u: ", "separation", "calibration written"})
     EXPECT_NE(run.out.find(line), std::string::npos) << line << " in\n" << run.out;
+  EXPECT_EQ(run.err.find("clipped"), std::string::npos) << run.err;
 
   const std::map<char, std::string> way = {
       {'a', "right"}, {'e', "up"}, {'i', "left"}, {'o', "down"}, {'u', "down"}};
@@ -206,6 +218,118 @@ TEST_F(Calibration, GuidedByVoiceAsksAgainForATooShortTakeAndWritesTheMap) {
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.out.find("no se ha escrito"), std::string::npos) << run.out;
   EXPECT_FALSE(fs::exists(path("partial.txt")));
+}
+
+TEST_F(Calibration, ATakeCutOffAtFullScaleIsUsedWithAWarning) {
+  const struct {
+    double gain;
+    bool warned;
+  } cases[] = {{1.5, false}, {100.0, true}};  // the "a" peaks at 0.58 of full scale
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.gain);
+    const std::string a = Takes("a.wav", {Vowel('a')}, c.gain);
+    ProgramRun run = RunProgram(kSonlet, {"--make-calibration", path("c.txt"), "--from", "a=" + a,
+                                          "--from", "e=" + Vowel('e'), "--from", "i=" + Vowel('i'),
+                                          "--from", "o=" + Vowel('o'), "--profile", kProfile});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const size_t warning = run.err.find("the take of \"a\" ('" + a + "') is clipped");
+    EXPECT_EQ(warning != std::string::npos, c.warned) << run.err;
+
+    // By voice, the warning comes with the take, in the guide's words.
+    const std::string takes =
+        Takes("takes.wav", {a, Vowel('e'), Vowel('i'), Vowel('o'), Vowel('u')});
+    run = RunProgram(kSonlet, {"--headless", "--calibrate", path("guided.txt"), "--input", takes,
+                               "--profile", kProfile});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const size_t taken = run.out.find("«a» recogida");
+    const size_t warned = run.out.find("Aviso: la «a» ha llegado recortada");
+    EXPECT_EQ(warned != std::string::npos, c.warned) << run.out;
+    if (c.warned) {
+      EXPECT_GT(warned, taken) << run.out;
+    }
+    EXPECT_EQ(run.out.find("Aviso: la «e»"), std::string::npos) << run.out;
+  }
+}
+
+// Where the calibration is to go is checked before a take is heard or asked for: over one of
+// the program's own inputs, through a link to one, or where no file can be saved, it is
+// refused with status 2, and every file stays as it was.
+TEST_F(Calibration, AnOutputThatCannotOrMustNotBeWrittenIsRefusedBeforeTheFirstTake) {
+  const std::string take = path("a.wav");
+  fs::copy_file(Vowel('a'), take);
+  const std::string profile = path("user.txt");
+  fs::copy_file(kProfile, profile);
+  fs::create_symlink(take, path("link.wav"));
+  std::ofstream(path("options.txt")) << "calibracion 1\n";
+  // A folder like /tmp holding a link that another user planted, towards the user's file.
+  const std::string shared = path("shared");
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  const std::string planted = shared + "/calibration.txt";
+  fs::create_symlink(path("victim.txt"), planted);
+  std::ofstream(path("victim.txt")) << "the user's own\n";
+  const bool foreign_link = ::lchown(planted.c_str(), 65534, 65534) == 0;
+
+  const auto made = [&](const std::string& out) {
+    return std::vector<std::string>{
+        "--make-calibration", out,      "--from",          "a=" + take, "--from",
+        "e=" + Vowel('e'),    "--from", "i=" + Vowel('i'), "--from",    "o=" + Vowel('o'),
+        "--profile",          profile};
+  };
+  const auto guided = [&](const std::string& out) {
+    return std::vector<std::string>{"--headless", "--calibrate", out,    "--input",
+                                    take,         "--profile",   profile};
+  };
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } cases[] = {
+      {made(take), "is the take of \"a\""},
+      {made(path("link.wav")), "is the take of \"a\""},
+      {made(profile), "is the settings file"},
+      {made(path("options.txt")), "is the panel's options file"},
+      {made(path("absent/c.txt")), "check that its folder exists"},
+      {made(shared), "Is a directory"},
+      {guided(take), "is the recording Sonlet is to listen to"},
+      {guided(path("absent/c.txt")), "check that its folder exists"},
+      {guided(path("link.wav")), "is the recording"},
+      {foreign_link ? guided(planted) : guided(take), foreign_link ? "another user" : "recording"},
+      {foreign_link ? made(planted) : made(take), foreign_link ? "another user" : "take"},
+  };
+  const std::vector<std::string> kept = {take, profile, path("options.txt"), path("victim.txt")};
+  std::vector<std::string> before;
+  for (const std::string& file : kept) before.push_back(Read(file));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);
+    const ProgramRun run = RunProgram(kSonlet, c.args, dir_.string());
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    // Neither a prompt for the first vowel nor a report of the takes: nothing was heard.
+    EXPECT_EQ(run.out, "") << run.out;
+    for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(Read(kept[i]), before[i]) << kept[i];
+    EXPECT_FALSE(fs::exists(path("absent")));
+  }
+}
+
+// A stop signal while the takes are heard (here: while a take that is a pipe waits for its
+// writer) ends the program with status 2, as the guided calibration does, writing nothing.
+TEST_F(Calibration, AStopSignalBeforeTheSaveEndsWithStatus2AndWritesNothing) {
+  using namespace std::chrono_literals;
+  const std::string fifo = path("take.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string out = path("calibration.txt");
+  for (int signal : {SIGTERM, SIGINT}) {
+    std::ofstream(out) << "kept\n";
+    LiveProgram sonlet(
+        kSonlet, {"--make-calibration", out, "--from", "a=" + Vowel('a'), "--from", "e=" + fifo,
+                  "--from", "i=" + Vowel('i'), "--from", "o=" + Vowel('o'), "--profile", kProfile});
+    ASSERT_TRUE(sonlet.WaitUntilItTakesSignals(5s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(sonlet.Stop(signal, 5s), 2) << sonlet.err();
+    EXPECT_NE(sonlet.err().find("interrupted; nothing was written"), std::string::npos)
+        << sonlet.err();
+    EXPECT_EQ(Read(out), "kept\n");
+  }
 }
 
 }  // namespace

@@ -223,26 +223,35 @@ class PanelCalibrationTest : public QObject {
     struct Row {
       const char* what;
       Way way;
-      const char* contents;  // null: no file
+      std::string contents;  // empty: no file
       bool usable;
+      const char* reason;             // the Spanish reason the box gives
+      const char* link_to = nullptr;  // the file is a link to this instead
     };
+    const std::string wide_line = "sonlet-calibration 1\n" + std::string(60000, 'x') + "\n";
     const Row table[] = {
-        {"no file, from the menu", Way::kMenu, nullptr, false},
-        {"not a calibration", Way::kMenu, "hola\n", false},
+        {"no file, from the menu", Way::kMenu, "", false, "no existe el archivo"},
+        {"not a calibration", Way::kMenu, "hola\n", false, "no es una calibración de Sonlet"},
         {"a later version", Way::kMenu, "sonlet-calibration 2\na 700 1300 0 0.07 0.05 0 60\n",
-         false},
+         false, "es de la versión 2, y este Sonlet lee la versión 1"},
         {"a vowel missing", Way::kMenu, "sonlet-calibration 1\na 700 1300 0 0.07 0.05 0 60\n",
-         false},
-        {"no file, remembered as on", Way::kRemembered, nullptr, false},
-        {"no file, named on the command line", Way::kNamed, nullptr, false},
-        {"a good file, named on the command line", Way::kNamed, kSwappedVowels.c_str(), true},
+         false, "no tiene ninguna línea para la vocal e"},
+        {"a line far too wide to show", Way::kMenu, wide_line, false,
+         "línea 2, «xxxxxxxxxxxxxxxxxxxxxxxx...» no es una de las vocales"},
+        {"a file far too large", Way::kMenu, std::string(10 << 20, '#'), false,
+         "ocupa más de 64 KiB"},
+        {"a device that never ends", Way::kMenu, "", false, "no es un archivo normal", "/dev/zero"},
+        {"no file, remembered as on", Way::kRemembered, "", false, "no existe el archivo"},
+        {"no file, named on the command line", Way::kNamed, "", false, "no existe el archivo"},
+        {"a good file, named on the command line", Way::kNamed, kSwappedVowels, true, ""},
     };
     for (const Row& row : table) {
       QTemporaryDir dir;
       const QString profile = dir.filePath("user.txt");
       WriteFile(profile, kProfile);
       const QString file = dir.filePath(row.way == Way::kNamed ? "mine.txt" : "calibration.txt");
-      if (row.contents != nullptr) WriteFile(file, row.contents);
+      if (!row.contents.empty()) WriteFile(file, row.contents);
+      if (row.link_to != nullptr) QVERIFY(QFile::link(QString::fromLatin1(row.link_to), file));
       if (row.way == Way::kRemembered) WriteFile(dir.filePath("options.txt"), "calibracion 1\n");
 
       BoxAnswerer answerer;
@@ -259,10 +268,12 @@ class PanelCalibrationTest : public QObject {
       QVERIFY(answerer.ok_only);
       for (const QString& part :
            {QStringLiteral("No se puede leer la calibración"), QStringLiteral("regiones fijas"),
-            QStringLiteral("«Vocales › Calibración…»")}) {
-        QVERIFY2(answerer.text.contains(part), qPrintable(answerer.text));
+            QStringLiteral("«Vocales › Calibración…»"), QString::fromUtf8(row.reason), file}) {
+        QVERIFY2(answerer.text.contains(part), qPrintable(row.what + (": " + answerer.text)));
       }
-      if (row.contents == nullptr) QVERIFY2(answerer.text.contains(file), row.what);
+      // The whole box in one language, and short enough to read.
+      QVERIFY2(!answerer.text.contains(QStringLiteral("calibration file")), row.what);
+      QVERIFY2(answerer.text.size() < 600, row.what);
     }
   }
 

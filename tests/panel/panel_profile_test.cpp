@@ -1,6 +1,10 @@
 // The user profile as the control panel reads, shows and saves it, and the program's start
 // when the profile or the sound is missing.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
@@ -147,25 +151,87 @@ class PanelProfileTest : public QObject {
     QVERIFY(QFileInfo(path).isDir());
   }
 
-  // A missing profile is reported before the panel is ever shown, and the program ends with 1.
+  // A profile that is missing, or is no file of settings at all (a device that never ends, one
+  // that reads as nothing), is reported before the panel is ever shown, and the program ends
+  // with 1.
   void MissingProfileEndsWithOneBeforeThePanelShows() {
-    QTemporaryDir root;
-    CommandLine line;
-    line.profile = root.filePath(QStringLiteral("user.txt")).toStdString();
-    BoxAnswerer answerer;
-    StopSignals stop_signals;
-    OutputChannel standard_output(stdout, "standard output");
-    PanelApp app(line, stop_signals, standard_output);
-    QCOMPARE(app.Run(), 1);
-    QCOMPARE(answerer.boxes, 1);
-    QCOMPARE(answerer.title, QStringLiteral("Error"));
-    QCOMPARE(answerer.text, QString::fromLatin1(kProfileOpenError));
-    QVERIFY(answerer.ok_only);
-    QVERIFY(!answerer.panel_visible);
+    for (const char* link_to : {"", "/dev/zero", "/dev/null"}) {
+      QTemporaryDir root;
+      CommandLine line;
+      line.profile = root.filePath(QStringLiteral("user.txt")).toStdString();
+      if (*link_to != '\0') {
+        QVERIFY(QFile::link(QString::fromLatin1(link_to), QString::fromStdString(line.profile)));
+      }
+      BoxAnswerer answerer;
+      StopSignals stop_signals;
+      OutputChannel standard_output(stdout, "standard output");
+      PanelApp app(line, stop_signals, standard_output);
+      QCOMPARE(app.Run(), 1);
+      QCOMPARE(answerer.boxes, 1);
+      QCOMPARE(answerer.title, QStringLiteral("Error"));
+      QCOMPARE(answerer.text, QString::fromLatin1(kProfileOpenError));
+      QVERIFY(answerer.ok_only);
+      QVERIFY(!answerer.panel_visible);
+    }
   }
 
-  // A recording is named in the box as the file library says; a microphone in Spanish, as the
-  // rest of the panel speaks.
+  // An options file that is no such file (a device, far too large) leaves the options at their
+  // defaults, the panel shows as usual, and a change of option does not write over it.
+  void OptionsThatAreNoFileOfOptionsAreNeitherReadNorWrittenOver() {
+    struct Row {
+      const char* what;
+      std::string contents;
+      const char* link_to;
+    };
+    const Row rows[] = {
+        {"a device that never ends", "", "/dev/zero"},
+        {"a file far too large", "calibracion 1\n" + std::string(100000, '#'), nullptr},
+    };
+    for (const Row& row : rows) {
+      PanelUnderTest t(Lines({45, 3, 20, 80, 50, 1}));
+      const QString options = t.dir.filePath(QStringLiteral("options.txt"));
+      if (row.link_to != nullptr) QVERIFY(QFile::link(QString::fromLatin1(row.link_to), options));
+      if (!row.contents.empty()) WriteFile(options, row.contents);
+      ControlPanel panel(t.profile_path().toStdString());
+      QVERIFY2(panel.LoadProfile(), row.what);
+      auto* pause = panel.findChild<QAction*>(QStringLiteral("pause-gesture"));
+      QVERIFY(pause != nullptr);
+      QVERIFY(!pause->isChecked());
+      pause->trigger();
+      QVERIFY2(QFileInfo(options).isSymLink() == (row.link_to != nullptr), row.what);
+      if (!row.contents.empty()) QCOMPARE(ReadFile(options), row.contents);
+    }
+  }
+
+  // A link that another user planted at the profile's name in a shared folder (such as /tmp)
+  // is not written through: the save fails as any other, and the file it points to is kept.
+  void AProfileLinkPlantedByAnotherUserIsNotWrittenThrough() {
+    if (::geteuid() != 0) QSKIP("giving a link to another user takes the superuser");
+    QTemporaryDir root;
+    const QString shared = root.filePath(QStringLiteral("shared"));
+    QVERIFY(QDir().mkdir(shared));
+    QVERIFY(::chmod(shared.toLocal8Bit().constData(), 01777) == 0);
+    const QString target = root.filePath(QStringLiteral("victim.txt"));
+    const std::string profile = Lines({45, 3, 20, 80, 50, 1});
+    WriteFile(target, profile);
+    const QString link = shared + QStringLiteral("/user.txt");
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(::lchown(link.toLocal8Bit().constData(), 65534, 65534) == 0);
+    ControlPanel panel(link.toStdString());
+    QVERIFY(panel.LoadProfile());
+    panel.show();
+    Click(Control<QPushButton>(panel, 1000));
+    Click(Control<QCheckBox>(panel, 1005));  // the setting changes: female now
+    BoxAnswerer answerer;
+    Click(Control<QPushButton>(panel, 1));
+    QCOMPARE(answerer.text, QString::fromLatin1(kProfileWriteError));
+    QCOMPARE(panel.exit_status(), 1);
+    QCOMPARE(ReadFile(target), profile);
+    QVERIFY(QFileInfo(link).isSymLink());
+  }
+
+  // A recording that cannot be heard is named in the box with a reason in the panel's language
+  // (the sound library's English goes to the terminal); a microphone likewise.
   void MissingSoundIsReportedBeforeThePanelShows() {
     struct Case {
       const char* input;
@@ -174,7 +240,8 @@ class PanelProfileTest : public QObject {
       const char* box_says;
     };
     const Case cases[] = {
-        {"no-such-recording.wav", "", 2, "no-such-recording.wav"},
+        {"no-such-recording.wav", "", 2, "no-such-recording.wav»: no existe."},
+        {"user.txt", "", 2, "user.txt»: no es un sonido que Sonlet sepa leer"},
         {"", "no-such-microphone", kAudioOpenFailed,
          "No se ha podido abrir el micrófono «no-such-microphone»."},
     };
@@ -193,6 +260,9 @@ class PanelProfileTest : public QObject {
       QCOMPARE(answerer.boxes, 1);
       QCOMPARE(answerer.title, QStringLiteral("Error"));
       QVERIFY2(answerer.text.contains(QString::fromUtf8(c.box_says)), qPrintable(answerer.text));
+      for (const char* english : {"Format", "System error", "No such file", "Give a"}) {
+        QVERIFY2(!answerer.text.contains(QLatin1String(english)), qPrintable(answerer.text));
+      }
       QVERIFY(!answerer.panel_visible);
     }
   }

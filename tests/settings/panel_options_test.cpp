@@ -103,7 +103,7 @@ TEST_F(PanelOptionsTest, SavingKeepsEveryOtherLine) {
     PanelOptions options;
     ASSERT_EQ(options.Read(Path()), "");
     options.Set(kUseCalibration, row.calibration);
-    ASSERT_TRUE(options.Write(Path()));
+    ASSERT_EQ(options.Write(Path()), 0);
     EXPECT_EQ(Contents(), row.after) << row.before;
     PanelOptions again;
     ASSERT_EQ(again.Read(Path()), "");
@@ -115,7 +115,7 @@ TEST_F(PanelOptionsTest, NumbersAreWrittenAsTheyReadBack) {
   PanelOptions options;
   options.Set(kSize, 9);
   options.Set(kUseCalibration, true);
-  ASSERT_TRUE(options.Write(Path()));
+  ASSERT_EQ(options.Write(Path()), 0);
   EXPECT_EQ(Contents(), "tamano 9\ncalibracion 1\n");
   PanelOptions again;
   ASSERT_EQ(again.Read(Path()), "");

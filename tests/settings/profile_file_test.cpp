@@ -182,10 +182,11 @@ TEST_F(ProfileRead, NumbersBeyondThirtyTwoBitsGiveTheNearestEnd) {
 }
 
 TEST_F(ProfileRead, LongRunsAreReadInOnePass) {
-  const std::string megabyte_of_digits(1 << 20, '7');
-  EXPECT_EQ(ReadText(megabyte_of_digits + " 1 2 3 4 1"), (Profile{kInt32Max, 1, 2, 3, 4, 1}));
-  const std::string megabyte_of_blanks(1 << 20, ' ');
-  EXPECT_EQ(ReadText(megabyte_of_blanks + "7 1 2 3 4 1"), (Profile{7, 1, 2, 3, 4, 1}));
+  // As long as a profile may be: the whole file at the size limit.
+  const std::string digits(kSettingsFileLimit - 10, '7');
+  EXPECT_EQ(ReadText(digits + " 1 2 3 4 1"), (Profile{kInt32Max, 1, 2, 3, 4, 1}));
+  const std::string blanks(kSettingsFileLimit - 11, ' ');
+  EXPECT_EQ(ReadText(blanks + "7 1 2 3 4 1"), (Profile{7, 1, 2, 3, 4, 1}));
 }
 
 TEST_F(ProfileRead, MissingFileCannotBeOpened) {

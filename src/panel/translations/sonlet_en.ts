@@ -250,10 +250,6 @@ or a short voiced sound.</translation>
         <translation>Could not stop Sonlet starting with the session: %1.</translation>
     </message>
     <message>
-        <source>no existe el archivo «%1»</source>
-        <translation>the file “%1” does not exist</translation>
-    </message>
-    <message>
         <source>No se puede leer la calibración: %1.
 
 Sonlet sigue con las regiones fijas de las vocales. Para hacer una calibración con su voz, use «Vocales › Calibración…».</source>
@@ -264,6 +260,117 @@ Sonlet goes on with the fixed vowel regions. To make a calibration with your voi
     <message>
         <source>No se ha podido guardar la calibración: %1.</source>
         <translation>Could not save the calibration: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>sonlet::FileReasons</name>
+    <message>
+        <source>no existe</source>
+        <translation>it does not exist</translation>
+    </message>
+    <message>
+        <source>no tiene permiso para ello</source>
+        <translation>you do not have permission</translation>
+    </message>
+    <message>
+        <source>es una carpeta</source>
+        <translation>it is a folder</translation>
+    </message>
+    <message>
+        <source>una parte de su ruta no es una carpeta</source>
+        <translation>a part of its path is not a folder</translation>
+    </message>
+    <message>
+        <source>está en un disco que solo se puede leer</source>
+        <translation>it is on a read-only disk</translation>
+    </message>
+    <message>
+        <source>no queda sitio en el disco</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>no es un archivo normal (es un dispositivo, una tubería o un socket)</source>
+        <translation>it is not a regular file (it is a device, a pipe or a socket)</translation>
+    </message>
+    <message>
+        <source>ocupa más de %1 KiB, mucho más que un archivo así</source>
+        <translation>it is larger than %1 KiB, far more than such a file holds</translation>
+    </message>
+    <message>
+        <source>es un enlace simbólico de otro usuario en una carpeta compartida, y Sonlet no escribe a través de él; borre el enlace o use otra carpeta</source>
+        <translation>it is a symbolic link that another user owns in a shared folder, and Sonlet does not write through it; remove the link or use another folder</translation>
+    </message>
+    <message>
+        <source>el sistema lo impide (error %1)</source>
+        <translation>the system does not allow it (error %1)</translation>
+    </message>
+    <message>
+        <source>no existe el archivo «%1»</source>
+        <translation>the file “%1” does not exist</translation>
+    </message>
+    <message>
+        <source>no se puede abrir «%1»: %2</source>
+        <translation>cannot open “%1”: %2</translation>
+    </message>
+    <message>
+        <source>«%1» no es una calibración de Sonlet (la línea %2 debería ser «sonlet-calibration %3»)</source>
+        <translation>“%1” is not a Sonlet calibration (line %2 should be “sonlet-calibration %3”)</translation>
+    </message>
+    <message>
+        <source>«%1» es de la versión %2, y este Sonlet lee la versión %3; haga la calibración de nuevo</source>
+        <translation>“%1” is of version %2, and this Sonlet reads version %3; make the calibration again</translation>
+    </message>
+    <message>
+        <source>en «%1», línea %2, «%3» no es una de las vocales a, e, i, o, u</source>
+        <translation>in “%1”, line %2, “%3” is not one of the vowels a, e, i, o, u</translation>
+    </message>
+    <message>
+        <source>en «%1», línea %2, faltan o sobran números: tras la vocal van siete (F1, F2 y F3 en Hz, sus dispersiones y las pasadas)</source>
+        <translation>in “%1”, line %2, numbers are missing or too many: the vowel is followed by seven (F1, F2 and F3 in Hz, their spreads and the passes)</translation>
+    </message>
+    <message>
+        <source>en «%1», línea %2, F1, F2 y F3 deben estar entre 50 y 4000 Hz (F3 y su dispersión pueden ser 0)</source>
+        <translation>in “%1”, line %2, F1, F2 and F3 must lie between 50 and 4000 Hz (F3 and its spread may be 0)</translation>
+    </message>
+    <message>
+        <source>en «%1», línea %2, las dispersiones deben estar entre 0,07 (F1), 0,05 (F2, F3) y 1</source>
+        <translation>in “%1”, line %2, the spreads must lie between 0.07 (F1), 0.05 (F2, F3) and 1</translation>
+    </message>
+    <message>
+        <source>en «%1», línea %2, la vocal %3 aparece por segunda vez</source>
+        <translation>in “%1”, line %2, the vowel %3 comes a second time</translation>
+    </message>
+    <message>
+        <source>«%1» está vacío</source>
+        <translation>“%1” is empty</translation>
+    </message>
+    <message>
+        <source>«%1» no tiene ninguna línea para la vocal %2</source>
+        <translation>“%1” has no line for the vowel %2</translation>
+    </message>
+    <message>
+        <source>no se puede escribir «%1»: %2</source>
+        <translation>cannot write “%1”: %2</translation>
+    </message>
+    <message>
+        <source>no es un sonido que Sonlet sepa leer, no contiene sonido o su frecuencia de muestreo no se puede convertir</source>
+        <translation>it is not sound that Sonlet can read, it holds no sound, or its sample rate cannot be converted</translation>
+    </message>
+    <message>
+        <source>No se puede escuchar la grabación «%1»: %2.
+
+Indique un archivo de sonido (WAV, FLAC, OGG…) que exista y se pueda leer.</source>
+        <translation>Cannot listen to the recording “%1”: %2.
+
+Give a sound file (WAV, FLAC, OGG…) that exists and can be read.</translation>
+    </message>
+    <message>
+        <source>no se sabe dónde está su carpeta de configuración (no están definidas ni HOME ni XDG_CONFIG_HOME)</source>
+        <translation>it is not known where your configuration folder is (neither HOME nor XDG_CONFIG_HOME is set)</translation>
+    </message>
+    <message>
+        <source>no se puede borrar «%1»: %2</source>
+        <translation>cannot remove “%1”: %2</translation>
     </message>
 </context>
 <context>
