@@ -1,12 +1,86 @@
 #include "input/session_bus_address.h"
 
+#include <gio/gio.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <set>
+#include <string>
 
 namespace sonlet {
 
-std::string SessionBusAddress(std::string* why) {
+namespace {
+
+// After the limit, a cancelled attempt usually returns at once; this long it may take to hand
+// its socket back.
+constexpr int kCancelGraceMs = 500;
+
+// The attempt's state, shared with GLib's completion.
+struct Attempt {
+  bool done = false;
+  bool time_up = false;
+};
+
+void Connected(GObject*, GAsyncResult* result, gpointer data) {
+  GError* error = nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_finish(result, &error);
+  if (connection != nullptr) {
+    g_dbus_connection_close(connection, nullptr, nullptr, nullptr);
+    g_object_unref(connection);
+  }
+  if (error != nullptr) g_error_free(error);
+  static_cast<Attempt*>(data)->done = true;
+}
+
+gboolean TimeUp(gpointer data) {
+  static_cast<Attempt*>(data)->time_up = true;
+  return G_SOURCE_REMOVE;
+}
+
+// Runs the context until the attempt is done or limit_ms have passed; returns whether it is done.
+bool RunUntilDone(GMainContext* context, Attempt* attempt, int limit_ms) {
+  attempt->time_up = false;
+  GSource* timer = g_timeout_source_new(limit_ms);
+  g_source_set_callback(timer, TimeUp, attempt, nullptr);
+  g_source_attach(timer, context);
+  while (!attempt->done && !attempt->time_up) g_main_context_iteration(context, TRUE);
+  g_source_destroy(timer);
+  g_source_unref(timer);
+  return attempt->done;
+}
+
+// Whether the bus at address lets a client in, greeting included, within kBusAnswerLimitMs.
+// A refusal (no socket there, no permission) is an answer too. GLib's own connection is used
+// here, on a main context of this call's own, because it can be given up: Qt's waits for as long
+// as the bus stays silent.
+bool Answers(const std::string& address) {
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  auto* attempt = new Attempt;
+  GCancellable* cancellable = g_cancellable_new();
+  g_dbus_connection_new_for_address(
+      address.c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, cancellable, Connected, attempt);
+  const bool answered = RunUntilDone(context, attempt, kBusAnswerLimitMs);
+  bool finished = answered;
+  if (!answered) {
+    g_cancellable_cancel(cancellable);
+    finished = RunUntilDone(context, attempt, kCancelGraceMs);
+  }
+  g_object_unref(cancellable);
+  g_main_context_pop_thread_default(context);
+  // An attempt stuck past its cancellation (GLib cannot cancel the bus's greeting) would still
+  // complete into it; its completion only ever runs on this context, which no one runs now, so
+  // it stays allocated.
+  if (finished) delete attempt;
+  g_main_context_unref(context);
+  return answered;
+}
+
+std::string NamedAddress(std::string* why) {
   const char* named = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   if (named != nullptr) {
     if (named[0] == '\0') *why = "DBUS_SESSION_BUS_ADDRESS is set to nothing";
@@ -24,6 +98,51 @@ std::string SessionBusAddress(std::string* why) {
     return "";
   }
   return "unix:path=" + socket;
+}
+
+// Guards what is remembered below.
+std::mutex& Remembered() {
+  static std::mutex mutex;
+  return mutex;
+}
+// Once hidden, the reason; the variable is empty then and must not read as "set to nothing".
+std::string& HiddenBecause() {
+  static std::string reason;
+  return reason;
+}
+
+}  // namespace
+
+std::string SessionBusAddress(std::string* why, bool* silent) {
+  if (silent != nullptr) *silent = false;
+  const std::lock_guard<std::mutex> lock(Remembered());
+  if (!HiddenBecause().empty()) {
+    *why = HiddenBecause();
+    if (silent != nullptr) *silent = true;
+    return "";
+  }
+  const std::string address = NamedAddress(why);
+  if (address.empty()) return address;
+
+  // Only silence is remembered: a bus that answered is tried again by the next who asks, since
+  // it may have frozen meanwhile.
+  static std::set<std::string> silent_addresses;
+  if (silent_addresses.count(address) == 0 && Answers(address)) return address;
+  silent_addresses.insert(address);
+  *why = "the session bus (" + address + ") did not answer within " +
+         std::to_string(kBusAnswerLimitMs / 1000) + " s";
+  if (silent != nullptr) *silent = true;
+  return "";
+}
+
+bool HideSilentSessionBus(std::string* why) {
+  bool silent = false;
+  SessionBusAddress(why, &silent);
+  if (!silent) return false;
+  const std::lock_guard<std::mutex> lock(Remembered());
+  HiddenBecause() = *why;
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", "", 1);
+  return true;
 }
 
 }  // namespace sonlet
