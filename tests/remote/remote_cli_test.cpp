@@ -295,5 +295,38 @@ TEST_F(RemoteCommands, AFrozenBusLeavesTheRunAndThePanelAlone) {
   EXPECT_EQ(err.find(said), err.rfind(said)) << err;
 }
 
+// A bus that freezes while Sonlet owns its name must not hold up the end: a stop signal ends the
+// headless run and the panel as promptly as without a bus.
+TEST_F(RemoteCommands, ABusThatFreezesMidRunDoesNotHoldUpTheEnd) {
+  const std::string profile = bus_.folder() + "/user.txt";
+  std::ofstream(profile) << "40 2 25 60 30 0";
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> environment;
+    std::string status;  // as --status finds it on the bus
+  };
+  const Case cases[] = {
+      {Headless(LongVowel(), "log"), {}, "listening\n"},
+      {{"--input", LongVowel(), "--realtime", "--profile", profile, "--output", "log"},
+       {"QT_QPA_PLATFORM=offscreen"},
+       "stopped\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> environment = c.environment;
+    environment.push_back(bus_.Environment());
+    LiveProgram sonlet(kSonlet, c.args, environment);
+    std::string status;
+    for (int tries = 0; tries < 100 && status != c.status; ++tries) {
+      std::this_thread::sleep_for(100ms);
+      status = Ask({"--status"}).out;
+    }
+    ASSERT_EQ(status, c.status) << sonlet.err();
+    bus_.Freeze();
+    const Thawed thawed{bus_.pid()};
+    EXPECT_EQ(sonlet.Stop(SIGTERM, 5s), 0) << c.args[0] << "\n" << sonlet.err();
+    EXPECT_EQ(sonlet.err().find("did not answer"), std::string::npos) << sonlet.err();
+  }
+}
+
 }  // namespace
 }  // namespace sonlet
