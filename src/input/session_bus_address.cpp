@@ -16,21 +16,25 @@ namespace {
 // its socket back.
 constexpr int kCancelGraceMs = 500;
 
-// The attempt's state, shared with GLib's completion.
+// The attempt's state, shared with GLib's completions.
 struct Attempt {
+  GDBusConnection* connection = nullptr;
   bool done = false;
+  bool closed = false;
   bool time_up = false;
 };
 
 void Connected(GObject*, GAsyncResult* result, gpointer data) {
+  auto* attempt = static_cast<Attempt*>(data);
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_finish(result, &error);
-  if (connection != nullptr) {
-    g_dbus_connection_close(connection, nullptr, nullptr, nullptr);
-    g_object_unref(connection);
-  }
+  attempt->connection = g_dbus_connection_new_for_address_finish(result, &error);
   if (error != nullptr) g_error_free(error);
-  static_cast<Attempt*>(data)->done = true;
+  attempt->done = true;
+}
+
+void Closed(GObject* connection, GAsyncResult* result, gpointer data) {
+  g_dbus_connection_close_finish(G_DBUS_CONNECTION(connection), result, nullptr);
+  static_cast<Attempt*>(data)->closed = true;
 }
 
 gboolean TimeUp(gpointer data) {
@@ -38,16 +42,16 @@ gboolean TimeUp(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
-// Runs the context until the attempt is done or limit_ms have passed; returns whether it is done.
-bool RunUntilDone(GMainContext* context, Attempt* attempt, int limit_ms) {
+// Runs the context until *flag is set or limit_ms have passed; returns *flag.
+bool RunUntil(GMainContext* context, Attempt* attempt, const bool* flag, int limit_ms) {
   attempt->time_up = false;
   GSource* timer = g_timeout_source_new(limit_ms);
   g_source_set_callback(timer, TimeUp, attempt, nullptr);
   g_source_attach(timer, context);
-  while (!attempt->done && !attempt->time_up) g_main_context_iteration(context, TRUE);
+  while (!*flag && !attempt->time_up) g_main_context_iteration(context, TRUE);
   g_source_destroy(timer);
   g_source_unref(timer);
-  return attempt->done;
+  return *flag;
 }
 
 // Whether the bus at address lets a client in, greeting included, within kBusAnswerLimitMs.
@@ -64,13 +68,21 @@ bool Answers(const std::string& address) {
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, cancellable, Connected, attempt);
-  const bool answered = RunUntilDone(context, attempt, kBusAnswerLimitMs);
+  const bool answered = RunUntil(context, attempt, &attempt->done, kBusAnswerLimitMs);
   bool finished = answered;
   if (!answered) {
     g_cancellable_cancel(cancellable);
-    finished = RunUntilDone(context, attempt, kCancelGraceMs);
+    finished = RunUntil(context, attempt, &attempt->done, kCancelGraceMs);
   }
   g_object_unref(cancellable);
+  if (attempt->connection != nullptr) {
+    // Closed here, and what GLib still has to say about it (the "closed" signal) said here,
+    // while this context still runs: the connection then holds nothing of it.
+    g_dbus_connection_close(attempt->connection, nullptr, Closed, attempt);
+    RunUntil(context, attempt, &attempt->closed, kCancelGraceMs);
+    while (g_main_context_pending(context)) g_main_context_iteration(context, FALSE);
+    g_object_unref(attempt->connection);
+  }
   g_main_context_pop_thread_default(context);
   // An attempt stuck past its cancellation (GLib cannot cancel the bus's greeting) would still
   // complete into it; its completion only ever runs on this context, which no one runs now, so
