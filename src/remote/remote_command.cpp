@@ -65,17 +65,14 @@ Outcome OutcomeOf(const QDBusConnection& bus, const QDBusMessage& reply) {
   return NameOwner(bus) == Owner::kNone ? Outcome::kGone : Outcome::kSilent;
 }
 
-// The silent Sonlet's process, where the bus can tell, for the user to end it.
+// For a Sonlet that holds the name but did not answer: its process, where the bus can tell, so
+// that the user can end it.
 std::string StuckAdvice(const QDBusConnection& bus) {
   const QDBusReply<uint> pid = AskBus(bus, "GetConnectionUnixProcessID");
-  const std::string limit = std::to_string(kCallLimitMs / 1000) + " s";
-  if (!pid.isValid()) {
-    return "it did not answer within " + limit +
-           "; if it is stuck, end it (its stop signals, "
-           "or the system's task manager)";
-  }
-  const std::string process = std::to_string(pid.value());
-  return "it did not answer within " + limit + "; if it is stuck, end it (kill " + process + ")";
+  const std::string said = "it did not answer within " + std::to_string(kCallLimitMs / 1000) +
+                           " s; if it is stuck, end it";
+  if (!pid.isValid()) return said + " from the system's task manager";
+  return said + " (kill " + std::to_string(pid.value()) + ")";
 }
 
 // Waits until no one owns the name, at most limit_ms; returns whether it went.
