@@ -14,6 +14,7 @@
 #include "cli/stop_signals.h"
 #include "engine/audio_source.h"
 #include "engine/input_sink.h"
+#include "input/session_bus_address.h"
 #include "panel/control_panel.h"
 #include "panel/file_reasons.h"
 #include "panel/icons.h"
@@ -50,13 +51,28 @@ QString MicrophoneErrorText(const std::string& device) {
 }
 
 // Asks for the session's name. Returns -1 when this panel is to run (the name is its own, or
-// there is no session bus and so no way to tell), or the exit status when another Sonlet runs:
-// 0 once its panel is in front, 2 when it runs without one.
+// there is no session bus, or none that answers, and so no way to tell), or the exit status when
+// another Sonlet runs: 0 once its panel is in front, 2 when it runs without one or does not
+// answer. A bus or a Sonlet that does not answer holds the start up a few seconds at most.
 int ClaimSession(RemoteService& remote) {
   std::string why;
   // Twice at most: the other one may end between our asking for the name and its answer.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (remote.ClaimName(&why) != RemoteService::Claim::kTaken) return -1;
+    switch (remote.ClaimName(&why)) {
+      case RemoteService::Claim::kOwned:
+      case RemoteService::Claim::kNoBus:
+        return -1;
+      case RemoteService::Claim::kSilent:
+        // The panel is what the user has to steer the pointer with: it opens all the same.
+        std::fprintf(stderr,
+                     "sonlet: %s; the panel opens without it: sonlet --start and the like cannot "
+                     "reach it, and should another Sonlet run in this session, both would move "
+                     "the pointer.\n",
+                     why.c_str());
+        return -1;
+      case RemoteService::Claim::kTaken:
+        break;
+    }
     switch (RaiseRunningPanel(&why)) {
       case RaiseResult::kRaised:
         return 0;
@@ -67,6 +83,13 @@ int ClaimSession(RemoteService& remote) {
                      "sonlet: Sonlet is already running in this session without its panel "
                      "(--headless), and two would fight over the pointer; end it first (sonlet "
                      "--quit).\n");
+        return 2;
+      case RaiseResult::kSilent:
+        // Opening a second panel would set two engines on one pointer.
+        std::fprintf(stderr,
+                     "sonlet: Sonlet is already running in this session, but %s, and start "
+                     "Sonlet again.\n",
+                     why.c_str());
         return 2;
       case RaiseResult::kFailed:
         std::fprintf(stderr,
@@ -104,6 +127,9 @@ int PanelApp::Run() {
   // The desktop's language, for every window and box from here on.
   const PanelLanguage language;
   QApplication::setWindowIcon(ApplicationIcon());
+  // Before the first window: Qt's own parts reach for the session bus as they come up.
+  std::string bus_silence;
+  HideSilentSessionBus(&bus_silence);
   const bool output_carries_events = line_.output == "log";
   NoticePrinter notices(standard_output_, output_carries_events);  // outlives the panel's engine
   ControlPanel panel(line_.profile);

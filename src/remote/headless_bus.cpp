@@ -30,11 +30,23 @@ int HeadlessBus::Open() {
     case RemoteService::Claim::kNoBus:
       service_.reset();
       return 0;
+    case RemoteService::Claim::kSilent:
+      // Refusing would leave the user with no pointer at all for the sake of a convenience;
+      // two engines on one pointer, should another run, is the lesser harm, and it is said.
+      service_.reset();
+      std::fprintf(stderr,
+                   "sonlet: %s; Sonlet goes on without it: sonlet --stop and the like cannot "
+                   "reach this run%s.\n",
+                   why.c_str(),
+                   MovesThePointer() ? ", and should another Sonlet run in this session, both "
+                                       "would move the pointer"
+                                     : "");
+      return 0;
     case RemoteService::Claim::kTaken:
       break;
   }
   service_.reset();
-  if (line_.output != "log" && line_.output != "none") {
+  if (MovesThePointer()) {
     std::fprintf(stderr,
                  "sonlet: a Sonlet is already running in this session (sonlet --status asks it), "
                  "and two would fight over the pointer. End it first (sonlet --quit), or give this "

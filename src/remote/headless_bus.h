@@ -26,11 +26,14 @@ class HeadlessBus : public ControlServer {
 
   // Refuses, with status 2, when another Sonlet runs in this session and this one would move
   // the pointer too: two would fight over it. One whose events go to the log or nowhere runs
-  // beside it, unreachable, and says so.
+  // beside it, unreachable, and says so. A bus that does not answer holds the run up a few
+  // seconds at most (kBusAnswerLimitMs, kCallLimitMs); the run then goes on without it.
   int Open() override;
   void ServeUntil(ProgramControl& control, const std::function<void()>& wait_for_end) override;
 
  private:
+  bool MovesThePointer() const { return line_.output != "log" && line_.output != "none"; }
+
   const CommandLine& line_;
   int& argc_;
   char** argv_;

@@ -9,7 +9,8 @@ namespace sonlet {
 // "toggle" or "quit"). The answer, "listening" or "stopped", goes to standard output; --quit
 // prints nothing and returns once that Sonlet has ended (it saves its settings first).
 // Returns the exit status: 0 when done; 1 when no Sonlet runs in this session; 2 when there is
-// no session bus or the running one did not answer. Needs a QCoreApplication.
+// no session bus, or it or the running one did not answer. Every request has a limit of a few
+// seconds (kCallLimitMs); --quit then waits some longer for the end. Needs a QCoreApplication.
 int RunRemoteCommand(const std::string& command);
 
 // What came of asking the session's Sonlet to bring its panel to the front.
@@ -17,7 +18,8 @@ enum class RaiseResult {
   kRaised,   // its panel is in front now
   kNoPanel,  // it runs headless: there is no panel to show
   kGone,     // it ended meanwhile
-  kFailed,   // it did not answer; *why says what happened
+  kSilent,   // it still holds the name but did not answer in time; *why says what to do
+  kFailed,   // it answered with an error, or there is no bus; *why says what happened
 };
 
 RaiseResult RaiseRunningPanel(std::string* why);

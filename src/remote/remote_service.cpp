@@ -4,6 +4,7 @@
 #include <QDBusError>
 #include <QDBusReply>
 #include <QTimer>
+#include <string>
 
 #include "remote/session_bus.h"
 
@@ -15,8 +16,9 @@ RemoteService::RemoteService(QObject* parent)
 RemoteService::~RemoteService() { Release(); }
 
 RemoteService::Claim RemoteService::ClaimName(std::string* why) {
-  bus_ = OpenSessionBus(why);
-  if (!bus_.isConnected()) return Claim::kNoBus;
+  bool silent = false;
+  bus_ = OpenSessionBus(why, &silent);
+  if (!bus_.isConnected()) return silent ? Claim::kSilent : Claim::kNoBus;
   // The object first: whoever sees the name appear may call it straight away.
   bus_.registerObject(QString::fromLatin1(kBusPath), this, QDBusConnection::ExportScriptableSlots);
   const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
@@ -24,23 +26,25 @@ RemoteService::Claim RemoteService::ClaimName(std::string* why) {
                                         QDBusConnectionInterface::DontQueueService,
                                         QDBusConnectionInterface::DontAllowReplacement);
   owned_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
-  if (!owned_) {
-    bus_.unregisterObject(QString::fromLatin1(kBusPath));
-    if (!reply.isValid()) {
-      *why = "the session bus refused the name " + std::string(kBusName) + ": " +
-             reply.error().message().toStdString();
-      return Claim::kNoBus;
-    }
-    return Claim::kTaken;
+  if (owned_) return Claim::kOwned;
+  bus_.unregisterObject(QString::fromLatin1(kBusPath));
+  if (reply.isValid()) return Claim::kTaken;
+  if (NoAnswer(reply.error())) {
+    *why = "the session bus did not answer within " + std::to_string(kCallLimitMs / 1000) +
+           " s when asked for the name " + kBusName;
+    return Claim::kSilent;
   }
-  return Claim::kOwned;
+  *why = "the session bus refused the name " + std::string(kBusName) + ": " +
+         reply.error().message().toStdString();
+  return Claim::kNoBus;
 }
 
 void RemoteService::Release() {
   if (!owned_) return;
   owned_ = false;
   bus_.unregisterObject(QString::fromLatin1(kBusPath));
-  bus_.interface()->unregisterService(QString::fromLatin1(kBusName));
+  // Sent before anything this connection sends later, such as a new claim, so it comes first.
+  bus_.interface()->asyncCall(QStringLiteral("ReleaseName"), QString::fromLatin1(kBusName));
 }
 
 ProgramControl* RemoteService::Target() {

@@ -30,6 +30,9 @@ class RemoteService : public QObject, protected QDBusContext {
     kOwned,  // the name is ours: this is the session's Sonlet
     kTaken,  // another Sonlet runs in this session
     kNoBus,  // there is no session bus; the program goes on unreachable
+    // The session bus did not answer in time: whether another Sonlet runs cannot be known, and
+    // the program goes on unreachable.
+    kSilent,
   };
 
   explicit RemoteService(QObject* parent = nullptr);
@@ -39,11 +42,13 @@ class RemoteService : public QObject, protected QDBusContext {
   void SetTarget(ProgramControl* target) { target_ = target; }
 
   // Connects to the session bus and asks for the name, which goes to the first who asks and is
-  // never handed over. For kNoBus, *why says what is missing.
+  // never handed over. For kNoBus and kSilent, *why says what is missing. Waits at most
+  // kBusAnswerLimitMs plus kCallLimitMs.
   Claim ClaimName(std::string* why);
 
   // Gives the name up, at once: a Sonlet that is ending answers nothing more, and another may
-  // start meanwhile.
+  // start meanwhile. Waits for nothing: a bus that froze meanwhile must not hold up the end, and
+  // the name goes with the connection at the latest.
   void Release();
 
   bool owned() const { return owned_; }

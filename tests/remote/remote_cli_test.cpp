@@ -2,9 +2,11 @@
 // --quit against the real program, headless on a paced recording, on a private session bus.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,7 +57,28 @@ class RemoteCommands : public testing::Test {
     return path;
   }
 
+  // As Ask, but a program that hangs is killed after a minute, so that the case fails instead
+  // of the whole test; how long it took goes to *took.
+  ProgramRun AskTimed(const std::vector<std::string>& args,
+                      const std::vector<std::string>& environment,
+                      std::chrono::steady_clock::duration* took) const {
+    std::vector<std::string> bounded = {"--signal=KILL", "60", kSonlet};
+    bounded.insert(bounded.end(), args.begin(), args.end());
+    std::vector<std::string> changes = {bus_.Environment(), "DISPLAY", "WAYLAND_DISPLAY"};
+    changes.insert(changes.end(), environment.begin(), environment.end());
+    const auto start = std::chrono::steady_clock::now();
+    ProgramRun run = RunProgram("/usr/bin/timeout", bounded, bus_.folder(), changes);
+    *took = std::chrono::steady_clock::now() - start;
+    return run;
+  }
+
   PrivateBus bus_;
+};
+
+// Lets a frozen program go on again when the case ends, however it ends.
+struct Thawed {
+  pid_t pid;
+  ~Thawed() { kill(pid, SIGCONT); }
 };
 
 TEST_F(RemoteCommands, SayWhyWhenThereIsNothingToReach) {
@@ -176,6 +199,133 @@ TEST_F(RemoteCommands, OneEngineMovesThePointerPerSession) {
   EXPECT_EQ(Ask({"--status"}).out, "listening\n");  // still the first one's name
   EXPECT_EQ(Ask({"--quit"}).status, 0);
   EXPECT_EQ(first.Wait(10s), 0);
+}
+
+// A bus that does not answer (its daemon frozen) and a Sonlet that holds the name but does not
+// answer (frozen itself, as a hung program): asking either ends within seconds with status 2 and
+// says what did not answer, never that no Sonlet runs.
+TEST_F(RemoteCommands, WhatDoesNotAnswerIsSaidSoWithinSeconds) {
+  LiveProgram owner(kSonlet, Headless(LongVowel(), "log"), {bus_.Environment()});
+  ASSERT_TRUE(owner.WaitFor(Moved, 20s)) << owner.err();
+  const std::string stuck = "it did not answer within 5 s; if it is stuck, end it (kill " +
+                            std::to_string(owner.pid()) + ")";
+  const std::string bus_silent = "sonlet: the session bus (" + bus_.address() +
+                                 ") did not answer within 3 s, so a running Sonlet cannot be "
+                                 "reached; the session's bus may be stuck.\n";
+  const std::vector<std::string> panel = {"--input", kData + "/click.wav", "--output", "none"};
+  struct Case {
+    bool bus_frozen;  // else the running Sonlet is
+    std::vector<std::string> args;
+    std::vector<std::string> environment;
+    std::string says;  // the whole of standard error
+  };
+  const Case cases[] = {
+      {false, {"--status"}, {}, "sonlet: a Sonlet runs in this session, but " + stuck + ".\n"},
+      {false, {"--toggle"}, {}, "sonlet: a Sonlet runs in this session, but " + stuck + ".\n"},
+      // A second panel would set two engines on one pointer.
+      {false,
+       panel,
+       {"QT_QPA_PLATFORM=offscreen"},
+       "sonlet: Sonlet is already running in this session, but " + stuck +
+           ", and start Sonlet again.\n"},
+      {false, {"--quit"}, {}, "sonlet: a Sonlet runs in this session, but " + stuck + ".\n"},
+      {true, {"--status"}, {}, bus_silent},
+      {true, {"--start"}, {}, bus_silent},
+      {true, {"--quit"}, {}, bus_silent},
+  };
+  for (const Case& c : cases) {
+    const pid_t frozen = c.bus_frozen ? bus_.pid() : owner.pid();
+    kill(frozen, SIGSTOP);
+    const Thawed thawed{frozen};
+    std::chrono::steady_clock::duration took{};
+    const ProgramRun run = AskTimed(c.args, c.environment, &took);
+    EXPECT_EQ(run.status, 2) << c.args[0] << (c.bus_frozen ? " (bus)" : "") << "\n" << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    // Two limits of a few seconds at most, with room for a busy machine.
+    EXPECT_LT(took, 30s) << c.args[0];
+  }
+  // Woken, it goes on as before; it may meanwhile take the requests that waited for it.
+  EXPECT_EQ(owner.Stop(SIGTERM, 10s), 0) << owner.err();
+}
+
+// A frozen bus holds a run up a few seconds at most: a paced headless run prints what it prints
+// without a bus, and the panel opens and takes its close box; each says once that it runs
+// without the bus.
+TEST_F(RemoteCommands, AFrozenBusLeavesTheRunAndThePanelAlone) {
+  const std::string click = kData + "/click.wav";
+  const ProgramRun off_bus =
+      RunProgram(kSonlet, Headless(click, "log"), "", {"DBUS_SESSION_BUS_ADDRESS="});
+  ASSERT_EQ(off_bus.status, 0) << off_bus.err;
+  const std::string said =
+      "sonlet: the session bus (" + bus_.address() + ") did not answer within 3 s; ";
+  bus_.Freeze();
+  const Thawed thawed{bus_.pid()};
+
+  std::chrono::steady_clock::duration took{};
+  const ProgramRun headless = AskTimed(Headless(click, "log"), {}, &took);
+  EXPECT_EQ(headless.status, 0) << headless.err;
+  EXPECT_EQ(headless.out, off_bus.out);
+  EXPECT_EQ(headless.err, said +
+                              "Sonlet goes on without it: sonlet --stop and the like cannot reach "
+                              "this run.\n" +
+                              off_bus.err);
+
+  // One line of profile: the panel writes it back as six, so a rewritten file shows that it
+  // reached its loop and saved at the close.
+  const std::string profile = bus_.folder() + "/user.txt";
+  std::ofstream(profile) << "40 2 25 60 30 0";
+  LiveProgram panel(
+      kSonlet,
+      {"--input", kData + "/session.wav", "--realtime", "--profile", profile, "--output", "log"},
+      {bus_.Environment(), "QT_QPA_PLATFORM=offscreen"});
+  ASSERT_TRUE(panel.WaitFor(
+      [&](const std::string&, const std::string& err) {
+        return err.find("the panel opens without it") != std::string::npos;
+      },
+      30s))
+      << panel.err();
+  // Time for the panel to come up and its engine to start (a stop before its loop ends it at
+  // once, without a save).
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(panel.Stop(SIGTERM, 10s), 0) << panel.err();
+  std::ifstream saved(profile);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "40\n2\n25\n60\n30\n0\n");
+  const std::string err = panel.err();
+  EXPECT_EQ(err.find(said), err.rfind(said)) << err;
+}
+
+// A bus that freezes while Sonlet owns its name must not hold up the end: a stop signal ends the
+// headless run and the panel as promptly as without a bus.
+TEST_F(RemoteCommands, ABusThatFreezesMidRunDoesNotHoldUpTheEnd) {
+  const std::string profile = bus_.folder() + "/user.txt";
+  std::ofstream(profile) << "40 2 25 60 30 0";
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> environment;
+    std::string status;  // as --status finds it on the bus
+  };
+  const Case cases[] = {
+      {Headless(LongVowel(), "log"), {}, "listening\n"},
+      {{"--input", LongVowel(), "--realtime", "--profile", profile, "--output", "log"},
+       {"QT_QPA_PLATFORM=offscreen"},
+       "stopped\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> environment = c.environment;
+    environment.push_back(bus_.Environment());
+    LiveProgram sonlet(kSonlet, c.args, environment);
+    std::string status;
+    for (int tries = 0; tries < 100 && status != c.status; ++tries) {
+      std::this_thread::sleep_for(100ms);
+      status = Ask({"--status"}).out;
+    }
+    ASSERT_EQ(status, c.status) << sonlet.err();
+    bus_.Freeze();
+    const Thawed thawed{bus_.pid()};
+    EXPECT_EQ(sonlet.Stop(SIGTERM, 5s), 0) << c.args[0] << "\n" << sonlet.err();
+    EXPECT_EQ(sonlet.err().find("did not answer"), std::string::npos) << sonlet.err();
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/private_bus.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -55,8 +56,17 @@ PrivateBus::PrivateBus() {
 PrivateBus::~PrivateBus() { Stop(); }
 
 void PrivateBus::Stop() {
+  Thaw();  // a stopped daemon would hold its SIGTERM
   StopChild(pid_);
   RemoveFolder(folder_);
+}
+
+void PrivateBus::Freeze() {
+  if (pid_ > 0) kill(pid_, SIGSTOP);
+}
+
+void PrivateBus::Thaw() {
+  if (pid_ > 0) kill(pid_, SIGCONT);
 }
 
 }  // namespace sonlet

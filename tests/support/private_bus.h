@@ -19,6 +19,7 @@ class PrivateBus {
   PrivateBus& operator=(const PrivateBus&) = delete;
 
   bool running() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   const std::string& error() const { return error_; }      // why it is not running
   const std::string& address() const { return address_; }  // for DBUS_SESSION_BUS_ADDRESS
   std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
@@ -26,6 +27,11 @@ class PrivateBus {
   const std::string& folder() const { return folder_; }
 
   void Stop();
+
+  // Stops the daemon where it stands (SIGSTOP) and lets it go on again: a frozen bus, whose
+  // socket still takes connections and never answers on them.
+  void Freeze();
+  void Thaw();
 
  private:
   pid_t pid_ = -1;
