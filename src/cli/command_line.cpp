@@ -43,7 +43,7 @@ bool IsControlOption(const char* word) {
 bool IsOption(const char* word) {
   if (IsControlOption(word)) return true;
   for (const char* flag : {"-h", "--help", "--version", "--headless", "--realtime",
-                           "--list-devices", "--pause-gesture"}) {
+                           "--list-devices", "--pause-gesture", "--suggest-threshold"}) {
     if (std::strcmp(word, flag) == 0) return true;
   }
   return FindValueOption(word) != nullptr;
@@ -103,6 +103,8 @@ const char* UsageText() {
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
+         "              [--profile FILE]\n"
+         "       sonlet --headless --suggest-threshold [--device NAME | --input FILE]\n"
          "              [--profile FILE]\n"
          "       sonlet --status | --start | --stop | --toggle | --quit\n"
          "       sonlet --list-devices\n"
@@ -185,6 +187,18 @@ const char* UsageText() {
          "  --calibrate OUT   with --headless: make the calibration file OUT by voice, one\n"
          "                    vowel at a time, with prompts (in Spanish) and a level meter on\n"
          "                    the terminal; a take that is too short is asked for again\n"
+         "  --suggest-threshold\n"
+         "                    with --headless: choose the threshold for this microphone and\n"
+         "                    room, and write it into the settings file (the other five\n"
+         "                    settings stay as they are; it is written, not only printed, so\n"
+         "                    that nobody has to type it in). It listens to the room for\n"
+         "                    about three seconds (say nothing), then asks (in Spanish) for a\n"
+         "                    short \"aaa\" at your normal voice, and sets the threshold 16 dB\n"
+         "                    under that voice, so that \"e\" gets the 10 dB it needs to move\n"
+         "                    up, or, in a loud room, 6 dB over the room's loud moments. It\n"
+         "                    refuses, changing nothing, when the voice is less than 6 dB\n"
+         "                    over that. With --input FILE it reads both from one recording:\n"
+         "                    at least 3.5 s of the room, then the voice\n"
          "  --status          say whether the Sonlet running in this session (the panel or\n"
          "                    --headless) listens: prints \"listening\" or \"stopped\"\n"
          "  --start, --stop   start or stop its listening, as the panel's \"Iniciar\" and\n"
@@ -199,9 +213,10 @@ const char* UsageText() {
          "closes as its close box does, saving the settings.\n"
          "\n"
          "Exit status: 0 when the recording was processed, listening was stopped or the\n"
-         "calibration written; 1 when the settings file cannot be opened; 2 when the\n"
-         "arguments, a recording, the trace or calibration file are wrong, when a calibration\n"
-         "is refused or not finished, when the pointer events have nowhere to go, or when\n"
+         "calibration or threshold written; 1 when the settings file cannot be opened (or,\n"
+         "for --suggest-threshold, written); 2 when the arguments, a recording, the trace or\n"
+         "calibration file are wrong, when a calibration or a threshold is refused or not\n"
+         "finished, when the pointer events have nowhere to go, or when\n"
          "standard output (carrying the events or the trace) cannot be written; 3 when,\n"
          "without a sound server, PortAudio stopped answering and would not let go of the\n"
          "microphone (the panel saves its settings first; start Sonlet again); 255 when the\n"
@@ -239,6 +254,10 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     }
     if (std::strcmp(arg, "--pause-gesture") == 0) {
       line->pause_gesture = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--suggest-threshold") == 0) {
+      line->suggest_threshold = true;
       continue;
     }
     if (IsControlOption(arg)) {
@@ -304,6 +323,21 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     return false;
   }
   if (!CalibrationOptionsFit(*line, error)) return false;
+  if (line->suggest_threshold && !line->headless) {
+    *error =
+        "--suggest-threshold chooses the threshold on the terminal: add --headless (the panel has "
+        "it in its menu, Opciones › Ajustar umbral)";
+    return false;
+  }
+  if (line->suggest_threshold &&
+      (!line->calibrate.empty() || !line->calibration.empty() || !line->trace.empty() ||
+       line->pause_gesture || line->output != "auto")) {
+    *error =
+        "--suggest-threshold only listens, to the room and then to your voice; it takes --input, "
+        "--device and --profile, not --calibrate, --calibration, --trace, --pause-gesture or "
+        "--output";
+    return false;
+  }
   if (line->pause_gesture && (!line->make_calibration.empty() || !line->calibrate.empty())) {
     *error = "--pause-gesture stops steering for a while; a calibration listens to every vowel";
     return false;
