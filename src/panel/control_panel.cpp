@@ -38,6 +38,7 @@
 #include "panel/meter_bar.h"
 #include "panel/panel_relay.h"
 #include "panel/readout.h"
+#include "panel/threshold_dialog.h"
 #include "panel/track_bar.h"
 #include "panel/vowel_chart.h"
 #include "settings/autostart_entry.h"
@@ -421,6 +422,10 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   pause_gesture_->setObjectName(QStringLiteral("pause-gesture"));
   pause_gesture_->setCheckable(true);
   connect(pause_gesture_, &QAction::triggered, this, &ControlPanel::OnPauseGestureSwitch);
+  // The threshold from the room and the user's voice, for whoever cannot drag the slider.
+  adjust_threshold_ = options->addAction(tr("&Ajustar umbral"));
+  adjust_threshold_->setObjectName(QStringLiteral("adjust-threshold"));
+  connect(adjust_threshold_, &QAction::triggered, this, &ControlPanel::OpenThresholdBox);
   auto* corner = new QMenuBar(bar);
   corner->setNativeMenuBar(false);
   QAction* about = corner->addAction(tr("&Acerca de"));
@@ -530,6 +535,7 @@ void ControlPanel::done(int result) {
   // nor press anything after the user has left.
   StopEngine();
   if (calibration_ != nullptr) calibration_->reject();
+  if (threshold_box_ != nullptr) threshold_box_->reject();
   if (vowel_chart_ != nullptr) vowel_chart_->close();
   QDialog::done(result);
 }
@@ -792,6 +798,31 @@ void ControlPanel::CalibrationFinished(int result) {
   HoldInput(false);
   dialog->deleteLater();
   emit ListeningChanged(listening());
+}
+
+void ControlPanel::OpenThresholdBox() {
+  if (threshold_box_ != nullptr) {
+    threshold_box_->activateWindow();
+    return;
+  }
+  // The level is measured whether or not Sonlet listens; the "aaa" asked for must not steer.
+  HoldInput(true);
+  threshold_box_ = new ThresholdDialog(this);
+  connect(relay_, &PanelRelay::PassesArrived, threshold_box_, &ThresholdDialog::TakePasses);
+  connect(threshold_box_, &QDialog::finished, this, &ControlPanel::ThresholdBoxFinished);
+  threshold_box_->open();
+}
+
+void ControlPanel::ThresholdBoxFinished(int result) {
+  ThresholdDialog* dialog = threshold_box_;
+  threshold_box_ = nullptr;
+  if (result == QDialog::Accepted) {
+    // As a drag of the slider ends: the engine takes it now, user.txt on leaving.
+    threshold_->setValue(dialog->threshold());
+    StoreExchange();
+  }
+  HoldInput(false);
+  dialog->deleteLater();
 }
 
 void ControlPanel::ShowVowelChart() {

@@ -23,6 +23,7 @@ namespace sonlet {
 
 class AudioSource;
 class CalibrationDialog;
+class ThresholdDialog;
 class GatedSink;
 class MeterBar;
 class PanelRelay;
@@ -144,6 +145,8 @@ class ControlPanel : public QDialog {
   void RememberCalibrationChoice(bool on);
   void OpenCalibration();
   void CalibrationFinished(int result);
+  void OpenThresholdBox();
+  void ThresholdBoxFinished(int result);
   void ShowVowelChart();
   void ShowSpeakerOnChart();
   void HoldInput(bool held);
@@ -194,7 +197,9 @@ class ControlPanel : public QDialog {
   QAction* show_vowels_ = nullptr;            // "Ver vocales"
   QAction* start_with_session_ = nullptr;     // "Iniciar con la sesión"
   QAction* pause_gesture_ = nullptr;          // "Pausa con «sss»"
+  QAction* adjust_threshold_ = nullptr;       // "Ajustar umbral"
   CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
+  ThresholdDialog* threshold_box_ = nullptr;  // while "Ajustar umbral" listens
   VowelChart* vowel_chart_ = nullptr;         // once shown
 
   // Destroyed in reverse order: the engine's thread ends before its parts go.
