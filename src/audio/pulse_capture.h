@@ -16,16 +16,16 @@ namespace sonlet {
 // Live capture through the sound server's own protocol: PulseAudio, or PipeWire's pulse
 // service, which current desktops run. The source is recorded at its own rate and channels
 // (the server's resampler, built for music at 44.1 kHz and up, bends the band near 3 kHz when
-// asked for 8000 Hz) and converted in the process (MonoConverter), one block of 150 samples
+// asked for 8000 Hz) and converted in the process (MonoConverter), two blocks of 150 samples
 // handed over per wake-up, into the ring of 200 buffers as wave capture does.
 //
 // The client has no thread of its own: whoever calls it runs libpulse's loop, the engine's
-// thread above all, whose read sleeps in the loop until the server hands over the next block.
-// Each block thus costs one wake-up of one thread, which on a desktop is most of what listening
-// costs. The loop also hears the server's news: a source that appears or changes, the server's
-// default that changes, the server itself coming back after it went away (seen as its socket
-// appearing again). Each piece of news counts in changes(), so that a capture that failed can
-// try again when something has changed, and not at guessed intervals.
+// thread above all, whose read sleeps in the loop until the server hands over the next blocks.
+// Each hand-over thus costs one wake-up of one thread, which on a desktop is most of what
+// listening costs. The loop also hears the server's news: a source that appears or changes, the
+// server's default that changes, the server itself coming back after it went away (seen as its
+// socket appearing again). Each piece of news counts in changes(), so that a capture that failed
+// can try again when something has changed, and not at guessed intervals.
 //
 // A server can also stall: stopped, or starved by a busy machine, it keeps its socket and our
 // connection but answers nothing. A query or an opening it leaves unanswered past its limit is
