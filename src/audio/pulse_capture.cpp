@@ -28,9 +28,9 @@ constexpr pa_usec_t kSecondTry = 200'000;  // us
 // How long a read waits for the next buffer before it takes the stream for dead; the first
 // buffer after opening gets longer, as a server may take a while to start delivering.
 constexpr milliseconds kWaitLimit{1000};
+constexpr milliseconds kFirstWaitLimit{3000};
 // Blocks the server hands over at once (see Open).
 constexpr int kBlocksPerFragment = 2;
-constexpr milliseconds kFirstWaitLimit{3000};
 
 // The error numbers of the open-failure line, PortAudio's, which the line has always shown.
 constexpr int kNoSuchDevice = -9996;   // paInvalidDevice
@@ -147,9 +147,10 @@ struct PulseCapture::Client {
           self->connected = false;
           self->stream_failed = true;
           self->WatchForServer();
-        } else if (self->stalled && pa_context_errno(c) == PA_ERR_TIMEOUT) {
-          // The stalled server is still there and still silent, and libpulse gave this try up:
-          // wait on with a new one. Not from inside the context's own callback.
+        } else if (pa_context_errno(c) == PA_ERR_TIMEOUT) {
+          // A server is there but silent (stalled, or stalled again while it came back), and
+          // libpulse gave this try up after its own limit: wait on with a new one. No folder news
+          // would come for it. Not from inside the context's own callback.
           self->TryAgainSoon(0);
         }
         break;
