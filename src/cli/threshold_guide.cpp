@@ -70,6 +70,13 @@ class TerminalProbe : public PassObserver {
                    probe_.held_passes(), ThresholdProbe::kFewestHeldPasses);
         out_.Flush();
         return;
+      case ThresholdProbe::Event::kRoomChanged:
+        EndMeter();
+        out_.Print(
+            "  Ese sonido dura demasiado para una «aaa»: parece que la sala ha cambiado. Vuelvo a "
+            "escucharla unos tres segundos; no diga nada.\n");
+        out_.Flush();
+        return;
       case ThresholdProbe::Event::kDone:
         EndMeter();
         done_.store(true);

@@ -86,8 +86,10 @@ ThresholdDialog::ThresholdDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(news_);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
-  intro->setMinimumWidth(36 * fontMetrics().averageCharWidth());
-  news_->setMinimumWidth(intro->minimumWidth());
+  // One width for every step, so that the box does not jump about as its texts change.
+  for (QLabel* text : {intro, prompt_, news_}) {
+    text->setFixedWidth(44 * fontMetrics().averageCharWidth());
+  }
 
   ShowLevel(0.0f);
   Begin();
@@ -131,6 +133,12 @@ void ThresholdDialog::Follow(ThresholdProbe::Event event) {
       news_->setText(tr("Demasiado corta (%1 pasadas de %2): repita la «aaa», más larga.")
                          .arg(probe_.held_passes())
                          .arg(ThresholdProbe::kFewestHeldPasses));
+      return;
+    case ThresholdProbe::Event::kRoomChanged:
+      prompt_->setText(tr("Escuchando la sala: silencio, por favor."));
+      news_->setText(
+          tr("Ese sonido dura demasiado para una «aaa»: parece que la sala ha "
+             "cambiado, y la vuelvo a escuchar."));
       return;
     case ThresholdProbe::Event::kDone:
       ShowChoice();

@@ -37,7 +37,13 @@ ThresholdProbe::Event ThresholdProbe::Feed(float level_db) {
       if (level_db > voice_start_db()) {
         take_.push_back(level_db);
         if (static_cast<int>(take_.size()) < kLongestTakePasses) return Event::kNone;
-        return EndTake();
+        // The wait goes on counting, so that a room that keeps growing louder ends it.
+        if (waited_passes_ >= kVoiceWaitPasses) return Done(ThresholdChoice{});
+        phase_ = Phase::kRoom;
+        room_passes_ = 0;
+        room_.clear();
+        take_.clear();
+        return Event::kRoomChanged;
       }
       if (!take_.empty()) return EndTake();
       if (waited_passes_ >= kVoiceWaitPasses) return Done(ThresholdChoice{});

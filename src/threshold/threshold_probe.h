@@ -22,17 +22,19 @@ class ThresholdProbe {
   // last this many passes (0.3 s): a cough or a knock is not the user's voice.
   static constexpr int kHeldWithinDb = 6;
   static constexpr int kFewestHeldPasses = 16;
-  // A take is ended here (3 s) even when the sound goes on.
+  // A sound over the room that goes on this long (3 s) is not the short "aaa" asked for but a
+  // room grown louder (a fan switched on, a radio): the room is heard again.
   static constexpr int kLongestTakePasses = 160;
-  // With no voice after this many passes (12 s), the probe gives up.
+  // With no voice after this many passes (12 s) of waiting for one, the probe gives up.
   static constexpr int kVoiceWaitPasses = 640;
 
   enum class Phase { kRoom, kVoice, kDone };
   enum class Event {
     kNone,
-    kRoomHeard,  // room_db() is known: ask for the "aaa"
-    kTooShort,   // a take held only held_passes() passes: ask again, longer
-    kDone,       // choice() holds the outcome
+    kRoomHeard,    // room_db() is known: ask for the "aaa"
+    kTooShort,     // a take held only held_passes() passes: ask again, longer
+    kRoomChanged,  // a sound went on too long for the "aaa": the room is heard again
+    kDone,         // choice() holds the outcome
   };
 
   Event Feed(float level_db);

@@ -33,6 +33,12 @@ std::string Read(const std::string& path) {
   return text.str();
 }
 
+std::vector<int16_t> Joined(std::initializer_list<std::vector<int16_t>> parts) {
+  std::vector<int16_t> all;
+  for (const std::vector<int16_t>& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 class SuggestThreshold : public testing::Test {
  protected:
   void SetUp() override {
@@ -68,6 +74,11 @@ TEST_F(SuggestThreshold, WritesTheChoiceOrRefusesAndKeepsTheProfile) {
       {"room 35, voice 70", RoomThenVoices(35, {{53, 70}}), 0, "Umbral sugerido: ", 45, 47},
       // The room rules: 45 + 6 = 51 (or 52 with its loud moments), and "e" is told to be louder.
       {"room 45, voice 60", RoomThenVoices(45, {{53, 60}}), 0, "la «e» (arriba) pide", 48, 49},
+      // A fan switched on after the room was heard (30 dB, then 50): the room is heard again,
+      // and the voice at 75 gives 75 - 16 = 59 dB, setting 41.
+      {"a fan switched on",
+       Joined({RoomNoise(213, 30), RoomNoise(400, 50, 3), RoomThenVoices(50, {{53, 75}})}), 0,
+       "la sala ha cambiado", 40, 42},
       {"room 45, voice 52", RoomThenVoices(45, {{53, 52}}), 2, "no se oye con claridad"},
       {"room 45, nothing said", RoomThenVoices(45, {}), 2, "No se ha oído ninguna «aaa»"},
       {"two seconds of room", RoomNoise(107, 35), 2, "El sonido terminó antes"},

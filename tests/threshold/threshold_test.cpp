@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -156,19 +157,73 @@ TEST(ThresholdProbe, HearsRoomAndVoiceAtTheirLevelsAndTheChoiceHolds) {
   }
 }
 
-// Nothing said at all: the probe waits 12 s for the voice, then gives up.
-TEST(ThresholdProbe, GivesUpWhenNoVoiceComes) {
-  ThresholdProbe probe;
-  int passes = 0;
-  ThresholdProbe::Event event = ThresholdProbe::Event::kNone;
-  while (event != ThresholdProbe::Event::kDone && passes < 10000) {
-    event = probe.Feed(30.0f);
-    ++passes;
+// The waits, on levels given pass by pass. Nothing said: 27 passes settle, 160 hear the room,
+// then 640 (12 s) wait for a voice. A fan switched on after the room was heard (30 dB, then 50)
+// holds over the room for 160 passes, so the room is heard again, at 50, and the "aaa" at 75
+// then gives 75 - 16 = 59 dB, setting 41. A room that keeps growing louder (0.05 dB a pass)
+// is heard again and again until the 12 s of waiting are spent.
+TEST(ThresholdProbe, WaitsForTheVoiceAndHearsAChangedRoomAgain) {
+  using Event = ThresholdProbe::Event;
+  const auto steps = [](std::initializer_list<std::pair<int, float>> parts) {
+    std::vector<float> levels;
+    for (auto [passes, db] : parts) levels.insert(levels.end(), passes, db);
+    return levels;
+  };
+  std::vector<float> growing;
+  for (int i = 0; i < 5000; ++i) growing.push_back(30.0f + 0.05f * static_cast<float>(i));
+  struct Row {
+    const char* what;
+    std::vector<float> levels;
+    std::vector<Event> events;  // empty: not checked pass by pass
+    Status status;
+    float room;
+    int threshold;
+  };
+  const Row table[] = {
+      {"nothing said",
+       steps({{2000, 30}}),
+       {Event::kRoomHeard, Event::kDone},
+       Status::kNoVoice,
+       30,
+       0},
+      {"a fan switched on",
+       steps({{200, 30}, {400, 50}, {60, 75}, {60, 50}}),
+       {Event::kRoomHeard, Event::kRoomChanged, Event::kRoomHeard, Event::kDone},
+       Status::kChosen,
+       50,
+       41},
+      {"a room growing louder", growing, {}, Status::kNoVoice, 0, 0},
+  };
+  for (const Row& row : table) {
+    ThresholdProbe probe;
+    std::vector<Event> said;
+    size_t fed = 0;
+    for (float level : row.levels) {
+      ++fed;
+      const Event event = probe.Feed(level);
+      if (event != Event::kNone) said.push_back(event);
+      if (event == Event::kDone) break;
+    }
+    ASSERT_FALSE(said.empty()) << row.what;
+    EXPECT_EQ(said.back(), Event::kDone) << row.what;
+    if (!row.events.empty()) {
+      EXPECT_EQ(said, row.events) << row.what;
+    }
+    EXPECT_EQ(probe.choice().status, row.status) << row.what;
+    if (row.status == Status::kChosen) {
+      EXPECT_EQ(probe.choice().threshold, row.threshold) << row.what;
+    }
+    if (row.room != 0) {
+      EXPECT_EQ(probe.choice().room_db, row.room) << row.what;
+    }
+    if (row.events.size() == 2) {
+      EXPECT_EQ(fed, size_t{ThresholdProbe::kSettlingPasses + ThresholdProbe::kRoomPasses +
+                            ThresholdProbe::kVoiceWaitPasses});
+    }
+    if (row.events.empty()) {
+      EXPECT_GE(std::count(said.begin(), said.end(), Event::kRoomChanged), 2) << row.what;
+    }
   }
-  EXPECT_EQ(passes, ThresholdProbe::kSettlingPasses + ThresholdProbe::kRoomPasses +
-                        ThresholdProbe::kVoiceWaitPasses);
-  EXPECT_EQ(probe.choice().status, Status::kNoVoice);
-  EXPECT_EQ(probe.choice().room_db, 30.0f);
 }
 
 }  // namespace

@@ -509,6 +509,10 @@ Check that it is connected and not muted, and start Sonlet again. The command �
         <source>«Aceptar» lo pone en el control del umbral; «Cancelar» deja el de antes.</source>
         <translation>“OK” puts it on the threshold slider; “Cancel” keeps the one before.</translation>
     </message>
+    <message>
+        <source>Ese sonido dura demasiado para una «aaa»: parece que la sala ha cambiado, y la vuelvo a escuchar.</source>
+        <translation>That sound lasts too long for an “aaa”: the room seems to have changed, so I am listening to it again.</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::VowelChart</name>
