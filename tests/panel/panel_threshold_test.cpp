@@ -84,6 +84,10 @@ class PanelThresholdTest : public QObject {
       } else {
         QVERIFY2(box->news().contains(QStringLiteral("Acérquese al micrófono")),
                  qPrintable(box->news()));
+        // "Repetir" starts over from the room, with nothing to accept.
+        QTest::mouseClick(again, Qt::LeftButton);
+        QCOMPARE(box->prompt(), QStringLiteral("Escuchando la sala: silencio, por favor."));
+        QVERIFY(!accept->isEnabled() && !again->isEnabled());
         QTest::keyClick(box, Qt::Key_Escape);
       }
       QTRY_VERIFY(t.panel->findChild<ThresholdDialog*>() == nullptr);
