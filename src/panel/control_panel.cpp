@@ -191,6 +191,11 @@ QLayout* ControlPanel::MakeButtons() {
   quit_ = new QPushButton(tr("Salir"), this);
   quit_->setObjectName(Id(1));
   quit_->setDefault(true);
+  // ENTER means "Salir" wherever the focus is, also on "Iniciar" and "Detener" right after one
+  // of them was pressed: a focused button would otherwise take ENTER for itself. The space bar
+  // still presses the focused button.
+  start_->setAutoDefault(false);
+  stop_->setAutoDefault(false);
   connect(start_, &QPushButton::clicked, this, &ControlPanel::OnStart);
   connect(stop_, &QPushButton::clicked, this, &ControlPanel::OnStop);
   connect(quit_, &QPushButton::clicked, this, &ControlPanel::SaveAndEnd);
@@ -551,7 +556,8 @@ void ControlPanel::OnStart() {
   StoreExchange();
   const bool had_focus = start_->hasFocus();
   SetListeningControls(true);
-  // The pressed button is now disabled: the keyboard focus goes to the one that undoes it.
+  // The pressed button is now disabled: the keyboard focus goes to the one that undoes it, for
+  // the space bar.
   if (had_focus) stop_->setFocus();
   SetListening(&settings_, true);
   emit ListeningChanged(true);
