@@ -159,12 +159,14 @@ class PanelTest : public QObject {
              QStringList({QStringLiteral("&Calibración…"), QStringLiteral("&Usar calibración"),
                           QStringLiteral("&Ver vocales")}));
     QStringList options;
+    // Switches, and one box that sets the threshold.
     for (QAction* item : bar->actions()[2]->menu()->actions()) {
-      QVERIFY(item->isCheckable());
+      QCOMPARE(item->isCheckable(), item->text() != QStringLiteral("&Ajustar umbral"));
       options << item->text();
     }
-    QCOMPARE(options, QStringList({QStringLiteral("&Iniciar con la sesión"),
-                                   QStringLiteral("&Pausa con «sss»")}));
+    QCOMPARE(options,
+             QStringList({QStringLiteral("&Iniciar con la sesión"),
+                          QStringLiteral("&Pausa con «sss»"), QStringLiteral("&Ajustar umbral")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
