@@ -42,6 +42,13 @@ void NoticePrinter::Notify(Notice notice, int error) {
       std::fprintf(stderr, "sonlet: the desktop refused a pointer or key event: %s\n",
                    std::strerror(error));
       return;
+    case Notice::kOutputLost:
+      std::fprintf(stderr,
+                   "sonlet: the pointer output was lost (%s): the X server, the Wayland "
+                   "compositor or the desktop's remote-desktop session went away, so Sonlet "
+                   "stops. Start it again once the desktop is back.\n",
+                   std::strerror(error));
+      return;
   }
 }
 

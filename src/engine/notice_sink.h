@@ -13,6 +13,7 @@ enum class Notice {
   kFftLengthRefused,  // the transform tables could not be made: no formants are computed
   kRootFinderGaveUp,  // a frame's roots were not all found: some of its candidates are stale
   kInputRefused,      // the desktop refused an event (told once per engine)
+  kOutputLost,        // the desktop's end of the output went away for good: the engine ends
 };
 
 class NoticeSink {
@@ -20,8 +21,8 @@ class NoticeSink {
   virtual ~NoticeSink() = default;
 
   // Called on the engine's thread at the point of the pass where the fact arises, so that what
-  // the program prints keeps the order of what happened. error: for kInputRefused, the error
-  // number the desktop gave; otherwise 0.
+  // the program prints keeps the order of what happened. error: for kInputRefused and kOutputLost,
+  // the error number the desktop gave; otherwise 0.
   virtual void Notify(Notice notice, int error) = 0;
 };
 

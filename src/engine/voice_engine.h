@@ -39,8 +39,12 @@ class VoiceEngine {
   // false when the sound has ended (or is stuck) before it.
   bool Start();
 
-  // One pass. Returns false, having done nothing more, when the sound has ended or is stuck.
+  // One pass. Returns false, having done nothing more, when the sound has ended or is stuck, or
+  // when the output went away for good in an earlier pass.
   bool Pass();
+
+  // Whether the run ended because the output went away (the engine then said kOutputLost).
+  bool output_lost() const { return listening_.output_lost(); }
 
   const EngineStats& stats() const { return stats_; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,10 +21,14 @@ struct RecordedEvents : InputSink, PanelView, NoticeSink, PassObserver {
   std::vector<Readings> readings;
   std::vector<Notice> notices;
   std::vector<PassRecord> passes;
+  // A desktop that takes this many events and then refuses the rest with refusal_error; gone
+  // for good (Lost()) from the first refusal when refusal_is_loss.
+  size_t accepted_events = SIZE_MAX;
+  int refusal_error = 0;
+  bool refusal_is_loss = false;
 
   int Move(int dx, int dy) override {
-    events.push_back("move " + std::to_string(dx) + " " + std::to_string(dy));
-    return 0;
+    return Note("move " + std::to_string(dx) + " " + std::to_string(dy));
   }
   int LeftDown() override { return Note("left down"); }
   int LeftUp() override { return Note("left up"); }
@@ -35,11 +40,12 @@ struct RecordedEvents : InputSink, PanelView, NoticeSink, PassObserver {
   void ShowReadings(const Readings& r) override { readings.push_back(r); }
   void Notify(Notice notice, int /*error*/) override { notices.push_back(notice); }
   void PassDone(const PassRecord& record) override { passes.push_back(record); }
+  bool Lost() const override { return refusal_is_loss && events.size() > accepted_events; }
 
  private:
-  int Note(const char* event) {
+  int Note(const std::string& event) {
     events.push_back(event);
-    return 0;
+    return events.size() > accepted_events ? refusal_error : 0;
   }
 };
 
