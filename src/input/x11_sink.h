@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -28,21 +29,34 @@ class X11Sink : public InputSink {
   const std::string& display_name() const { return display_name_; }
 
   // Each returns once the X server has taken the event, so events reach it in the order sent and
-  // none waits in a buffer.
+  // none waits in a buffer: 0, or EPIPE once the connection is lost. A frozen server keeps them
+  // waiting, so the program sends through a QueuedSink, whose thread alone calls these.
   int Move(int dx, int dy) override;
   int LeftDown() override;
   int LeftUp() override;
   int EnterDown() override;
   int EnterUp() override;
 
+  // The connection broke (the X server ended, or Abandon was called): Xlib is not called again
+  // on it.
+  bool Lost() const override { return lost_.load(); }
+
+  // Breaks the connection, from any thread, so that a call waiting for a frozen server returns
+  // at once; the sink is lost from then on.
+  void Abandon();
+
  private:
   X11Sink(_XDisplay* display, unsigned int return_keycode);
+  // Sends what the request left in Xlib's buffer and waits for the server to take it.
+  int Sync();
+  static void OnConnectionLost(_XDisplay* display, void* sink);
 
   _XDisplay* display_;
   unsigned int return_keycode_;
   std::string display_name_;
   bool left_is_down_ = false;
   bool enter_is_down_ = false;
+  std::atomic<bool> lost_{false};
 };
 
 }  // namespace sonlet

@@ -3,13 +3,18 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/live_program.h"
 #include "cli/logged_events.h"
 #include "cli/run_program.h"
 #include "support/x_watcher.h"
@@ -105,6 +110,48 @@ TEST_F(DesktopOutput, X11OnAWaylandDesktopWarnsThatItReachesX11WindowsOnly) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Wayland"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find(ShippedUdevRule()), std::string::npos) << run.err;
+}
+
+// The X server going away while the program steers: killed, the program ends as for a lost
+// output (status 4, the reason, the summary, a whole trace) instead of inside Xlib; frozen, a stop
+// signal still ends the program, with its summary.
+TEST(DesktopOutputLost, XServerGoneMidRunEndsTheRunWithItsOwnStatus) {
+  char folder[] = "/tmp/sonlet-x-lost-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  const std::string trace = std::string(folder) + "/trace.csv";
+  WriteRepeatedVowel(recording, 30);
+  std::vector<std::string> args = HeadlessOnRecording("vowel_a_male.wav", "x11");
+  args[2] = recording;
+  args.insert(args.end(), {"--realtime", "--trace", trace});
+
+  for (const int server_signal : {SIGKILL, SIGSTOP}) {
+    const char* name = server_signal == SIGKILL ? "killed" : "frozen";
+    XvfbServer server;
+    ASSERT_TRUE(server.running()) << server.error();
+    auto watcher = std::make_unique<XWatcher>(server.display());
+    const ScreenPoint start = {100, 300};
+    watcher->WarpPointer(start);
+    LiveProgram program(kSonlet, args, {"DISPLAY=" + server.display(), "WAYLAND_DISPLAY="});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (watcher->Pointer() == start && std::chrono::steady_clock::now() < deadline) {
+      usleep(20000);
+    }
+    ASSERT_NE(watcher->Pointer(), start) << name << ": the pointer never moved\n" << program.err();
+    if (server_signal == SIGKILL) {
+      watcher.reset();  // the test's own connection must not meet the dead server
+      kill(server.pid(), SIGKILL);
+      const int status = program.Wait(std::chrono::seconds(20));
+      ExpectEndedAsLostOutput(status, program.err(), trace);
+    } else {
+      ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
+      usleep(300000);  // the program's events now wait for the server
+      EXPECT_EQ(program.Stop(SIGTERM, std::chrono::seconds(5)), 0) << name << program.err();
+      EXPECT_NE(program.err().find(" passes; moves right "), std::string::npos) << program.err();
+      kill(server.pid(), SIGCONT);
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // With nowhere to send events the program must not run as if it did: it says why and how to

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "cli/run_program.h"
@@ -36,6 +40,65 @@ LoggedEvents EventsLoggedFor(const std::string& recording) {
     }
   }
   return logged;
+}
+
+namespace {
+
+void PutLe32(std::string& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xff);
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+}  // namespace
+
+void WriteRepeatedVowel(const std::string& path, int times) {
+  std::ifstream in(std::string(SONLET_DATA_DIR) + "/vowel_a_male.wav", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Everything up to the sound stays as it is; the sound, the last chunk, comes `times` over.
+  size_t at = 12;
+  while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0) {
+    at += 8 + Le32(bytes, at + 4) + (Le32(bytes, at + 4) & 1);
+  }
+  ASSERT_LT(at + 8, bytes.size()) << "no sound in the bundled recording";
+  std::string header = bytes.substr(0, at + 8);
+  const std::string sound = bytes.substr(at + 8, Le32(bytes, at + 4));
+  const uint32_t sound_bytes = static_cast<uint32_t>(sound.size() * static_cast<size_t>(times));
+  PutLe32(header, at + 4, sound_bytes);
+  PutLe32(header, 4, static_cast<uint32_t>(header.size()) - 8 + sound_bytes);
+  std::ofstream out(path, std::ios::binary);
+  out << header;
+  for (int t = 0; t < times; ++t) out << sound;
+  ASSERT_TRUE(out.good()) << path;
+}
+
+void ExpectEndedAsLostOutput(int status, const std::string& err, const std::string& trace_path) {
+  EXPECT_EQ(status, 4) << err;
+  EXPECT_NE(err.find("the pointer output was lost"), std::string::npos) << err;
+  const size_t summary = err.find(" passes; moves right ");
+  ASSERT_NE(summary, std::string::npos) << err;
+  const size_t line = err.rfind('\n', summary);
+  const long passes = std::stol(err.substr((line == std::string::npos ? 0 : line + 1) + 8));
+  if (trace_path.empty()) return;
+  std::ifstream in(trace_path);
+  const std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(trace.empty());
+  EXPECT_EQ(trace.back(), '\n') << "the trace ends in the middle of a row";
+  std::istringstream rows(trace);
+  std::string header;
+  std::getline(rows, header);
+  const auto fields = [](const std::string& row) {
+    return std::count(row.begin(), row.end(), ',');
+  };
+  long counted = 0;
+  for (std::string row; std::getline(rows, row); ++counted) {
+    EXPECT_EQ(fields(row), fields(header)) << "row " << counted << ": " << row;
+  }
+  EXPECT_EQ(counted, passes) << "the summary and the trace disagree";
 }
 
 }  // namespace sonlet

@@ -5,6 +5,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,6 +122,31 @@ TEST_F(WaylandOutput, TerminatedDuringAClickLeavesNoButtonHeld) {
     if (r.what == "press" || r.what == "release") last_button = r.what;
   }
   EXPECT_EQ(last_button, "release");
+}
+
+// The compositor ending while the program steers: the program stops moving a pointer that is no
+// longer there and ends as for a lost output (status 4, the reason, the summary, a whole trace).
+TEST_F(WaylandOutput, CompositorKilledMidRunEndsTheRunWithItsOwnStatus) {
+  char folder[] = "/tmp/sonlet-wayland-lost-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  const std::string trace = std::string(folder) + "/trace.csv";
+  WriteRepeatedVowel(recording, 30);
+  std::vector<std::string> args = HeadlessOnRecording("vowel_a_male.wav", "wayland");
+  args[2] = recording;
+  args.insert(args.end(), {"--realtime", "--trace", trace});
+  ASSERT_TRUE(observer_->PlacePointer(100, observer_->height() / 2));
+  observer_->ClearRecords();
+
+  LiveProgram program(kSonlet, args, {"WAYLAND_DISPLAY=" + sway_.socket(), "DISPLAY="});
+  ASSERT_TRUE(observer_->WaitFor(
+      [](const std::vector<PointerRecord>& records) { return Count(records, "motion") > 0; },
+      kRunLimit))
+      << program.err();
+  ASSERT_EQ(kill(sway_.pid(), SIGKILL), 0);
+  const int status = program.Wait(std::chrono::seconds(20));
+  ExpectEndedAsLostOutput(status, program.err(), trace);
+  std::filesystem::remove_all(folder);
 }
 
 // Without a compositor that offers a route, --output wayland refuses with the reasons and status
