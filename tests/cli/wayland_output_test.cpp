@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -146,6 +147,41 @@ TEST_F(WaylandOutput, CompositorKilledMidRunEndsTheRunWithItsOwnStatus) {
   ASSERT_EQ(kill(sway_.pid(), SIGKILL), 0);
   const int status = program.Wait(std::chrono::seconds(20));
   ExpectEndedAsLostOutput(status, program.err(), trace);
+  std::filesystem::remove_all(folder);
+}
+
+// A compositor that stops answering (frozen with SIGSTOP): at the start the refusal says that it
+// did not answer, not that a pipe broke; in the middle of a run a stop signal still ends the
+// program promptly, with its summary.
+TEST_F(WaylandOutput, FrozenCompositorIsNamedAtTheStartAndDoesNotHoldAStop) {
+  ASSERT_EQ(kill(sway_.pid(), SIGSTOP), 0);
+  const ProgramRun at_start =
+      RunProgram(kSonlet, HeadlessOnRecording("click.wav", "wayland"), "", OnTestCompositor());
+  EXPECT_EQ(at_start.status, 2) << at_start.err;
+  EXPECT_NE(at_start.err.find("' did not answer within 5 s"), std::string::npos) << at_start.err;
+  EXPECT_EQ(at_start.err.find("Broken pipe"), std::string::npos) << at_start.err;
+  ASSERT_EQ(kill(sway_.pid(), SIGCONT), 0);
+
+  char folder[] = "/tmp/sonlet-wayland-frozen-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  WriteRepeatedVowel(recording, 30);
+  std::vector<std::string> args = HeadlessOnRecording("vowel_a_male.wav", "wayland");
+  args[2] = recording;
+  args.push_back("--realtime");
+  ASSERT_TRUE(observer_->PlacePointer(100, observer_->height() / 2));
+  observer_->ClearRecords();
+  LiveProgram program(kSonlet, args, {"WAYLAND_DISPLAY=" + sway_.socket(), "DISPLAY="});
+  ASSERT_TRUE(observer_->WaitFor(
+      [](const std::vector<PointerRecord>& records) { return Count(records, "motion") > 0; },
+      kRunLimit))
+      << program.err();
+  ASSERT_EQ(kill(sway_.pid(), SIGSTOP), 0);
+  usleep(300000);  // the program's events now wait for the compositor
+  const int status = program.Stop(SIGTERM, std::chrono::seconds(5));
+  ASSERT_EQ(kill(sway_.pid(), SIGCONT), 0);
+  EXPECT_EQ(status, 0) << program.err();
+  EXPECT_NE(program.err().find(" passes; moves right "), std::string::npos) << program.err();
   std::filesystem::remove_all(folder);
 }
 
