@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "cli/live_program.h"
 #include "cli/logged_events.h"
 #include "cli/run_program.h"
+#include "support/private_bus.h"
 #include "support/x_watcher.h"
 #include "support/xvfb_server.h"
 
@@ -151,6 +153,51 @@ TEST(DesktopOutputLost, XServerGoneMidRunEndsTheRunWithItsOwnStatus) {
       kill(server.pid(), SIGCONT);
     }
   }
+  std::filesystem::remove_all(folder);
+}
+
+// The panel's X server going away while it steers: the panel saves its settings, closes, and the
+// program ends with the status of a lost output, saying why. Started over the bus, as a user's
+// voice-driven session would start it.
+TEST(DesktopOutputLost, PanelSavesItsSettingsAndEndsWithItsOwnStatusWhenTheXServerGoes) {
+  char folder[] = "/tmp/sonlet-x-lost-panel-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  const std::string profile = std::string(folder) + "/user.txt";
+  WriteRepeatedVowel(recording, 30);
+  // The bundled profile on one line: the panel writes it back as six, so a rewritten file shows
+  // that it saved.
+  std::ofstream(profile) << "45 3 20 80 50 1";
+  PrivateBus bus;
+  ASSERT_TRUE(bus.running()) << bus.error();
+  XvfbServer server;
+  ASSERT_TRUE(server.running()) << server.error();
+  auto watcher = std::make_unique<XWatcher>(server.display());
+  const ScreenPoint start = {100, 300};
+  watcher->WarpPointer(start);
+
+  const std::vector<std::string> session = {"DISPLAY=" + server.display(),
+                                            "WAYLAND_DISPLAY=", bus.Environment(),
+                                            "QT_QPA_PLATFORM=offscreen"};
+  LiveProgram panel(kSonlet,
+                    {"--input", recording, "--realtime", "--profile", profile, "--output", "x11"},
+                    session);
+  // The panel starts stopped; --start reaches it once it is on the bus.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (RunProgram(kSonlet, {"--start"}, "", session).status != 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    usleep(100000);
+  }
+  while (watcher->Pointer() == start && std::chrono::steady_clock::now() < deadline) {
+    usleep(20000);
+  }
+  ASSERT_NE(watcher->Pointer(), start) << "the pointer never moved\n" << panel.err();
+  watcher.reset();
+  kill(server.pid(), SIGKILL);
+  EXPECT_EQ(panel.Wait(std::chrono::seconds(20)), 4) << panel.err();
+  EXPECT_NE(panel.err().find("the pointer output was lost"), std::string::npos) << panel.err();
+  std::ifstream saved(profile);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "45\n3\n20\n80\n50\n1\n");
   std::filesystem::remove_all(folder);
 }
 
