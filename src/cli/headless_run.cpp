@@ -32,7 +32,8 @@ void PrintSummary(const EngineStats& s, const DeliveryShortfall& shortfall = {})
   if (shortfall.merged_motions != 0 || shortfall.lost_events != 0) {
     std::fprintf(stderr,
                  "sonlet: the desktop was slow or went away: %" PRId64
-                 " motions went out merged into later ones; %" PRId64 " events never reached it\n",
+                 " motions went out merged into later ones; %" PRId64
+                 " events never reached it or went unconfirmed\n",
                  shortfall.merged_motions, shortfall.lost_events);
   }
 }

@@ -128,7 +128,7 @@ class MutterRemoteDesktopSink : public InputSink {
   QString connection_name_;
   QDBusConnection bus_;
   QString session_;
-  bool left_is_down_ = false;  // engine thread
+  bool left_is_down_ = false;  // the sender's thread
   bool enter_is_down_ = false;
   bool lost_ = false;  // the sender's thread
 };

@@ -32,7 +32,7 @@ class QueuedSink : public InputSink {
     // An answer this late, or none this long, is a desktop the user must hear about.
     std::chrono::milliseconds unreachable{3000};
     // How long Finish lets what is queued go out before giving it up.
-    std::chrono::milliseconds finish{1000};
+    std::chrono::milliseconds finish{800};
   };
 
   // inner: the sink that waits for the desktop; used from the sender thread only. abandon, when
