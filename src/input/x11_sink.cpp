@@ -67,7 +67,10 @@ X11Sink::X11Sink(_XDisplay* display, unsigned int return_keycode)
 X11Sink::~X11Sink() {
   if (left_is_down_) LeftUp();
   if (enter_is_down_) EnterUp();
-  if (display_ != nullptr) XCloseDisplay(display_);
+  // A connection broken by Abandon while no event was under way is found out here, by a round
+  // trip on this thread, which then frees the display as Lose does; XCloseDisplay is left only
+  // a live connection.
+  if (Sync() == 0) XCloseDisplay(display_);
 }
 
 void X11Sink::OnConnectionLost(_XDisplay*, void* sink) {
@@ -77,18 +80,22 @@ void X11Sink::OnConnectionLost(_XDisplay*, void* sink) {
 void X11Sink::Abandon() {
   // The socket stays open until XCloseDisplay: only its traffic stops, so the waiting read sees
   // the end of the connection, and no descriptor number is freed for reuse under Xlib.
-  shutdown(ConnectionNumber(display_), SHUT_RDWR);
+  std::lock_guard<std::mutex> lock(display_mutex_);
+  if (display_ != nullptr) shutdown(ConnectionNumber(display_), SHUT_RDWR);
 }
 
 // XSync waits for the server's answer, by which time it has processed every request before it.
 // The server has no way to refuse these requests; only a lost connection fails them.
 int X11Sink::Sync() {
-  if (lost_.load()) return EPIPE;
-  XSync(display_, False);
-  if (!lost_.load()) return 0;
+  if (!lost_.load()) XSync(display_, False);
+  return lost_.load() ? Lose() : 0;
+}
+
+int X11Sink::Lose() {
   // Xlib leaves the display held by the thread that met the broken connection: that thread
-  // alone can free it.
-  XCloseDisplay(display_);
+  // alone can free it, and the events come on one thread.
+  std::lock_guard<std::mutex> lock(display_mutex_);
+  if (display_ != nullptr) XCloseDisplay(display_);
   display_ = nullptr;
   return EPIPE;
 }
@@ -96,34 +103,34 @@ int X11Sink::Sync() {
 // A motion of (0, 0) moves nothing, so X11 windows get no MotionNotify, but the server still
 // passes it to clients that ask for raw motion (XInput 2 RawMotion), as it would a mouse's.
 int X11Sink::Move(int dx, int dy) {
-  if (lost_.load()) return EPIPE;
+  if (lost_.load()) return Lose();
   XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
   return Sync();
 }
 
 int X11Sink::LeftDown() {
-  if (lost_.load()) return EPIPE;
+  if (lost_.load()) return Lose();
   XTestFakeButtonEvent(display_, kLeftButton, True, CurrentTime);
   left_is_down_ = true;
   return Sync();
 }
 
 int X11Sink::LeftUp() {
-  if (lost_.load()) return EPIPE;
+  if (lost_.load()) return Lose();
   XTestFakeButtonEvent(display_, kLeftButton, False, CurrentTime);
   left_is_down_ = false;
   return Sync();
 }
 
 int X11Sink::EnterDown() {
-  if (lost_.load()) return EPIPE;
+  if (lost_.load()) return Lose();
   XTestFakeKeyEvent(display_, return_keycode_, True, CurrentTime);
   enter_is_down_ = true;
   return Sync();
 }
 
 int X11Sink::EnterUp() {
-  if (lost_.load()) return EPIPE;
+  if (lost_.load()) return Lose();
   XTestFakeKeyEvent(display_, return_keycode_, False, CurrentTime);
   enter_is_down_ = false;
   return Sync();

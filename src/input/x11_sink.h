@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/input_sink.h"
@@ -49,6 +50,8 @@ class X11Sink : public InputSink {
   X11Sink(_XDisplay* display, unsigned int return_keycode);
   // Sends what the request left in Xlib's buffer and waits for the server to take it.
   int Sync();
+  // Frees the display of a lost connection, once; EPIPE.
+  int Lose();
   static void OnConnectionLost(_XDisplay* display, void* sink);
 
   _XDisplay* display_;
@@ -57,6 +60,8 @@ class X11Sink : public InputSink {
   bool left_is_down_ = false;
   bool enter_is_down_ = false;
   std::atomic<bool> lost_{false};
+  // Guards display_ between Lose, on the thread of the events, and Abandon, from any other.
+  std::mutex display_mutex_;
 };
 
 }  // namespace sonlet
