@@ -28,10 +28,11 @@ void PrintSummary(const EngineStats& s, const DeliveryShortfall& shortfall = {})
                "sonlet: %" PRId64 " passes; moves right %" PRId64 ", left %" PRId64 ", up %" PRId64
                ", down %" PRId64 "; clicks %" PRId64 "; ENTER strokes %" PRId64 "\n",
                s.passes, s.moves_right, s.moves_left, s.moves_up, s.moves_down, s.clicks, s.enters);
-  // Only a slow or vanished desktop adds this line; scripts read the one above as it always was.
+  // Only a desktop that fell behind the engine (slow, frozen, gone, or a recording read faster
+  // than real time) adds this line; scripts read the one above as it always was.
   if (shortfall.merged_motions != 0 || shortfall.lost_events != 0) {
     std::fprintf(stderr,
-                 "sonlet: the desktop was slow or went away: %" PRId64
+                 "sonlet: while the desktop caught up, %" PRId64
                  " motions went out merged into later ones; %" PRId64
                  " events never reached it or went unconfirmed\n",
                  shortfall.merged_motions, shortfall.lost_events);
