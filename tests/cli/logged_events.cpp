@@ -76,6 +76,13 @@ void WriteRepeatedVowel(const std::string& path, int times) {
   ASSERT_TRUE(out.good()) << path;
 }
 
+long EventsNotDelivered(const std::string& err) {
+  const size_t end = err.find(" events never reached it");
+  if (end == std::string::npos) return 0;
+  const size_t start = err.rfind(' ', end - 1);
+  return std::stol(err.substr(start + 1, end - start - 1));
+}
+
 void ExpectEndedAsLostOutput(int status, const std::string& err, const std::string& trace_path) {
   EXPECT_EQ(status, 4) << err;
   EXPECT_NE(err.find("the pointer output was lost"), std::string::npos) << err;

@@ -15,6 +15,7 @@
 #include "cli/live_program.h"
 #include "cli/logged_events.h"
 #include "cli/run_program.h"
+#include "support/child_process.h"
 #include "support/headless_sway.h"
 #include "support/wayland_observer.h"
 
@@ -50,7 +51,7 @@ class WaylandOutput : public testing::Test {
 
 // No acceleration applies to the virtual pointer: the pointer moves by exactly the logged sum,
 // through --output wayland and through auto, which takes the compositor's route first in a
-// Wayland session and says so.
+// Wayland session and says so, and also on a machine busy on every core.
 TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
   const LoggedEvents logged = EventsLoggedFor("vowel_a_male.wav");
   ASSERT_GT(logged.dx, 0) << "the recording should steer right";
@@ -61,16 +62,23 @@ TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
   struct Case {
     const char* output;  // "" for the default, auto
     const char* notice;  // what standard error must say, or ""
+    bool busy;           // a busy loop on every core beside it
   };
   const Case cases[] = {
-      {"wayland", ""},
-      {"", "wlroots virtual pointer"},
+      {"wayland", "", false},
+      {"", "wlroots virtual pointer", false},
+      {"wayland", "", true},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(observer_->PlacePointer(start_x, start_y));
     observer_->ClearRecords();
-    const ProgramRun run = RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", c.output),
-                                      "", OnTestCompositor());
+    ProgramRun run;
+    {
+      std::unique_ptr<BusyCores> load = c.busy ? std::make_unique<BusyCores>() : nullptr;
+      run = RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", c.output), "",
+                       OnTestCompositor());
+    }
+    EXPECT_EQ(EventsNotDelivered(run.err), 0) << run.err;
     ASSERT_EQ(run.status, 0) << c.output << ": " << run.err;
     EXPECT_NE(run.err.find(c.notice), std::string::npos) << c.output << ": " << run.err;
     ASSERT_TRUE(observer_->Settle());
