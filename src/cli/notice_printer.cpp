@@ -37,8 +37,8 @@ void NoticePrinter::Notify(Notice notice, int error) {
       Line("Warning!!! Too many iterations in hqr\n\n");
       return;
     case Notice::kInputRefused:
-      // uinput and the Wayland routes can refuse an event (a compositor gone or stalled); the X
-      // server and the log take them all.
+      // A desktop that refuses an event, or that has answered nothing for seconds; one that is
+      // merely busy delays the events instead. Only the log takes them all.
       std::fprintf(stderr, "sonlet: the desktop refused a pointer or key event: %s\n",
                    std::strerror(error));
       return;
