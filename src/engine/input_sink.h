@@ -9,7 +9,7 @@ namespace sonlet {
 // out, or the error number (errno) with which the desktop refused it.
 // What a sink that queues events for a slow desktop could not hand over as they came.
 struct DeliveryShortfall {
-  int64_t merged_motions = 0;  // motions sent as part of a later one: the sum still arrived
+  int64_t merged_motions = 0;  // motions sent joined to a later one: the sum still arrived
   int64_t lost_events = 0;     // events the desktop never took (or never confirmed taking)
 };
 

@@ -308,23 +308,23 @@ TEST(VoiceEngine, RefusedEventsAreNotCountedAndALostOutputEndsTheRun) {
     t.out.refusal_is_loss = c.loss;
     t.Run();
 
-    // What the desktop took, pass by pass: a pass's event counts when its first part went out
-    // (a click whose release was refused still pressed).
+    // What the desktop took, pass by pass: a pass's event counts when its first sink event went
+    // out (a click whose release was refused still pressed).
     int64_t moves = 0;
     int64_t clicks = 0;
     size_t sent = 0;
     int64_t refusing_pass = -1;
     for (const PassRecord& r : t.out.passes) {
-      const size_t parts = r.event.kind == PassEvent::Kind::kMove    ? 1
-                           : r.event.kind == PassEvent::Kind::kClick ? 2
-                                                                     : 0;
-      if (parts == 0) continue;
+      const size_t sink_events = r.event.kind == PassEvent::Kind::kMove    ? 1
+                                 : r.event.kind == PassEvent::Kind::kClick ? 2
+                                                                           : 0;
+      if (sink_events == 0) continue;
       if (sent < c.accepted) {
-        moves += parts == 1 ? 1 : 0;
-        clicks += parts == 2 ? 1 : 0;
+        moves += sink_events == 1 ? 1 : 0;
+        clicks += sink_events == 2 ? 1 : 0;
       }
-      if (refusing_pass < 0 && sent + parts > c.accepted) refusing_pass = r.pass;
-      sent += parts;
+      if (refusing_pass < 0 && sent + sink_events > c.accepted) refusing_pass = r.pass;
+      sent += sink_events;
     }
     ASSERT_GE(refusing_pass, 0) << c.name;
     EXPECT_EQ(t.engine->stats().moves_right, moves) << c.name;
