@@ -28,6 +28,10 @@ class InputSink {
   virtual int EnterDown() = 0;
   virtual int EnterUp() = 0;
 
+  // A refusal found out after its event was taken: a sink that queues its events hears from the
+  // desktop later. 0, or the error number, each refusal once. Asked after every taken event.
+  virtual int LateRefusal() { return 0; }
+
   // Whether the desktop's end has gone for good (the X server or the compositor ended, the
   // remote-desktop session closed): no later event can reach it. Asked after a refused event.
   virtual bool Lost() const { return false; }

@@ -103,7 +103,11 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
 }
 
 bool ListeningPass::Sent(int input_error) {
-  if (input_error == 0) return true;
+  if (input_error == 0) {
+    // The event itself was taken, and counts; an earlier one may have failed since.
+    if (const int late = input_.LateRefusal(); late != 0) Sent(late);
+    return true;
+  }
   if (input_.Lost()) {
     if (!output_lost_) notices_.Notify(Notice::kOutputLost, input_error);
     output_lost_ = true;

@@ -39,7 +39,7 @@ int QueuedSink::Queue(Event event) {
         queue_.back().dx += event.dx;
         queue_.back().dy += event.dy;
         ++shortfall_.merged_motions;
-        return std::exchange(untold_error_, 0);
+        return 0;
       }
       break;
     case Kind::kLeftDown:
@@ -64,6 +64,11 @@ int QueuedSink::Queue(Event event) {
   // Motions past the bound are still taken: they merge, so the queue grows by presses only.
   queue_.push_back(event);
   woken_.notify_one();
+  return 0;
+}
+
+int QueuedSink::LateRefusal() {
+  std::lock_guard<std::mutex> lock(mutex_);
   return std::exchange(untold_error_, 0);
 }
 

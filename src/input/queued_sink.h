@@ -45,14 +45,17 @@ class QueuedSink : public InputSink {
   QueuedSink(const QueuedSink&) = delete;
   QueuedSink& operator=(const QueuedSink&) = delete;
 
-  // Each queues its event and returns at once: 0, or the error of a desktop that stays
-  // unreachable or has gone.
+  // Each queues its event and returns at once: 0, or the error for an event not queued (the
+  // desktop has gone, or a queue full of presses).
   int Move(int dx, int dy) override;
   int LeftDown() override;
   int LeftUp() override;
   int EnterDown() override;
   int EnterUp() override;
 
+  // What the sender met since it was last asked: a desktop that refuses, stays unreachable or
+  // has gone.
+  int LateRefusal() override;
   bool Lost() const override { return lost_.load(); }
   void Finish() override;
   DeliveryShortfall Shortfall() const override;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/voice_engine.h"
@@ -26,6 +27,10 @@ struct RecordedEvents : InputSink, PanelView, NoticeSink, PassObserver {
   size_t accepted_events = SIZE_MAX;
   int refusal_error = 0;
   bool refusal_is_loss = false;
+  // The refusals come afterwards, from LateRefusal, as from a sink that queues: every event is
+  // taken.
+  bool refusal_is_late = false;
+  int late_refusal = 0;
 
   int Move(int dx, int dy) override {
     return Note("move " + std::to_string(dx) + " " + std::to_string(dy));
@@ -41,11 +46,15 @@ struct RecordedEvents : InputSink, PanelView, NoticeSink, PassObserver {
   void Notify(Notice notice, int /*error*/) override { notices.push_back(notice); }
   void PassDone(const PassRecord& record) override { passes.push_back(record); }
   bool Lost() const override { return refusal_is_loss && events.size() > accepted_events; }
+  int LateRefusal() override { return std::exchange(late_refusal, 0); }
 
  private:
   int Note(const std::string& event) {
     events.push_back(event);
-    return events.size() > accepted_events ? refusal_error : 0;
+    const int error = events.size() > accepted_events ? refusal_error : 0;
+    if (!refusal_is_late) return error;
+    if (error != 0) late_refusal = error;
+    return 0;
   }
 };
 

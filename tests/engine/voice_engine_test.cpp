@@ -292,12 +292,14 @@ TEST(VoiceEngine, RefusedEventsAreNotCountedAndALostOutputEndsTheRun) {
     size_t accepted;
     int error;
     bool loss;
+    bool late;  // the refusals come after their events were taken, as from a queue
   };
   const Case cases[] = {
-      {"refused midway", events / 2, ENOTSUP, false},
-      {"lost midway", events / 2, EPIPE, true},
-      {"lost at the first event", 0, ENODEV, true},
-      {"lost at the last event", events - 1, EPIPE, true},
+      {"refused midway", events / 2, ENOTSUP, false, false},
+      {"lost midway", events / 2, EPIPE, true, false},
+      {"lost at the first event", 0, ENODEV, true, false},
+      {"lost at the last event", events - 1, EPIPE, true, false},
+      {"refused later, from a queue", events / 2, ETIMEDOUT, false, true},
   };
   for (const Case& c : cases) {
     EngineUnderTest t(session());
@@ -306,6 +308,7 @@ TEST(VoiceEngine, RefusedEventsAreNotCountedAndALostOutputEndsTheRun) {
     t.out.accepted_events = c.accepted;
     t.out.refusal_error = c.error;
     t.out.refusal_is_loss = c.loss;
+    t.out.refusal_is_late = c.late;
     t.Run();
 
     // What the desktop took, pass by pass: a pass's event counts when its first sink event went
@@ -319,7 +322,7 @@ TEST(VoiceEngine, RefusedEventsAreNotCountedAndALostOutputEndsTheRun) {
                                  : r.event.kind == PassEvent::Kind::kClick ? 2
                                                                            : 0;
       if (sink_events == 0) continue;
-      if (sent < c.accepted) {
+      if (sent < c.accepted || c.late) {
         moves += sink_events == 1 ? 1 : 0;
         clicks += sink_events == 2 ? 1 : 0;
       }

@@ -198,9 +198,10 @@ TEST(QueuedSink, TellsTheEngineOnlyOfADesktopThatRefusesOrStaysSilent) {
     limits.unreachable = c.unreachable;
     QueuedSink sink(std::move(desktop), nullptr, limits);
     int told = 0;
-    // The refusal comes back with a later event: send until it has surely been met.
+    // The refusal comes after its event was taken: send until it has surely been met.
     for (int i = 0; i < 200 && told == 0; ++i) {
-      told = sink.Move(1, 0);
+      const int refused = sink.Move(1, 0);
+      told = refused != 0 ? refused : sink.LateRefusal();
       if (i > 3) std::this_thread::sleep_for(milliseconds(1));
     }
     EXPECT_EQ(told, c.told ? c.error : 0) << c.name;
