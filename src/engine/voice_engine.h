@@ -14,7 +14,8 @@
 
 namespace sonlet {
 
-// What an engine has done so far, for the summary at the end of a run.
+// What an engine has done so far, for the summary at the end of a run: only the events the
+// output took count.
 struct EngineStats {
   int64_t passes = 0;
   int64_t moves_right = 0;
