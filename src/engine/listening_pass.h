@@ -40,7 +40,7 @@ class ListeningPass {
 
  private:
   PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings,
-                const VowelDecision& heard);
+                const VowelDecision& heard, int repeats);
   // The error of one event sent to the input: told once, the first time.
   void Check(int input_error);
 
