@@ -53,6 +53,8 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   RunTracker::Action action = tracker_.Track(active, settings.click_min, settings.click_max);
   GuardReason guard_reason = GuardReason::kNone;
   int repeats = 1;
+  // Where the user asked for a guard it has the last word: it may hold a click back, withhold
+  // steering, or click for a sound the duration rules missed.
   if (settings.guard != nullptr) {
     GuardPass judged;
     judged.block = block;
