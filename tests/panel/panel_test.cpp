@@ -179,7 +179,8 @@ class PanelTest : public QObject {
       options << item->text();
     }
     QCOMPARE(options, QStringList({QStringLiteral("&Iniciar con la sesión"),
-                                   QStringLiteral("&Pausa con «sss»")}));
+                                   QStringLiteral("&Pausa con «sss»"),
+                                   QStringLiteral("I&gnorar el habla")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
