@@ -43,7 +43,7 @@ bool IsControlOption(const char* word) {
 bool IsOption(const char* word) {
   if (IsControlOption(word)) return true;
   for (const char* flag : {"-h", "--help", "--version", "--headless", "--realtime",
-                           "--list-devices", "--pause-gesture"}) {
+                           "--list-devices", "--pause-gesture", "--speech-guard"}) {
     if (std::strcmp(word, flag) == 0) return true;
   }
   return FindValueOption(word) != nullptr;
@@ -99,7 +99,7 @@ const char* UsageText() {
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
          "              [--output auto|uinput|x11|wayland|log|none]\n"
          "              [--trace FILE|-]\n"
-         "              [--calibration FILE] [--pause-gesture]\n"
+         "              [--calibration FILE] [--pause-gesture] [--speech-guard]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
@@ -172,6 +172,13 @@ const char* UsageText() {
          "                    can talk to someone; another starts it again. While stopped,\n"
          "                    Sonlet listens only for the hiss. With --output log the lines\n"
          "                    \"pause\" and \"resume\" show it; otherwise standard error says it\n"
+         "  --speech-guard    with --headless: talk near the microphone (your own sentences,\n"
+         "                    another person, a radio) neither clicks nor steers. A click\n"
+         "                    needs a short sound standing alone, with quiet before it, and\n"
+         "                    comes about a quarter of a second after it ends; a vowel\n"
+         "                    steers once it is held steady. The trace gains a last column,\n"
+         "                    guard: on the passes where the guard decides, click, wait,\n"
+         "                    speech, held or tail\n"
          "  --make-calibration OUT\n"
          "                    make a calibration file OUT from one recorded take of each\n"
          "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
@@ -245,6 +252,10 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->pause_gesture = true;
       continue;
     }
+    if (std::strcmp(arg, "--speech-guard") == 0) {
+      line->speech_guard = true;
+      continue;
+    }
     if (IsControlOption(arg)) {
       if (!line->control.empty()) {
         *error = "--" + line->control + " and " + arg + " ask for two things; give one of them";
@@ -316,6 +327,16 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     *error =
         "--pause-gesture is for --headless; the panel has it in its menu, "
         "Opciones › Pausa con «sss»";
+    return false;
+  }
+  if (line->speech_guard && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--speech-guard judges clicks and steering; a calibration only listens to vowels";
+    return false;
+  }
+  if (line->speech_guard && !line->headless) {
+    *error =
+        "--speech-guard is for --headless; the panel has it in its menu, "
+        "Opciones › Ignorar el habla";
     return false;
   }
   if (line->realtime && line->input.empty()) {

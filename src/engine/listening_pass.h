@@ -45,7 +45,7 @@ class ListeningPass {
 
  private:
   PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings,
-                const VowelDecision& heard);
+                const VowelDecision& heard, int repeats);
   // Whether one event went out; a refusal is told once, the first time, and a lost output once.
   bool Sent(int input_error);
 

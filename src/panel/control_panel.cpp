@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -146,6 +147,8 @@ ControlPanel::ControlPanel(std::string profile_path, QWidget* parent)
         this, [this, listening] { OnPauseGesture(listening); }, Qt::QueuedConnection);
   });
   pause_gesture_listener_->SetEnabled(false);
+  speech_guard_judge_ = std::make_unique<SpeechGuard>();
+  connect(relay_, &PanelRelay::PassesArrived, this, &ControlPanel::ShowSpeechIgnored);
 
   auto* upper = new QHBoxLayout;
   upper->addLayout(MakeButtons());
@@ -274,9 +277,26 @@ QGroupBox* ControlPanel::MakeThresholdGroup() {
   connect(threshold_, &TrackBar::MouseLetGo, this, &ControlPanel::StoreExchange);
   intensity_meter_ = MakeMeter(1003, Qt::Vertical, 0, kIntensityMeterMax, box);
   intensity_meter_->setAccessibleName(tr("Intensidad"));
-  auto* row = new QHBoxLayout(box);
+  // Why a click did not come: the guard took the sound for speech. Shown for a moment; its
+  // place is kept, so that the meters do not shift when it comes and goes.
+  speech_mark_ = new QLabel(tr("habla"), box);
+  speech_mark_->setObjectName(QStringLiteral("speech-mark"));
+  speech_mark_->setToolTip(tr("Se ha tomado un sonido por habla y se ha ignorado"));
+  speech_mark_->setAlignment(Qt::AlignCenter);
+  QSizePolicy keep = speech_mark_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  speech_mark_->setSizePolicy(keep);
+  speech_mark_->hide();
+  speech_mark_timer_ = new QTimer(this);
+  speech_mark_timer_->setSingleShot(true);
+  speech_mark_timer_->setInterval(1500);
+  connect(speech_mark_timer_, &QTimer::timeout, speech_mark_, &QWidget::hide);
+  auto* column = new QVBoxLayout(box);
+  auto* row = new QHBoxLayout;
   row->addWidget(threshold_);
   row->addWidget(intensity_meter_);
+  column->addLayout(row);
+  column->addWidget(speech_mark_);
   return box;
 }
 
@@ -426,6 +446,11 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   pause_gesture_->setObjectName(QStringLiteral("pause-gesture"));
   pause_gesture_->setCheckable(true);
   connect(pause_gesture_, &QAction::triggered, this, &ControlPanel::OnPauseGestureSwitch);
+  // Talk near the microphone (the user's own, another person's, a radio's) does nothing.
+  speech_guard_ = options->addAction(tr("I&gnorar el habla"));
+  speech_guard_->setObjectName(QStringLiteral("speech-guard"));
+  speech_guard_->setCheckable(true);
+  connect(speech_guard_, &QAction::triggered, this, &ControlPanel::OnSpeechGuardSwitch);
   auto* corner = new QMenuBar(bar);
   corner->setNativeMenuBar(false);
   QAction* about = corner->addAction(tr("&Acerca de"));
@@ -466,6 +491,8 @@ bool ControlPanel::LoadProfile(int* open_error) {
   if (calibration_named_ || options_.Get(kUseCalibration)) TurnCalibrationOn();
   pause_gesture_->setChecked(options_.Get(kPauseGesture));
   pause_gesture_listener_->SetEnabled(options_.Get(kPauseGesture));
+  speech_guard_->setChecked(options_.Get(kSpeechGuard));
+  settings_.run_guard.store(options_.Get(kSpeechGuard) ? speech_guard_judge_.get() : nullptr);
   return true;
 }
 
@@ -625,6 +652,29 @@ void ControlPanel::OnPauseGestureSwitch(bool on) {
                  "sonlet: cannot write the options file '%s' (%s); \"Pausa con «sss»\" is not "
                  "remembered\n",
                  path.c_str(), FileErrorText(error).c_str());
+  }
+}
+
+void ControlPanel::OnSpeechGuardSwitch(bool on) {
+  settings_.run_guard.store(on ? speech_guard_judge_.get() : nullptr);
+  emit SpeechGuardChanged(on);
+  options_.Set(kSpeechGuard, on);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (const int error = options_.Write(path); error != 0) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s' (%s); \"Ignorar el habla\" is not "
+                 "remembered\n",
+                 path.c_str(), FileErrorText(error).c_str());
+  }
+}
+
+void ControlPanel::ShowSpeechIgnored(const PassBatch& passes) {
+  for (const PassRecord& pass : passes) {
+    if (pass.guard == GuardReason::kSpeech) {
+      speech_mark_->show();
+      speech_mark_timer_->start();
+      return;
+    }
   }
 }
 

@@ -11,14 +11,17 @@
 #include "engine/engine_settings.h"
 #include "engine/panel_view.h"
 #include "gesture/pause_gesture.h"
+#include "guard/speech_guard.h"
 #include "settings/panel_options.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLayout;
 class QPushButton;
+class QTimer;
 
 namespace sonlet {
 
@@ -35,6 +38,7 @@ class NoticeSink;
 class VoiceEngine;
 class VowelChart;
 struct PanelSnapshot;
+struct PassBatch;
 
 // The control panel "S O N L E T": starts and stops listening, holds the user's settings and
 // shows what the engine hears. Every control carries its number as its object name ("1000" is
@@ -95,6 +99,8 @@ class ControlPanel : public QDialog {
   const EngineSettings& settings() const { return settings_; }
 
   bool listening() const { return LoadSetting(settings_.listening) != 0; }
+  // "Opciones › Ignorar el habla" is on.
+  bool speech_guard_on() const { return settings_.run_guard.load() != nullptr; }
   // Whether "Iniciar" or "Detener" can be pressed now: the button is enabled and no calibration
   // holds listening on.
   bool CanStart() const;
@@ -116,6 +122,8 @@ class ControlPanel : public QDialog {
   void ListeningChanged(bool listening);
   // Listening was stopped by the pause gesture (true), or started again by it (false).
   void PausedChanged(bool paused);
+  // "Ignorar el habla" was turned on or off.
+  void SpeechGuardChanged(bool on);
 
  public slots:
   void done(int result) override;
@@ -139,6 +147,9 @@ class ControlPanel : public QDialog {
   void OnStartWithSession(bool on);
   void ShowStartWithSession();  // the check as the autostart folder has it
   void OnPauseGestureSwitch(bool on);
+  void OnSpeechGuardSwitch(bool on);
+  // Shows the mark beside the meters for a moment when the guard let a sound go as speech.
+  void ShowSpeechIgnored(const PassBatch& passes);
   // On the panel's thread: the gesture was heard while listening was (was_listening) on or off.
   void OnPauseGesture(bool was_listening);
   void SaveAndEnd();
@@ -196,11 +207,14 @@ class ControlPanel : public QDialog {
   TrackBar* speed_ = nullptr;               // 1025
   MeterBar* speed_meter_ = nullptr;         // 1027
 
-  QAction* calibrate_ = nullptr;              // "Calibración…"
-  QAction* use_calibration_ = nullptr;        // "Usar calibración"
-  QAction* show_vowels_ = nullptr;            // "Ver vocales"
-  QAction* start_with_session_ = nullptr;     // "Iniciar con la sesión"
-  QAction* pause_gesture_ = nullptr;          // "Pausa con «sss»"
+  QAction* calibrate_ = nullptr;           // "Calibración…"
+  QAction* use_calibration_ = nullptr;     // "Usar calibración"
+  QAction* show_vowels_ = nullptr;         // "Ver vocales"
+  QAction* start_with_session_ = nullptr;  // "Iniciar con la sesión"
+  QAction* pause_gesture_ = nullptr;       // "Pausa con «sss»"
+  QAction* speech_guard_ = nullptr;        // "Ignorar el habla"
+  QLabel* speech_mark_ = nullptr;          // "habla" beside the meters
+  QTimer* speech_mark_timer_ = nullptr;
   CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
   VowelChart* vowel_chart_ = nullptr;         // once shown
 
@@ -208,6 +222,9 @@ class ControlPanel : public QDialog {
   PanelRelay* relay_ = nullptr;
   // Hears every pass before the relay; outlives the engine, which hands it the passes.
   std::unique_ptr<PauseGesture> pause_gesture_listener_;
+  // Given to the engine while "Ignorar el habla" is on; kept for the panel's life, as the
+  // engine may still be judging a pass with it when the option goes off.
+  std::unique_ptr<SpeechGuard> speech_guard_judge_;
   std::unique_ptr<AudioSource> audio_;
   std::unique_ptr<InputSink> input_;
   std::unique_ptr<GatedSink> gate_;  // goes before input_, to which it passes the events

@@ -261,6 +261,18 @@ Sonlet goes on with the fixed vowel regions. To make a calibration with your voi
         <source>No se ha podido guardar la calibraci√≥n: %1.</source>
         <translation>Could not save the calibration: %1.</translation>
     </message>
+    <message>
+        <source>I&amp;gnorar el habla</source>
+        <translation>I&amp;gnore speech</translation>
+    </message>
+    <message>
+        <source>habla</source>
+        <translation>speech</translation>
+    </message>
+    <message>
+        <source>Se ha tomado un sonido por habla y se ha ignorado</source>
+        <translation>A sound was taken for speech and ignored</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::FileReasons</name>
@@ -421,6 +433,10 @@ Check that it is connected and not muted, and start Sonlet again. The command ‚Ä
     <message>
         <source>Sonlet: detenido</source>
         <translation>Sonlet: stopped</translation>
+    </message>
+    <message>
+        <source>%1 (ignora el habla)</source>
+        <translation>%1 (ignores speech)</translation>
     </message>
 </context>
 <context>
