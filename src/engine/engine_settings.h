@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/agile_steering.h"
 #include "engine/direction_strategy.h"
 
 namespace sonlet {
@@ -28,6 +29,8 @@ struct EngineSettings {
   // The user's own vowel map, or null for the fixed regions. Whoever sets it keeps the strategy
   // alive until the engine has stopped.
   std::atomic<DirectionStrategy*> direction_strategy{nullptr};
+  // Agile steering, or null for the engine's own steps. Kept alive likewise.
+  std::atomic<AgileSteering*> agile_steering{nullptr};
 };
 
 inline int32_t LoadSetting(const std::atomic<int32_t>& value) {
@@ -56,6 +59,7 @@ struct PassSettings {
   bool male = false;
   bool enter_key = false;                 // a click presses ENTER instead of the left button
   DirectionStrategy* strategy = nullptr;  // null: the fixed vowel regions decide
+  AgileSteering* agile = nullptr;         // null: the engine's own steps
 };
 
 PassSettings ReadPassSettings(const EngineSettings& settings);

@@ -55,7 +55,9 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   if (settings.strategy != nullptr && loud && voiced) {
     heard = settings.strategy->Hear(analysis_.candidates);
   }
-  const PassEvent event = Act(action, step, bonus, settings, heard);
+  const PassEvent event = settings.agile != nullptr && action != RunTracker::Action::kClick
+                              ? SteerAgile(active, bonus, settings, heard)
+                              : Act(action, step, bonus, settings, heard);
 
   record->lag = pitch.lag;
   record->f0 = pitch.f0;
@@ -102,6 +104,24 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
       event.kind = PassEvent::Kind::kEnter;
     }
   }
+  return event;
+}
+
+PassEvent ListeningPass::SteerAgile(bool active, int bonus, const PassSettings& settings,
+                                    const VowelDecision& heard) {
+  AgileSteering::Pass pass;
+  pass.active = active;
+  pass.run = tracker_.run_length();
+  pass.click_max = settings.click_max;
+  pass.speed_step = normalisation_.speed_step;
+  pass.loudness_bonus = bonus;
+  if (settings.strategy == nullptr) {
+    pass.bearing = BearingOf(DecideDirection(normalisation_.f1, normalisation_.f2, bonus));
+  } else if (!settings.strategy->Bearing(&pass.bearing.x, &pass.bearing.y)) {
+    pass.bearing = BearingOf(heard.direction);
+  }
+  const PassEvent event = settings.agile->Steer(pass);
+  if (event.kind == PassEvent::Kind::kMove) Check(input_.Move(event.dx, event.dy));
   return event;
 }
 

@@ -41,6 +41,9 @@ class ListeningPass {
  private:
   PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings,
                 const VowelDecision& heard);
+  // The same pass with agile steering on: every pass but a click's.
+  PassEvent SteerAgile(bool active, int bonus, const PassSettings& settings,
+                       const VowelDecision& heard);
   // The error of one event sent to the input: told once, the first time.
   void Check(int input_error);
 
