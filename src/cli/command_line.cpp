@@ -43,7 +43,7 @@ bool IsControlOption(const char* word) {
 bool IsOption(const char* word) {
   if (IsControlOption(word)) return true;
   for (const char* flag : {"-h", "--help", "--version", "--headless", "--realtime",
-                           "--list-devices", "--pause-gesture"}) {
+                           "--list-devices", "--pause-gesture", "--agile"}) {
     if (std::strcmp(word, flag) == 0) return true;
   }
   return FindValueOption(word) != nullptr;
@@ -99,7 +99,7 @@ const char* UsageText() {
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
          "              [--output auto|uinput|x11|wayland|log|none]\n"
          "              [--trace FILE|-]\n"
-         "              [--calibration FILE] [--pause-gesture]\n"
+         "              [--calibration FILE] [--pause-gesture] [--agile]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
@@ -172,6 +172,13 @@ const char* UsageText() {
          "                    can talk to someone; another starts it again. While stopped,\n"
          "                    Sonlet listens only for the hiss. With --output log the lines\n"
          "                    \"pause\" and \"resume\" show it; otherwise standard error says it\n"
+         "  --agile           with --headless: quicker, finer steering. A held vowel moves\n"
+         "                    the pointer from the moment it can no longer be a click, a\n"
+         "                    pixel a pass at first and faster the longer it is held, up to\n"
+         "                    a screen in a second or two; a louder voice adds speed but\n"
+         "                    never turns the pointer back. With --calibration a sound\n"
+         "                    between two vowels (\"a\" and \"e\") moves between their\n"
+         "                    directions\n"
          "  --make-calibration OUT\n"
          "                    make a calibration file OUT from one recorded take of each\n"
          "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
@@ -239,6 +246,10 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     }
     if (std::strcmp(arg, "--pause-gesture") == 0) {
       line->pause_gesture = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--agile") == 0) {
+      line->agile = true;
       continue;
     }
     if (IsControlOption(arg)) {
@@ -312,6 +323,14 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     *error =
         "--pause-gesture is for --headless; the panel has it in its menu, "
         "Opciones › Pausa con «sss»";
+    return false;
+  }
+  if (line->agile && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--agile is a way of steering; a calibration does not steer";
+    return false;
+  }
+  if (line->agile && !line->headless) {
+    *error = "--agile is for --headless; the panel has it in its menu, Opciones › Movimiento ágil";
     return false;
   }
   if (line->realtime && line->input.empty()) {

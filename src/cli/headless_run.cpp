@@ -14,6 +14,7 @@
 #include "cli/notice_printer.h"
 #include "cli/overwrite_guard.h"
 #include "cli/pass_trace.h"
+#include "engine/agile_steering.h"
 #include "engine/engine_runner.h"
 #include "engine/voice_engine.h"
 #include "settings/profile_file.h"
@@ -139,6 +140,8 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   SetListening(&settings, true);
   // The engine keeps reading it until runner.Join() below; calibrated outlives that.
   settings.direction_strategy.store(calibrated.get(), std::memory_order_release);
+  AgileSteering agile;  // likewise
+  if (line.agile) settings.agile_steering.store(&agile, std::memory_order_release);
 
   PassObserver* observer = trace.get();
   std::unique_ptr<PauseGesture> pause;

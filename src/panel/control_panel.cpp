@@ -421,6 +421,11 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   pause_gesture_->setObjectName(QStringLiteral("pause-gesture"));
   pause_gesture_->setCheckable(true);
   connect(pause_gesture_, &QAction::triggered, this, &ControlPanel::OnPauseGestureSwitch);
+  // Steering that starts at a pixel a pass and speeds up the longer a vowel is held.
+  agile_ = options->addAction(tr("&Movimiento ágil"));
+  agile_->setObjectName(QStringLiteral("agile"));
+  agile_->setCheckable(true);
+  connect(agile_, &QAction::triggered, this, &ControlPanel::OnAgileSwitch);
   auto* corner = new QMenuBar(bar);
   corner->setNativeMenuBar(false);
   QAction* about = corner->addAction(tr("&Acerca de"));
@@ -461,6 +466,10 @@ bool ControlPanel::LoadProfile(int* open_error) {
   if (calibration_named_ || options_.Get(kUseCalibration)) TurnCalibrationOn();
   pause_gesture_->setChecked(options_.Get(kPauseGesture));
   pause_gesture_listener_->SetEnabled(options_.Get(kPauseGesture));
+  agile_->setChecked(options_.Get(kAgileSteering));
+  settings_.agile_steering.store(options_.Get(kAgileSteering) ? &agile_steering_ : nullptr,
+                                 std::memory_order_release);
+  emit AgileChanged(agile());
   return true;
 }
 
@@ -610,6 +619,24 @@ void ControlPanel::OnPauseGestureSwitch(bool on) {
                  "remembered\n",
                  path.c_str(), FileErrorText(error).c_str());
   }
+}
+
+void ControlPanel::OnAgileSwitch(bool on) {
+  settings_.agile_steering.store(on ? &agile_steering_ : nullptr, std::memory_order_release);
+  if (vowel_chart_ != nullptr) vowel_chart_->SetAgile(on);
+  emit AgileChanged(on);
+  options_.Set(kAgileSteering, on);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (const int error = options_.Write(path); error != 0) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s' (%s); \"Movimiento ágil\" is not "
+                 "remembered\n",
+                 path.c_str(), FileErrorText(error).c_str());
+  }
+}
+
+bool ControlPanel::agile() const {
+  return settings_.agile_steering.load(std::memory_order_acquire) != nullptr;
 }
 
 void ControlPanel::OnPauseGesture(bool was_listening) {
@@ -801,6 +828,7 @@ void ControlPanel::ShowVowelChart() {
     vowel_chart_->setWindowIcon(ApplicationIcon());
     const bool calibrated = settings_.direction_strategy.load(std::memory_order_relaxed) != nullptr;
     vowel_chart_->SetVowelMap(calibrated ? &strategies_.back()->map() : nullptr);
+    vowel_chart_->SetAgile(agile());
     ShowSpeakerOnChart();
     connect(relay_, &PanelRelay::PassesArrived, vowel_chart_, &VowelChart::AddPasses);
     // Beside the panel rather than over it, both being meant to be watched together, as far as

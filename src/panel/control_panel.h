@@ -48,8 +48,9 @@ struct PanelSnapshot;
 // chart.
 //
 // The menu "Opciones" holds "Iniciar con la sesión", which puts Sonlet in the desktop's
-// autostart folder or takes it out (its check shows whether the entry is there), and room for
-// the pause gesture's switch.
+// autostart folder or takes it out (its check shows whether the entry is there), the pause
+// gesture's switch and "Movimiento ágil", the quicker steering that starts fine and speeds up
+// (both remembered in options.txt).
 //
 // Other programs (sonlet --start and the like, the tray icon) start and stop listening through
 // PressStart and PressStop, which press the buttons themselves.
@@ -89,6 +90,8 @@ class ControlPanel : public QDialog {
   const EngineSettings& settings() const { return settings_; }
 
   bool listening() const { return LoadSetting(settings_.listening) != 0; }
+  // "Movimiento ágil" is on.
+  bool agile() const;
   // Whether "Iniciar" or "Detener" can be pressed now: the button is enabled and no calibration
   // holds listening on.
   bool CanStart() const;
@@ -110,6 +113,8 @@ class ControlPanel : public QDialog {
   void ListeningChanged(bool listening);
   // Listening was stopped by the pause gesture (true), or started again by it (false).
   void PausedChanged(bool paused);
+  // "Movimiento ágil" was switched on or off.
+  void AgileChanged(bool on);
 
  public slots:
   void done(int result) override;
@@ -133,6 +138,7 @@ class ControlPanel : public QDialog {
   void OnStartWithSession(bool on);
   void ShowStartWithSession();  // the check as the autostart folder has it
   void OnPauseGestureSwitch(bool on);
+  void OnAgileSwitch(bool on);
   // On the panel's thread: the gesture was heard while listening was (was_listening) on or off.
   void OnPauseGesture(bool was_listening);
   void SaveAndEnd();
@@ -159,6 +165,8 @@ class ControlPanel : public QDialog {
   // Every vowel map the engine has been given, kept until the panel goes: the engine may still
   // be deciding with an old one when the user changes it.
   std::vector<std::unique_ptr<CalibratedDecision>> strategies_;
+  // "Movimiento ágil": handed to the engine while on; it outlives the engine likewise.
+  AgileSteering agile_steering_;
   std::string profile_path_;
   PanelOptions options_;
   std::string calibration_path_;    // the file "Usar calibración" reads
@@ -194,6 +202,7 @@ class ControlPanel : public QDialog {
   QAction* show_vowels_ = nullptr;            // "Ver vocales"
   QAction* start_with_session_ = nullptr;     // "Iniciar con la sesión"
   QAction* pause_gesture_ = nullptr;          // "Pausa con «sss»"
+  QAction* agile_ = nullptr;                  // "Movimiento ágil"
   CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
   VowelChart* vowel_chart_ = nullptr;         // once shown
 

@@ -55,6 +55,7 @@ PanelTray::PanelTray(ControlPanel& panel) : panel_(panel), menu_(std::make_uniqu
   connect(show, &QAction::triggered, &panel_, &ControlPanel::BringToFront);
   connect(quit, &QAction::triggered, &panel_, &ControlPanel::CloseAsCloseBox);
   connect(&panel_, &ControlPanel::ListeningChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::AgileChanged, this, &PanelTray::Update);
 
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     icon_ = new QSystemTrayIcon(this);
@@ -80,15 +81,11 @@ void PanelTray::SetPaused(bool paused) {
 }
 
 QString PanelTray::ToolTip() const {
-  switch (state_) {
-    case State::kListening:
-      return tr("Sonlet: escuchando");
-    case State::kPaused:
-      return tr("Sonlet: en pausa");
-    case State::kStopped:
-      break;
-  }
-  return tr("Sonlet: detenido");
+  QString state = tr("Sonlet: detenido");
+  if (state_ == State::kListening) state = tr("Sonlet: escuchando");
+  if (state_ == State::kPaused) state = tr("Sonlet: en pausa");
+  // How the pointer will move matters as much as whether it will.
+  return panel_.agile() ? tr("%1, movimiento ágil").arg(state) : state;
 }
 
 void PanelTray::Update() {

@@ -234,6 +234,10 @@ or a short voiced sound.</translation>
         <translation>&amp;Pause with “sss”</translation>
     </message>
     <message>
+        <source>&amp;Movimiento ágil</source>
+        <translation>&amp;Agile movement</translation>
+    </message>
+    <message>
         <source>&amp;Acerca de</source>
         <translation>&amp;About</translation>
     </message>
@@ -422,6 +426,10 @@ Check that it is connected and not muted, and start Sonlet again. The command �
         <source>Sonlet: detenido</source>
         <translation>Sonlet: stopped</translation>
     </message>
+    <message>
+        <source>%1, movimiento ágil</source>
+        <translation>%1, agile movement</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::VowelChart</name>
@@ -448,6 +456,10 @@ Check that it is connected and not muted, and start Sonlet again. The command �
     <message>
         <source>mujer</source>
         <translation>woman</translation>
+    </message>
+    <message>
+        <source>%1; flechas: movimiento ágil</source>
+        <translation>%1; arrows: agile movement</translation>
     </message>
 </context>
 </TS>
