@@ -18,9 +18,10 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// A server that answers does so at once.
+// A server that answers does so at once; one that has not within these is taken as stalled.
 constexpr std::chrono::microseconds kConnectLimit{2'000'000};
 constexpr std::chrono::microseconds kOpenLimit{2'000'000};
+constexpr int kLimitSeconds = 2;
 // After news from a folder whose server does not answer yet (its socket made a moment before
 // it listens), one more try a little later.
 constexpr pa_usec_t kSecondTry = 200'000;  // us
@@ -28,6 +29,8 @@ constexpr pa_usec_t kSecondTry = 200'000;  // us
 // buffer after opening gets longer, as a server may take a while to start delivering.
 constexpr milliseconds kWaitLimit{1000};
 constexpr milliseconds kFirstWaitLimit{3000};
+// Blocks the server hands over at once (see Open).
+constexpr int kBlocksPerFragment = 2;
 
 // The error numbers of the open-failure line, PortAudio's, which the line has always shown.
 constexpr int kNoSuchDevice = -9996;   // paInvalidDevice
@@ -55,6 +58,14 @@ std::string SocketFolder() {
   return path.substr(0, path.rfind('/'));
 }
 
+std::string StalledText(const char* server) {
+  std::string text = "the sound server";
+  if (server != nullptr && *server != '\0') text += std::string(" (") + server + ")";
+  return text + " did not answer within " + std::to_string(kLimitSeconds) +
+         " s; it may be stalled. Restart it (systemctl --user restart pipewire pipewire-pulse, or "
+         "pulseaudio -k) and start Sonlet again";
+}
+
 }  // namespace
 
 struct PulseCapture::Client {
@@ -62,6 +73,7 @@ struct PulseCapture::Client {
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
   bool connected = false;      // the context has been ready and has not failed since
+  bool stalled = false;        // the server stopped answering and has not been ready since
   bool stream_failed = false;  // the open stream has failed or been ended by the server
   std::string server_name;
   std::string source_description;
@@ -74,6 +86,11 @@ struct PulseCapture::Client {
   bool saturated = false;    // sound was lost since the last read
   bool block_seen = false;   // a block has come since the stream opened
   uint32_t changes = 0;
+
+  // Where the answers to a listing of sources go. Not on the caller's stack: a query given up is
+  // cancelled, but the client must never hold an address that may die before an answer comes.
+  std::vector<CaptureDeviceInfo> listed_sources;
+  std::string listed_default;
   std::atomic<bool> interrupted{false};
 
   // Watching for the server's return.
@@ -117,6 +134,7 @@ struct PulseCapture::Client {
       case PA_CONTEXT_READY:
         if (!self->connected) {
           self->connected = true;
+          self->stalled = false;
           self->Subscribe();
           self->StopWatching();
           self->News();
@@ -129,6 +147,11 @@ struct PulseCapture::Client {
           self->connected = false;
           self->stream_failed = true;
           self->WatchForServer();
+        } else if (pa_context_errno(c) == PA_ERR_TIMEOUT) {
+          // A server is there but silent (stalled, or stalled again while it came back), and
+          // libpulse gave this try up after its own limit: wait on with a new one. No folder news
+          // would come for it. Not from inside the context's own callback.
+          self->TryAgainSoon(0);
         }
         break;
       default:
@@ -260,20 +283,40 @@ struct PulseCapture::Client {
   void Reconnect(bool with_second_try) {
     if (connected) return;
     StartContext();
-    if (with_second_try && retry == nullptr) {
-      timeval when{};
-      pa_timeval_add(pa_gettimeofday(&when), kSecondTry);
-      retry = api()->time_new(api(), &when, OnRetry, this);
-    }
+    if (with_second_try) TryAgainSoon(kSecondTry);
   }
 
-  // Runs a server query to its end.
+  void TryAgainSoon(pa_usec_t delay) {
+    if (retry != nullptr) return;
+    timeval when{};
+    pa_timeval_add(pa_gettimeofday(&when), delay);
+    retry = api()->time_new(api(), &when, OnRetry, this);
+  }
+
+  // The connected server let a query or an opening run out of time: let go of the connection and
+  // its stream, as of a server that went away, and wait for the server on a new connection (its
+  // socket is still there; the connection becomes ready once the server answers again). The
+  // folder is watched too, for a server that is restarted rather than woken.
+  void ServerStalled() {
+    if (!connected) return;
+    CloseStream();
+    connected = false;
+    stalled = true;
+    stream_failed = true;
+    StartContext();
+    WatchForServer();
+  }
+
+  // Runs a server query to its end. One left unanswered is cancelled, so that no late answer
+  // calls back into what the caller has moved on from.
   bool Finish(pa_operation* op) {
     if (op == nullptr) return false;
     RunUntil([op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; }, kOpenLimit);
-    const bool done = pa_operation_get_state(op) == PA_OPERATION_DONE;
+    const pa_operation_state_t state = pa_operation_get_state(op);
+    if (state == PA_OPERATION_RUNNING) pa_operation_cancel(op);
     pa_operation_unref(op);
-    return done;
+    if (state == PA_OPERATION_RUNNING && !interrupted.load()) ServerStalled();
+    return state == PA_OPERATION_DONE;
   }
 
   void CloseStream() {
@@ -318,27 +361,35 @@ PulseCapture::~PulseCapture() {
   pa_mainloop_free(client_->loop);
 }
 
-bool PulseCapture::Connect(std::string* why) {
+PulseCapture::Answer PulseCapture::Connect(std::string* why) {
   Client& c = *client_;
   if (c.loop == nullptr) {
     *why = "the sound server's client library could not start";
-    return false;
+    return Answer::kNone;
   }
-  if (!c.StartContext()) {
-    *why = std::string("no sound server answers: ") + pa_strerror(pa_context_errno(c.context));
-    return false;
-  }
+  const auto none = [&c, why] {
+    const int error = pa_context_errno(c.context);
+    *why = "no sound server answers";
+    if (error != PA_OK) *why += std::string(": ") + pa_strerror(error);
+    return Answer::kNone;
+  };
+  if (!c.StartContext()) return none();
   c.RunUntil(
       [&c] {
         const pa_context_state_t s = pa_context_get_state(c.context);
         return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
       },
       kConnectLimit);
-  if (pa_context_get_state(c.context) != PA_CONTEXT_READY) {
-    *why = std::string("no sound server answers: ") + pa_strerror(pa_context_errno(c.context));
-    return false;
+  const pa_context_state_t state = pa_context_get_state(c.context);
+  if (!PA_CONTEXT_IS_GOOD(state)) return none();
+  // Still on the way: a server holds its socket but does not answer. PortAudio would reach the
+  // same server through ALSA's pulse plugin and wait for it without a limit, so the caller must
+  // not turn to it.
+  if (state != PA_CONTEXT_READY) {
+    *why = StalledText(pa_context_get_server(c.context));
+    return Answer::kStalled;
   }
-  pa_operation* op = pa_context_get_server_info(
+  c.Finish(pa_context_get_server_info(
       c.context,
       [](pa_context*, const pa_server_info* info, void* user) {
         auto* self = static_cast<Client*>(user);
@@ -346,9 +397,12 @@ bool PulseCapture::Connect(std::string* why) {
           self->server_name = std::string(info->server_name) + " " + info->server_version;
         }
       },
-      &c);
-  c.Finish(op);
-  return true;
+      &c));
+  if (!c.connected) {
+    *why = StalledText(pa_context_get_server(c.context));
+    return Answer::kStalled;
+  }
+  return Answer::kReady;
 }
 
 std::string PulseCapture::ServerName() { return client_->server_name; }
@@ -356,44 +410,52 @@ std::string PulseCapture::ServerName() { return client_->server_name; }
 std::vector<CaptureDeviceInfo> PulseCapture::Sources() {
   Client& c = *client_;
   if (c.loop == nullptr || !c.connected) return {};
-  struct Query {
-    Client* client;
-    std::vector<CaptureDeviceInfo> sources;
-    std::string default_name;
-  } query{&c, {}, ""};
+  c.listed_sources.clear();
+  c.listed_default.clear();
   c.Finish(pa_context_get_server_info(
       c.context,
       [](pa_context*, const pa_server_info* info, void* user) {
-        auto* q = static_cast<Query*>(user);
+        auto* self = static_cast<Client*>(user);
         if (info != nullptr && info->default_source_name != nullptr) {
-          q->default_name = info->default_source_name;
+          self->listed_default = info->default_source_name;
         }
       },
-      &query));
+      &c));
+  // A server that let the first query run out of time is not asked again.
+  if (!c.connected) return {};
   c.Finish(pa_context_get_source_info_list(
       c.context,
       [](pa_context*, const pa_source_info* info, int last, void* user) {
-        auto* q = static_cast<Query*>(user);
+        auto* self = static_cast<Client*>(user);
         if (last == 0 && info != nullptr) {
           CaptureDeviceInfo d;
           d.index = static_cast<int>(info->index);
           d.name = info->name;
           d.description = info->description != nullptr ? info->description : "";
-          d.host_api = q->client->server_name;
+          d.host_api = self->server_name;
           d.channels = info->sample_spec.channels;
           d.default_rate = info->sample_spec.rate;
-          q->sources.push_back(d);
+          self->listed_sources.push_back(d);
         }
       },
-      &query));
-  for (CaptureDeviceInfo& d : query.sources) d.is_default = d.name == query.default_name;
-  return query.sources;
+      &c));
+  if (!c.connected) return {};
+  std::vector<CaptureDeviceInfo> sources = std::move(c.listed_sources);
+  c.listed_sources.clear();
+  for (CaptureDeviceInfo& d : sources) d.is_default = d.name == c.listed_default;
+  return sources;
 }
+
+bool PulseCapture::Stalled() const { return client_->stalled; }
 
 WaveCaptureOpenStatus PulseCapture::Open(const std::string& wanted) {
   using Step = WaveCaptureOpenStatus::Step;
   Close();
   const std::vector<CaptureDeviceInfo> sources = Sources();
+  if (client_->stalled) {
+    return Failure(Step::kOpenDevice, kTimedOutError,
+                   StalledText(pa_context_get_server(client_->context)));
+  }
   std::string why;
   const int chosen = ChooseCaptureDevice(sources, wanted, &why);
   if (chosen < 0) {
@@ -428,11 +490,16 @@ WaveCaptureOpenStatus PulseCapture::Open(const std::string& wanted) {
   }
   pa_stream_set_state_callback(c.stream, Client::OnStreamState, &c);
   pa_stream_set_read_callback(c.stream, Client::OnReadable, &c);
-  // One block of the engine's a hand-over: the server wakes the client once per 18.75 ms. While
-  // the engine is held up, the server keeps as much as the ring of 200 buffers would.
+  // Two blocks of the engine's a hand-over, 37.5 ms. PipeWire runs its whole graph, every
+  // program's sound, in cycles no longer than the shortest fragment a listener asks for: one
+  // block (18.75 ms) pulled the desktop down to 512 frames at 48 kHz, half its default of 1024,
+  // and on a busy machine (measured: disk writes with fsync beside the tests) cycles that short
+  // came late and sound was lost before it reached any listener. Two keep the default and halve
+  // the wake-ups. While the engine is held up, the server keeps as much as the ring of 200
+  // buffers would.
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(pa_usec_to_bytes(CaptureRing::kBuffers * 18750, &spec));
-  attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(18750, &spec));
+  attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kBlocksPerFragment * 18750, &spec));
   // A source named by the user stays that one; the default follows the server's default.
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
                                                     (wanted.empty() ? 0 : PA_STREAM_DONT_MOVE));
@@ -448,6 +515,11 @@ WaveCaptureOpenStatus PulseCapture::Open(const std::string& wanted) {
         return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
       },
       kOpenLimit);
+  if (pa_stream_get_state(c.stream) == PA_STREAM_CREATING && !c.interrupted.load()) {
+    c.ServerStalled();  // closes the stream too
+    return Failure(Step::kStartDevice, kTimedOutError,
+                   StalledText(pa_context_get_server(c.context)));
+  }
   if (pa_stream_get_state(c.stream) != PA_STREAM_READY) {
     const std::string text = pa_strerror(pa_context_errno(c.context));
     c.CloseStream();

@@ -14,7 +14,7 @@ constexpr std::chrono::milliseconds kLongestIdleRead{1000};
 
 PulseSource::PulseSource(std::string device) : device_(std::move(device)) {}
 
-bool PulseSource::Connect(std::string* why) { return capture_.Connect(why); }
+PulseCapture::Answer PulseSource::Connect(std::string* why) { return capture_.Connect(why); }
 
 WaveCaptureOpenStatus PulseSource::Open() {
   seen_changes_ = capture_.changes();

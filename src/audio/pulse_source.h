@@ -21,7 +21,7 @@ class PulseSource : public AudioSource {
   explicit PulseSource(std::string device);
 
   // Whether a sound server answers; *why says why not.
-  bool Connect(std::string* why);
+  PulseCapture::Answer Connect(std::string* why);
 
   // The first opening, whose failure the program reports and ends on.
   WaveCaptureOpenStatus Open();

@@ -27,8 +27,21 @@ int ListInputDevices() {
   // The sound server's sources where a server answers, as the microphone is opened.
   PulseCapture server;
   std::string why;
-  if (server.Connect(&why)) {
+  const PulseCapture::Answer answer = server.Connect(&why);
+  if (answer == PulseCapture::Answer::kStalled) {
+    // Not PortAudio: it would wait for this same server through ALSA's pulse plugin.
+    std::fprintf(stderr, "sonlet: %s.\n", why.c_str());
+    return kAudioOpenFailed;
+  }
+  if (answer == PulseCapture::Answer::kReady) {
     const std::vector<CaptureDeviceInfo> sources = server.Sources();
+    if (sources.empty() && server.Stalled()) {
+      std::fprintf(stderr,
+                   "sonlet: the sound server (%s) stopped answering while its sound "
+                   "inputs were listed; it may be stalled. Restart it and try again.\n",
+                   server.ServerName().c_str());
+      return kAudioOpenFailed;
+    }
     if (sources.empty()) {
       std::fprintf(stderr, "sonlet: the sound server (%s) has no sound input.\n",
                    server.ServerName().c_str());

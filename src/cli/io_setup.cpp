@@ -49,10 +49,17 @@ std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, OutputChannel& s
     WaveCaptureOpenStatus status;
     std::string why;
     auto server = std::make_unique<PulseSource>(line.device);
-    if (server->Connect(&why)) {
+    const PulseCapture::Answer answer = server->Connect(&why);
+    if (answer == PulseCapture::Answer::kReady) {
       status = server->Open();
       if (status.ok()) std::fprintf(stderr, "sonlet: %s\n", server->Describe().c_str());
       microphone = std::move(server);
+    } else if (answer == PulseCapture::Answer::kStalled) {
+      // Not PortAudio: through ALSA's pulse plugin it would wait for this same server, for
+      // minutes.
+      status.step = WaveCaptureOpenStatus::Step::kOpenDevice;
+      status.error = PulseCapture::kTimedOutError;
+      status.detail = why;
     } else {
       server.reset();
       std::fprintf(stderr, "sonlet: %s; listening through PortAudio.\n", why.c_str());
@@ -63,9 +70,13 @@ std::unique_ptr<AudioSource> OpenAudio(const CommandLine& line, OutputChannel& s
     if (!status.ok()) {
       standard_output.Print("%s", WaveCaptureOpenLine(status).c_str());
       standard_output.Flush();
-      *error = "cannot listen to the microphone: " + status.detail +
-               ". Check that it is plugged in and not muted; sonlet --list-devices shows the "
-               "devices Sonlet can see.";
+      if (status.error == PulseCapture::kTimedOutError) {
+        *error = "cannot listen to the microphone: " + status.detail + ".";
+      } else {
+        *error = "cannot listen to the microphone: " + status.detail +
+                 ". Check that it is plugged in and not muted; sonlet --list-devices shows the "
+                 "devices Sonlet can see.";
+      }
       *exit_status = kAudioOpenFailed;
       return nullptr;
     }

@@ -190,6 +190,11 @@ QLayout* ControlPanel::MakeButtons() {
   quit_ = new QPushButton(tr("Salir"), this);
   quit_->setObjectName(Id(1));
   quit_->setDefault(true);
+  // ENTER means "Salir" wherever the focus is, also on "Iniciar" and "Detener" right after one
+  // of them was pressed: a focused button would otherwise take ENTER for itself. The space bar
+  // still presses the focused button.
+  start_->setAutoDefault(false);
+  stop_->setAutoDefault(false);
   connect(start_, &QPushButton::clicked, this, &ControlPanel::OnStart);
   connect(stop_, &QPushButton::clicked, this, &ControlPanel::OnStop);
   connect(quit_, &QPushButton::clicked, this, &ControlPanel::SaveAndEnd);
@@ -483,9 +488,13 @@ void ControlPanel::SetCalibrationFile(std::string path) {
 // the program ends on that notice (the sound library holds the device and cannot be stopped),
 // and the session's settings would go with it. Runs on the engine's thread; the settings are
 // safe to read there, and the save replaces the file in one step, as "Salir" does.
+//
+// A lost output closes the panel as its close box does, which saves the settings. No box asks
+// first: a person steering by voice has no pointer left to answer it with, and the reason is on
+// standard error for whoever looks.
 class ControlPanel::SavingNotices : public NoticeSink {
  public:
-  SavingNotices(const ControlPanel& panel, NoticeSink& next) : panel_(panel), next_(next) {}
+  SavingNotices(ControlPanel& panel, NoticeSink& next) : panel_(panel), next_(next) {}
 
   void Notify(Notice notice, int error) override {
     if (notice == Notice::kSoundStuck && panel_.loaded_ &&
@@ -493,10 +502,16 @@ class ControlPanel::SavingNotices : public NoticeSink {
       std::fprintf(stderr, "%s\n", kProfileWriteError);
     }
     next_.Notify(notice, error);
+    if (notice == Notice::kOutputLost) {
+      panel_.output_lost_.store(true);
+      ControlPanel* panel = &panel_;
+      QMetaObject::invokeMethod(
+          panel, [panel] { panel->CloseAsCloseBox(); }, Qt::QueuedConnection);
+    }
   }
 
  private:
-  const ControlPanel& panel_;
+  ControlPanel& panel_;
   NoticeSink& next_;
 };
 
@@ -554,7 +569,8 @@ void ControlPanel::OnStart() {
   StoreExchange();
   const bool had_focus = start_->hasFocus();
   SetListeningControls(true);
-  // The pressed button is now disabled: the keyboard focus goes to the one that undoes it.
+  // The pressed button is now disabled: the keyboard focus goes to the one that undoes it, for
+  // the space bar.
   if (had_focus) stop_->setFocus();
   SetListening(&settings_, true);
   emit ListeningChanged(true);

@@ -253,30 +253,40 @@ class PanelTest : public QObject {
     }
   }
 
-  // Without hands the panel is worked with the keyboard: ENTER on "Iniciar" starts, and the focus
-  // goes to "Detener", so that the next ENTER stops instead of saving and ending; from there
-  // ENTER starts again. ENTER on a control that is no button still means "Salir".
-  void EnterTogglesBetweenTheButtonsAndElsewhereMeansSalir() {
-    PanelUnderTest t(kProfile);
-    auto* start = Control<QPushButton>(*t.panel, 1000);
-    auto* stop = Control<QPushButton>(*t.panel, 1001);
-    start->setFocus();
-    const struct {
-      bool listening;
-      QPushButton* focus;
-    } after_each_enter[] = {{true, stop}, {false, start}, {true, stop}, {false, start}};
-    for (const auto& step : after_each_enter) {
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-      QVERIFY(t.panel->isVisible());
-      QCOMPARE(LoadSetting(t.panel->settings().listening), step.listening ? 1 : 0);
-      QCOMPARE(QApplication::focusWidget(), step.focus);
+  // ENTER means "Salir" whatever was pressed before: after "Iniciar" or "Detener", by a click
+  // or by the space bar, it saves and ends. The space bar still presses the focused button, and
+  // the focus goes to the one that undoes it.
+  void EnterAfterEitherButtonSavesAndEnds() {
+    for (const bool stop_too : {false, true}) {
+      for (const bool by_space : {false, true}) {
+        PanelUnderTest t("120\n3\n20\n80\n50\n1\n");
+        auto* start = Control<QPushButton>(*t.panel, 1000);
+        auto* stop = Control<QPushButton>(*t.panel, 1001);
+        auto press = [by_space](QPushButton* button) {
+          if (!by_space) {
+            Click(button);
+            return;
+          }
+          button->setFocus();
+          QTest::keyClick(button, Qt::Key_Space);
+        };
+        press(start);
+        QCOMPARE(LoadSetting(t.panel->settings().listening), 1);
+        if (by_space) QCOMPARE(QApplication::focusWidget(), stop);
+        if (stop_too) {
+          press(stop);
+          QCOMPARE(LoadSetting(t.panel->settings().listening), 0);
+          if (by_space) QCOMPARE(QApplication::focusWidget(), start);
+        }
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : t.panel.get(), Qt::Key_Return);
+        QVERIFY2(!t.panel->isVisible(), stop_too ? "after Detener" : "after Iniciar");
+        QCOMPARE(t.panel->result(), int(QDialog::Accepted));
+        // The slider's 90 was taken by "Iniciar", and ENTER wrote it.
+        QCOMPARE(t.ProfileText(), std::string("90\n3\n20\n80\n50\n1\n"));
+        QCOMPARE(t.panel->exit_status(), 0);
+      }
     }
-    auto* slider = Control<QWidget>(*t.panel, 1002);
-    start->click();
-    slider->setFocus();
-    QTest::keyClick(slider, Qt::Key_Return);
-    QVERIFY(!t.panel->isVisible());
-    QCOMPARE(t.ProfileText(), kProfile);
   }
 
   // "Pausa con «sss»": a hiss of about a second presses "Detener", the next one "Iniciar", as a
