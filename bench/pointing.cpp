@@ -50,6 +50,8 @@
 // "strokes" the mean number of sounds (not counting clicks) per reached target.
 //   pointing [--voices man,woman,child] [--modes default,speed75,calibrated,agile,agile-calibrated]
 //            [--detail]
+// POINTING_DEBUG=1 prints every pass (the user's state, the pointer, the engine's readings) on
+// standard error, to see where a trial's time goes.
 
 #include <algorithm>
 #include <cmath>
