@@ -43,7 +43,7 @@ bool IsControlOption(const char* word) {
 bool IsOption(const char* word) {
   if (IsControlOption(word)) return true;
   for (const char* flag : {"-h", "--help", "--version", "--headless", "--realtime",
-                           "--list-devices", "--pause-gesture", "--speech-guard"}) {
+                           "--list-devices", "--pause-gesture", "--speech-guard", "--agile"}) {
     if (std::strcmp(word, flag) == 0) return true;
   }
   return FindValueOption(word) != nullptr;
@@ -100,6 +100,7 @@ const char* UsageText() {
          "              [--output auto|uinput|x11|wayland|log|none]\n"
          "              [--trace FILE|-]\n"
          "              [--calibration FILE] [--pause-gesture] [--speech-guard]\n"
+         "              [--agile]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
@@ -179,6 +180,13 @@ const char* UsageText() {
          "                    steers once it is held steady. The trace gains a last column,\n"
          "                    guard: on the passes where the guard decides, click, wait,\n"
          "                    speech, held or tail\n"
+         "  --agile           with --headless: quicker, finer steering. A held vowel moves\n"
+         "                    the pointer from the moment it can no longer be a click, a\n"
+         "                    pixel a pass at first and faster the longer it is held, up to\n"
+         "                    a screen in a second or two; a louder voice adds speed but\n"
+         "                    never turns the pointer back. With --calibration a sound\n"
+         "                    between two vowels (\"a\" and \"e\") moves between their\n"
+         "                    directions\n"
          "  --make-calibration OUT\n"
          "                    make a calibration file OUT from one recorded take of each\n"
          "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
@@ -254,6 +262,10 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     }
     if (std::strcmp(arg, "--speech-guard") == 0) {
       line->speech_guard = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--agile") == 0) {
+      line->agile = true;
       continue;
     }
     if (IsControlOption(arg)) {
@@ -337,6 +349,14 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     *error =
         "--speech-guard is for --headless; the panel has it in its menu, "
         "Opciones › Ignorar el habla";
+    return false;
+  }
+  if (line->agile && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--agile is a way of steering; a calibration does not steer";
+    return false;
+  }
+  if (line->agile && !line->headless) {
+    *error = "--agile is for --headless; the panel has it in its menu, Opciones › Movimiento ágil";
     return false;
   }
   if (line->realtime && line->input.empty()) {

@@ -14,6 +14,7 @@
 #include "cli/notice_printer.h"
 #include "cli/overwrite_guard.h"
 #include "cli/pass_trace.h"
+#include "engine/agile_steering.h"
 #include "engine/engine_runner.h"
 #include "engine/voice_engine.h"
 #include "guard/speech_guard.h"
@@ -156,6 +157,8 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   std::unique_ptr<SpeechGuard> guard;
   if (line.speech_guard) guard = std::make_unique<SpeechGuard>();
   settings.run_guard.store(guard.get(), std::memory_order_release);
+  AgileSteering agile;  // likewise
+  if (line.agile) settings.agile_steering.store(&agile, std::memory_order_release);
 
   PassObserver* observer = trace.get();
   std::unique_ptr<PauseGesture> pause;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/agile_steering.h"
 #include "engine/direction_strategy.h"
 #include "engine/run_guard.h"
 
@@ -32,6 +33,8 @@ struct EngineSettings {
   // A judge of every run's click or steering, such as the speech guard, or null for the duration
   // rules alone. Whoever sets it keeps it alive until the engine has stopped.
   std::atomic<RunGuard*> run_guard{nullptr};
+  // Agile steering, or null for the engine's own steps. Kept alive likewise.
+  std::atomic<AgileSteering*> agile_steering{nullptr};
 };
 
 inline int32_t LoadSetting(const std::atomic<int32_t>& value) {
@@ -61,6 +64,7 @@ struct PassSettings {
   bool enter_key = false;                 // a click presses ENTER instead of the left button
   DirectionStrategy* strategy = nullptr;  // null: the fixed vowel regions decide
   RunGuard* guard = nullptr;              // null: the duration rules act alone
+  AgileSteering* agile = nullptr;         // null: the engine's own steps
 };
 
 PassSettings ReadPassSettings(const EngineSettings& settings);

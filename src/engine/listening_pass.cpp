@@ -77,7 +77,12 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   if (settings.strategy != nullptr && loud && voiced) {
     heard = settings.strategy->Hear(analysis_.candidates);
   }
-  const PassEvent event = Act(action, step, bonus, settings, heard, repeats);
+  // With a guard too, agile steering moves only where the guard lets the run steer.
+  const bool agile_active =
+      active && (settings.guard == nullptr || action == RunTracker::Action::kSteer);
+  const PassEvent event = settings.agile != nullptr && action != RunTracker::Action::kClick
+                              ? SteerAgile(agile_active, bonus, settings, heard)
+                              : Act(action, step, bonus, settings, heard, repeats);
 
   record->lag = pitch.lag;
   record->f0 = pitch.f0;
@@ -128,6 +133,25 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
       event.kind = PassEvent::Kind::kEnter;
     }
   }
+  return event;
+}
+
+PassEvent ListeningPass::SteerAgile(bool active, int bonus, const PassSettings& settings,
+                                    const VowelDecision& heard) {
+  AgileSteering::Pass pass;
+  pass.active = active;
+  pass.run = tracker_.run_length();
+  pass.click_max = settings.click_max;
+  pass.speed_step = normalisation_.speed_step;
+  pass.loudness_bonus = bonus;
+  if (settings.strategy == nullptr) {
+    pass.bearing = BearingOf(DecideDirection(normalisation_.f1, normalisation_.f2, bonus));
+  } else if (!settings.strategy->Bearing(&pass.bearing.x, &pass.bearing.y)) {
+    pass.bearing = BearingOf(heard.direction);
+  }
+  const PassEvent event = settings.agile->Steer(pass);
+  event_sent_ = true;
+  if (event.kind == PassEvent::Kind::kMove) event_sent_ = Sent(input_.Move(event.dx, event.dy));
   return event;
 }
 

@@ -451,6 +451,11 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   speech_guard_->setObjectName(QStringLiteral("speech-guard"));
   speech_guard_->setCheckable(true);
   connect(speech_guard_, &QAction::triggered, this, &ControlPanel::OnSpeechGuardSwitch);
+  // Steering that starts at a pixel a pass and speeds up the longer a vowel is held.
+  agile_ = options->addAction(tr("&Movimiento ágil"));
+  agile_->setObjectName(QStringLiteral("agile"));
+  agile_->setCheckable(true);
+  connect(agile_, &QAction::triggered, this, &ControlPanel::OnAgileSwitch);
   auto* corner = new QMenuBar(bar);
   corner->setNativeMenuBar(false);
   QAction* about = corner->addAction(tr("&Acerca de"));
@@ -493,6 +498,10 @@ bool ControlPanel::LoadProfile(int* open_error) {
   pause_gesture_listener_->SetEnabled(options_.Get(kPauseGesture));
   speech_guard_->setChecked(options_.Get(kSpeechGuard));
   settings_.run_guard.store(options_.Get(kSpeechGuard) ? speech_guard_judge_.get() : nullptr);
+  agile_->setChecked(options_.Get(kAgileSteering));
+  settings_.agile_steering.store(options_.Get(kAgileSteering) ? &agile_steering_ : nullptr,
+                                 std::memory_order_release);
+  emit AgileChanged(agile());
   return true;
 }
 
@@ -668,6 +677,20 @@ void ControlPanel::OnSpeechGuardSwitch(bool on) {
   }
 }
 
+void ControlPanel::OnAgileSwitch(bool on) {
+  settings_.agile_steering.store(on ? &agile_steering_ : nullptr, std::memory_order_release);
+  if (vowel_chart_ != nullptr) vowel_chart_->SetAgile(on);
+  emit AgileChanged(on);
+  options_.Set(kAgileSteering, on);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (const int error = options_.Write(path); error != 0) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s' (%s); \"Movimiento ágil\" is not "
+                 "remembered\n",
+                 path.c_str(), FileErrorText(error).c_str());
+  }
+}
+
 void ControlPanel::ShowSpeechIgnored(const PassBatch& passes) {
   for (const PassRecord& pass : passes) {
     if (pass.guard == GuardReason::kSpeech) {
@@ -676,6 +699,10 @@ void ControlPanel::ShowSpeechIgnored(const PassBatch& passes) {
       return;
     }
   }
+}
+
+bool ControlPanel::agile() const {
+  return settings_.agile_steering.load(std::memory_order_acquire) != nullptr;
 }
 
 void ControlPanel::OnPauseGesture(bool was_listening) {
@@ -867,6 +894,7 @@ void ControlPanel::ShowVowelChart() {
     vowel_chart_->setWindowIcon(ApplicationIcon());
     const bool calibrated = settings_.direction_strategy.load(std::memory_order_relaxed) != nullptr;
     vowel_chart_->SetVowelMap(calibrated ? &strategies_.back()->map() : nullptr);
+    vowel_chart_->SetAgile(agile());
     ShowSpeakerOnChart();
     connect(relay_, &PanelRelay::PassesArrived, vowel_chart_, &VowelChart::AddPasses);
     // Beside the panel rather than over it, both being meant to be watched together, as far as

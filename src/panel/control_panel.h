@@ -53,8 +53,9 @@ struct PassBatch;
 // chart.
 //
 // The menu "Opciones" holds "Iniciar con la sesión", which puts Sonlet in the desktop's
-// autostart folder or takes it out (its check shows whether the entry is there), and room for
-// the pause gesture's switch.
+// autostart folder or takes it out (its check shows whether the entry is there), the pause
+// gesture's switch and "Movimiento ágil", the quicker steering that starts fine and speeds up
+// (both remembered in options.txt).
 //
 // Other programs (sonlet --start and the like, the tray icon) start and stop listening through
 // PressStart and PressStop, which press the buttons themselves.
@@ -101,6 +102,8 @@ class ControlPanel : public QDialog {
   bool listening() const { return LoadSetting(settings_.listening) != 0; }
   // "Opciones › Ignorar el habla" is on.
   bool speech_guard_on() const { return settings_.run_guard.load() != nullptr; }
+  // "Movimiento ágil" is on.
+  bool agile() const;
   // Whether "Iniciar" or "Detener" can be pressed now: the button is enabled and no calibration
   // holds listening on.
   bool CanStart() const;
@@ -124,6 +127,8 @@ class ControlPanel : public QDialog {
   void PausedChanged(bool paused);
   // "Ignorar el habla" was turned on or off.
   void SpeechGuardChanged(bool on);
+  // "Movimiento ágil" was switched on or off.
+  void AgileChanged(bool on);
 
  public slots:
   void done(int result) override;
@@ -150,6 +155,7 @@ class ControlPanel : public QDialog {
   void OnSpeechGuardSwitch(bool on);
   // Shows the mark beside the meters for a moment when the guard let a sound go as speech.
   void ShowSpeechIgnored(const PassBatch& passes);
+  void OnAgileSwitch(bool on);
   // On the panel's thread: the gesture was heard while listening was (was_listening) on or off.
   void OnPauseGesture(bool was_listening);
   void SaveAndEnd();
@@ -176,6 +182,8 @@ class ControlPanel : public QDialog {
   // Every vowel map the engine has been given, kept until the panel goes: the engine may still
   // be deciding with an old one when the user changes it.
   std::vector<std::unique_ptr<CalibratedDecision>> strategies_;
+  // "Movimiento ágil": handed to the engine while on; it outlives the engine likewise.
+  AgileSteering agile_steering_;
   std::string profile_path_;
   PanelOptions options_;
   std::string calibration_path_;    // the file "Usar calibración" reads
@@ -215,6 +223,7 @@ class ControlPanel : public QDialog {
   QAction* speech_guard_ = nullptr;        // "Ignorar el habla"
   QLabel* speech_mark_ = nullptr;          // "habla" beside the meters
   QTimer* speech_mark_timer_ = nullptr;
+  QAction* agile_ = nullptr;                  // "Movimiento ágil"
   CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
   VowelChart* vowel_chart_ = nullptr;         // once shown
 

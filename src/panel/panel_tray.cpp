@@ -56,6 +56,7 @@ PanelTray::PanelTray(ControlPanel& panel) : panel_(panel), menu_(std::make_uniqu
   connect(quit, &QAction::triggered, &panel_, &ControlPanel::CloseAsCloseBox);
   connect(&panel_, &ControlPanel::ListeningChanged, this, &PanelTray::Update);
   connect(&panel_, &ControlPanel::SpeechGuardChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::AgileChanged, this, &PanelTray::Update);
 
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     icon_ = new QSystemTrayIcon(this);
@@ -93,8 +94,9 @@ QString PanelTray::ToolTip() const {
       break;
   }
   // Whoever wonders why talk near the microphone does nothing finds the reason here.
-  if (panel_.speech_guard_on()) return tr("%1 (ignora el habla)").arg(state);
-  return state;
+  if (panel_.speech_guard_on()) state = tr("%1 (ignora el habla)").arg(state);
+  // How the pointer will move matters as much as whether it will.
+  return panel_.agile() ? tr("%1, movimiento ágil").arg(state) : state;
 }
 
 void PanelTray::Update() {

@@ -178,9 +178,10 @@ class PanelTest : public QObject {
       QVERIFY(item->isCheckable());
       options << item->text();
     }
-    QCOMPARE(options, QStringList({QStringLiteral("&Iniciar con la sesión"),
-                                   QStringLiteral("&Pausa con «sss»"),
-                                   QStringLiteral("I&gnorar el habla")}));
+    QCOMPARE(
+        options,
+        QStringList({QStringLiteral("&Iniciar con la sesión"), QStringLiteral("&Pausa con «sss»"),
+                     QStringLiteral("I&gnorar el habla"), QStringLiteral("&Movimiento ágil")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
@@ -376,6 +377,26 @@ class PanelTest : public QObject {
       QCOMPARE(QFile::exists(options), on);
       if (on) QVERIFY(ReadFile(options).find("habla 1") != std::string::npos);
     }
+  }
+
+  // "Movimiento ágil" hands the engine its agile steering at once and is remembered beside the
+  // profile: a panel started later begins with it, and switching it off takes it away.
+  void AgileSteeringIsHandedOverAndRemembered() {
+    PanelUnderTest t(kProfile);
+    auto* agile = t.panel->findChild<QAction*>(QStringLiteral("agile"));
+    QVERIFY(agile != nullptr && !agile->isChecked());
+    QVERIFY(t.panel->settings().agile_steering.load() == nullptr);
+    const QString options = t.dir.filePath(QStringLiteral("options.txt"));
+    for (bool on : {true, false, true}) {
+      agile->trigger();
+      QCOMPARE(agile->isChecked(), on);
+      QCOMPARE(t.panel->settings().agile_steering.load() != nullptr, on);
+      QVERIFY(ReadFile(options).find(on ? "agil 1" : "agil 0") != std::string::npos);
+    }
+    ControlPanel again(t.profile_path().toStdString());
+    QVERIFY(again.LoadProfile());
+    QVERIFY(again.findChild<QAction*>(QStringLiteral("agile"))->isChecked());
+    QVERIFY(again.settings().agile_steering.load() != nullptr);
   }
 
   // Leaving while listening stops the engine, which then waits for sound that would come

@@ -234,6 +234,10 @@ or a short voiced sound.</translation>
         <translation>&amp;Pause with “sss”</translation>
     </message>
     <message>
+        <source>&amp;Movimiento ágil</source>
+        <translation>&amp;Agile movement</translation>
+    </message>
+    <message>
         <source>&amp;Acerca de</source>
         <translation>&amp;About</translation>
     </message>
@@ -438,6 +442,10 @@ Check that it is connected and not muted, and start Sonlet again. The command �
         <source>%1 (ignora el habla)</source>
         <translation>%1 (ignores speech)</translation>
     </message>
+    <message>
+        <source>%1, movimiento ágil</source>
+        <translation>%1, agile movement</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::VowelChart</name>
@@ -464,6 +472,10 @@ Check that it is connected and not muted, and start Sonlet again. The command �
     <message>
         <source>mujer</source>
         <translation>woman</translation>
+    </message>
+    <message>
+        <source>%1; flechas: movimiento ágil</source>
+        <translation>%1; arrows: agile movement</translation>
     </message>
 </context>
 </TS>
