@@ -42,8 +42,9 @@ bool IsControlOption(const char* word) {
 // Whether the word is one of the program's options rather than a value.
 bool IsOption(const char* word) {
   if (IsControlOption(word)) return true;
-  for (const char* flag : {"-h", "--help", "--version", "--headless", "--realtime",
-                           "--list-devices", "--pause-gesture", "--suggest-threshold"}) {
+  for (const char* flag :
+       {"-h", "--help", "--version", "--headless", "--realtime", "--list-devices",
+        "--pause-gesture", "--speech-guard", "--agile", "--suggest-threshold"}) {
     if (std::strcmp(word, flag) == 0) return true;
   }
   return FindValueOption(word) != nullptr;
@@ -99,7 +100,8 @@ const char* UsageText() {
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
          "              [--output auto|uinput|x11|wayland|log|none]\n"
          "              [--trace FILE|-]\n"
-         "              [--calibration FILE] [--pause-gesture]\n"
+         "              [--calibration FILE] [--pause-gesture] [--speech-guard]\n"
+         "              [--agile]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
@@ -174,6 +176,20 @@ const char* UsageText() {
          "                    can talk to someone; another starts it again. While stopped,\n"
          "                    Sonlet listens only for the hiss. With --output log the lines\n"
          "                    \"pause\" and \"resume\" show it; otherwise standard error says it\n"
+         "  --speech-guard    with --headless: talk near the microphone (your own sentences,\n"
+         "                    another person, a radio) neither clicks nor steers. A click\n"
+         "                    needs a short sound standing alone, with quiet before it, and\n"
+         "                    comes about a quarter of a second after it ends; a vowel\n"
+         "                    steers once it is held steady. The trace gains a last column,\n"
+         "                    guard: on the passes where the guard decides, click, wait,\n"
+         "                    speech, held or tail\n"
+         "  --agile           with --headless: quicker, finer steering. A held vowel moves\n"
+         "                    the pointer from the moment it can no longer be a click, a\n"
+         "                    pixel a pass at first and faster the longer it is held, up to\n"
+         "                    a screen in a second or two; a louder voice adds speed but\n"
+         "                    never turns the pointer back. With --calibration a sound\n"
+         "                    between two vowels (\"a\" and \"e\") moves between their\n"
+         "                    directions\n"
          "  --make-calibration OUT\n"
          "                    make a calibration file OUT from one recorded take of each\n"
          "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
@@ -264,6 +280,14 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->suggest_threshold = true;
       continue;
     }
+    if (std::strcmp(arg, "--speech-guard") == 0) {
+      line->speech_guard = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--agile") == 0) {
+      line->agile = true;
+      continue;
+    }
     if (IsControlOption(arg)) {
       if (!line->control.empty()) {
         *error = "--" + line->control + " and " + arg + " ask for two things; give one of them";
@@ -335,11 +359,11 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
   }
   if (line->suggest_threshold &&
       (!line->calibrate.empty() || !line->calibration.empty() || !line->trace.empty() ||
-       line->pause_gesture || line->output != "auto")) {
+       line->pause_gesture || line->speech_guard || line->agile || line->output != "auto")) {
     *error =
         "--suggest-threshold only listens, to the room and then to your voice; it takes --input, "
-        "--device and --profile, not --calibrate, --calibration, --trace, --pause-gesture or "
-        "--output";
+        "--device and --profile, not --calibrate, --calibration, --trace, --pause-gesture, "
+        "--speech-guard, --agile or --output";
     return false;
   }
   if (line->pause_gesture && (!line->make_calibration.empty() || !line->calibrate.empty())) {
@@ -350,6 +374,24 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     *error =
         "--pause-gesture is for --headless; the panel has it in its menu, "
         "Opciones › Pausa con «sss»";
+    return false;
+  }
+  if (line->speech_guard && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--speech-guard judges clicks and steering; a calibration only listens to vowels";
+    return false;
+  }
+  if (line->speech_guard && !line->headless) {
+    *error =
+        "--speech-guard is for --headless; the panel has it in its menu, "
+        "Opciones › Ignorar el habla";
+    return false;
+  }
+  if (line->agile && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--agile is a way of steering; a calibration does not steer";
+    return false;
+  }
+  if (line->agile && !line->headless) {
+    *error = "--agile is for --headless; the panel has it in its menu, Opciones › Movimiento ágil";
     return false;
   }
   if (line->realtime && line->input.empty()) {

@@ -234,6 +234,10 @@ or a short voiced sound.</translation>
         <translation>&amp;Pause with “sss”</translation>
     </message>
     <message>
+        <source>&amp;Movimiento ágil</source>
+        <translation>&amp;Agile movement</translation>
+    </message>
+    <message>
         <source>&amp;Acerca de</source>
         <translation>&amp;About</translation>
     </message>
@@ -264,6 +268,18 @@ Sonlet goes on with the fixed vowel regions. To make a calibration with your voi
     <message>
         <source>&amp;Ajustar umbral</source>
         <translation>&amp;Set threshold</translation>
+    </message>
+    <message>
+        <source>I&amp;gnorar el habla</source>
+        <translation>I&amp;gnore speech</translation>
+    </message>
+    <message>
+        <source>habla</source>
+        <translation>speech</translation>
+    </message>
+    <message>
+        <source>Se ha tomado un sonido por habla y se ha ignorado</source>
+        <translation>A sound was taken for speech and ignored</translation>
     </message>
 </context>
 <context>
@@ -426,6 +442,14 @@ Check that it is connected and not muted, and start Sonlet again. The command �
         <source>Sonlet: detenido</source>
         <translation>Sonlet: stopped</translation>
     </message>
+    <message>
+        <source>%1 (ignora el habla)</source>
+        <translation>%1 (ignores speech)</translation>
+    </message>
+    <message>
+        <source>%1, movimiento ágil</source>
+        <translation>%1, agile movement</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::ThresholdDialog</name>
@@ -539,6 +563,10 @@ Check that it is connected and not muted, and start Sonlet again. The command �
     <message>
         <source>mujer</source>
         <translation>woman</translation>
+    </message>
+    <message>
+        <source>%1; flechas: movimiento ágil</source>
+        <translation>%1; arrows: agile movement</translation>
     </message>
 </context>
 </TS>
