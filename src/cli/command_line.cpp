@@ -204,12 +204,16 @@ const char* UsageText() {
          "is refused or not finished, when the pointer events have nowhere to go, or when\n"
          "standard output (carrying the events or the trace) cannot be written; 3 when,\n"
          "without a sound server, PortAudio stopped answering and would not let go of the\n"
-         "microphone (the panel saves its settings first; start Sonlet again); 255 when the\n"
-         "microphone cannot be opened (after a line on standard output, \"Error al abrir el\n"
-         "dispositivo de audio A/D\" and PortAudio's error number, and a one-second wait) or\n"
-         "no sound input device is found. --status, --start, --stop, --toggle and --quit\n"
-         "reach the running Sonlet over the session bus (D-Bus): 0 when done, 1 when none\n"
-         "runs in this session, 2 when there is no session bus or it did not answer.\n";
+         "microphone (the panel saves its settings first; start Sonlet again); 4 when the\n"
+         "pointer output was lost during the run: the X server, the Wayland compositor or the\n"
+         "desktop's remote-desktop session went away (the summary and the trace are written\n"
+         "whole, the panel saves its settings first; start Sonlet again once the desktop is\n"
+         "back); 255 when the microphone cannot be opened (after a line on standard output,\n"
+         "\"Error al abrir el dispositivo de audio A/D\" and PortAudio's error number, and a\n"
+         "one-second wait) or no sound input device is found. --status, --start, --stop,\n"
+         "--toggle and --quit reach the running Sonlet over the session bus (D-Bus): 0 when\n"
+         "done, 1 when none runs in this session, 2 when there is no session bus or it did\n"
+         "not answer.\n";
 }
 
 const char* VersionText() { return "sonlet " SONLET_VERSION "\n"; }

@@ -22,11 +22,20 @@ namespace sonlet {
 
 namespace {
 
-void PrintSummary(const EngineStats& s) {
+void PrintSummary(const EngineStats& s, const DeliveryShortfall& shortfall = {}) {
   std::fprintf(stderr,
                "sonlet: %" PRId64 " passes; moves right %" PRId64 ", left %" PRId64 ", up %" PRId64
                ", down %" PRId64 "; clicks %" PRId64 "; ENTER strokes %" PRId64 "\n",
                s.passes, s.moves_right, s.moves_left, s.moves_up, s.moves_down, s.clicks, s.enters);
+  // Only a desktop that fell behind the engine (slow, frozen, gone, or a recording read faster
+  // than real time) adds this line; scripts read the one above as it always was.
+  if (shortfall.merged_motions != 0 || shortfall.lost_events != 0) {
+    std::fprintf(stderr,
+                 "sonlet: while the desktop caught up, %" PRId64
+                 " motions went out merged into later ones; %" PRId64
+                 " events never reached it or went unconfirmed\n",
+                 shortfall.merged_motions, shortfall.lost_events);
+  }
 }
 
 // The headless run as other programs drive it: listening is switched as everything headless
@@ -168,7 +177,9 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   stop_signals.OnSignal([&standard_output](int) { standard_output.StopWaiting(); });
   standard_output.OnFailure(nullptr);
 
-  int status = 0;
+  int status = engine->output_lost() ? kOutputLostStatus : 0;
+  input->Finish();
+  const DeliveryShortfall shortfall = input->Shortfall();
   input.reset();  // releases anything held before the summary is written
   standard_output.Flush();
   if (standard_output.error() != 0) {
@@ -184,7 +195,7 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
     }
   }
   notices.EndRootFinderStretch();
-  PrintSummary(engine->stats());
+  PrintSummary(engine->stats(), shortfall);
   return status;
 }
 

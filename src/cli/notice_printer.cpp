@@ -42,9 +42,16 @@ void NoticePrinter::Notify(Notice notice, int error) {
       EndRootFinderStretch();
       return;
     case Notice::kInputRefused:
-      // uinput and the Wayland routes can refuse an event (a compositor gone or stalled); the X
-      // server and the log take them all.
+      // A desktop that refuses an event, or that has answered nothing for seconds; one that is
+      // merely busy delays the events instead. Only the log takes them all.
       std::fprintf(stderr, "sonlet: the desktop refused a pointer or key event: %s\n",
+                   std::strerror(error));
+      return;
+    case Notice::kOutputLost:
+      std::fprintf(stderr,
+                   "sonlet: the pointer output was lost (%s): the X server, the Wayland "
+                   "compositor or the desktop's remote-desktop session went away, so Sonlet "
+                   "stops. Start it again once the desktop is back.\n",
                    std::strerror(error));
       return;
   }

@@ -11,6 +11,11 @@ namespace sonlet {
 // microphone: the desktop launcher starts Sonlet again on it.
 inline constexpr int kCaptureStuckStatus = 3;
 
+// The exit status when the pointer output was lost during the run: the X server, the Wayland
+// compositor or the desktop's remote-desktop session went away, so nothing the engine decides can
+// reach the desktop any more.
+inline constexpr int kOutputLostStatus = 4;
+
 // Tells the user what the engine finds out, in the program's own words and on its streams: the
 // numeric and audio lines on standard output, the rest on standard error. When standard output
 // carries the events or the trace for another program to read, the numeric and audio lines go

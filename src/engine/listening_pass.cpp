@@ -79,6 +79,7 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
 PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
                              const PassSettings& settings, const VowelDecision& heard) {
   PassEvent event;
+  event_sent_ = true;
   if (action == RunTracker::Action::kSteer) {
     // A user's own vowel map knows which vowel it heard, so "e" needs no louder voice there to
     // keep it apart from its neighbours.
@@ -87,30 +88,40 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
                                     : DecideDirection(normalisation_.f1, normalisation_.f2, bonus);
     if (direction != Direction::kNone) {
       const Motion motion = MotionFor(direction, step);
-      Check(input_.Move(motion.dx, motion.dy));
+      event_sent_ = Sent(input_.Move(motion.dx, motion.dy));
       event = {PassEvent::Kind::kMove, direction, motion.dx, motion.dy};
     }
   } else if (action == RunTracker::Action::kClick) {
     // The release follows the press at once, never a pass later, so that nothing stays held.
     if (!settings.enter_key) {
-      Check(input_.LeftDown());
-      Check(input_.LeftUp());
+      event_sent_ = Sent(input_.LeftDown());
+      Sent(input_.LeftUp());
       event.kind = PassEvent::Kind::kClick;
     } else {
-      Check(input_.EnterDown());
-      Check(input_.EnterUp());
+      event_sent_ = Sent(input_.EnterDown());
+      Sent(input_.EnterUp());
       event.kind = PassEvent::Kind::kEnter;
     }
   }
   return event;
 }
 
-void ListeningPass::Check(int input_error) {
+bool ListeningPass::Sent(int input_error) {
+  if (input_error == 0) {
+    // The event itself was taken, and counts; an earlier one may have failed since.
+    if (const int late = input_.LateRefusal(); late != 0) Sent(late);
+    return true;
+  }
+  if (input_.Lost()) {
+    if (!output_lost_) notices_.Notify(Notice::kOutputLost, input_error);
+    output_lost_ = true;
+    return false;
+  }
   // Once is enough: a device that refuses one event usually refuses them all, and the later
   // events are still tried.
-  if (input_error == 0 || input_refusal_told_) return;
+  if (!input_refusal_told_) notices_.Notify(Notice::kInputRefused, input_error);
   input_refusal_told_ = true;
-  notices_.Notify(Notice::kInputRefused, input_error);
+  return false;
 }
 
 }  // namespace sonlet

@@ -37,12 +37,17 @@ class ListeningPass {
   // Read by the every-pass meters: the values left by the latest listening pass.
   float pitch_median() const { return pitch_median_; }
   int speed_step() const { return normalisation_.speed_step; }
+  // Whether the latest pass's event went out (a pass without an event counts as sent): the
+  // summary counts only what reached the desktop.
+  bool event_sent() const { return event_sent_; }
+  // Whether the output has gone for good: no further pass can move anything.
+  bool output_lost() const { return output_lost_; }
 
  private:
   PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings,
                 const VowelDecision& heard);
-  // The error of one event sent to the input: told once, the first time.
-  void Check(int input_error);
+  // Whether one event went out; a refusal is told once, the first time, and a lost output once.
+  bool Sent(int input_error);
 
   InputSink& input_;
   PanelView& panel_;
@@ -64,6 +69,8 @@ class ListeningPass {
   RunTracker tracker_;
   bool input_refusal_told_ = false;
   bool root_finder_failing_ = false;  // the last frame's roots were not all found
+  bool event_sent_ = true;
+  bool output_lost_ = false;
 };
 
 }  // namespace sonlet

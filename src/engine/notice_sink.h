@@ -14,6 +14,7 @@ enum class Notice {
   kRootFinderGaveUp,      // a frame's roots were not all found: some of its candidates are stale
   kRootFinderFoundAgain,  // the first frame whose roots were all found after kRootFinderGaveUp
   kInputRefused,          // the desktop refused an event (told once per engine)
+  kOutputLost,            // the desktop's end of the output went away for good: the engine ends
 };
 
 class NoticeSink {
@@ -21,8 +22,8 @@ class NoticeSink {
   virtual ~NoticeSink() = default;
 
   // Called on the engine's thread at the point of the pass where the fact arises, so that what
-  // the program prints keeps the order of what happened. error: for kInputRefused, the error
-  // number the desktop gave; otherwise 0.
+  // the program prints keeps the order of what happened. error: for kInputRefused and kOutputLost,
+  // the error number the desktop gave; otherwise 0.
   virtual void Notify(Notice notice, int error) = 0;
 };
 

@@ -24,7 +24,7 @@ bool VoiceEngine::Start() {
 }
 
 bool VoiceEngine::Pass() {
-  if (!ReadBlock()) return false;
+  if (listening_.output_lost() || !ReadBlock()) return false;
 
   PassRecord record;
   record.pass = stats_.passes;
@@ -47,7 +47,7 @@ bool VoiceEngine::Pass() {
   record.listening = settings.listening;
   if (record.listening) {
     listening_.Run(block_, level_, threshold_level, loud, settings, &record);
-    Count(record.event);
+    if (listening_.event_sent()) Count(record.event);
   }
   ++stats_.passes;
   if (observer_ != nullptr) observer_->PassDone(record);

@@ -14,7 +14,8 @@
 
 namespace sonlet {
 
-// What an engine has done so far, for the summary at the end of a run.
+// What an engine has done so far, for the summary at the end of a run: only the events the
+// output took count.
 struct EngineStats {
   int64_t passes = 0;
   int64_t moves_right = 0;
@@ -39,8 +40,12 @@ class VoiceEngine {
   // false when the sound has ended (or is stuck) before it.
   bool Start();
 
-  // One pass. Returns false, having done nothing more, when the sound has ended or is stuck.
+  // One pass. Returns false, having done nothing more, when the sound has ended or is stuck, or
+  // when the output went away for good in an earlier pass.
   bool Pass();
+
+  // Whether the run ended because the output went away (the engine then said kOutputLost).
+  bool output_lost() const { return listening_.output_lost(); }
 
   const EngineStats& stats() const { return stats_; }
 

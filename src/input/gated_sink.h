@@ -26,6 +26,10 @@ class GatedSink : public InputSink {
   int LeftUp() override { return Release(&left_held_, &InputSink::LeftUp); }
   int EnterDown() override { return Press(&enter_held_, &InputSink::EnterDown); }
   int EnterUp() override { return Release(&enter_held_, &InputSink::EnterUp); }
+  int LateRefusal() override { return inner_.LateRefusal(); }
+  bool Lost() const override { return inner_.Lost(); }
+  void Finish() override { inner_.Finish(); }
+  DeliveryShortfall Shortfall() const override { return inner_.Shortfall(); }
 
  private:
   int Press(bool* held, int (InputSink::*press)()) {

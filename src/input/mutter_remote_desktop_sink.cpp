@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 
+#include "input/queued_sink.h"
 #include "input/session_bus_address.h"
 
 namespace sonlet {
@@ -26,16 +27,17 @@ constexpr int kLeftButton = 272;
 // works whatever the keyboard layout.
 constexpr unsigned int kReturnKeysym = 0xff0d;
 
-// The engine's events wait for mutter's reply, so that an error reaches the engine as the other
-// sinks' errors do, and so that they work on a thread with no Qt event loop (a recording read
-// headless has none): a blocking call is served by Qt DBus's own thread. A reply takes well under
-// a millisecond; the limit, under three of the engine's 18.75 ms passes, lets a compositor that is
-// drawing a slow frame answer, and bounds the stall when it does not answer at all.
-constexpr int kEventTimeoutMs = 50;
+// Each event waits for mutter's reply, so that a refusal is known, on the thread of the QueuedSink
+// that carries the events, never on the engine's; a blocking call needs no Qt event loop there
+// (Qt DBus serves it on its own thread). A reply takes well under a millisecond; a desktop busy
+// with other programs can take many times longer, and the queue waits for it meanwhile. The limit
+// bounds how long the end of the program can wait on a desktop that answers nothing.
+constexpr int kEventTimeoutMs = 500;
 // Opening and closing happen once, outside the passes; a compositor starting up may be slow.
 constexpr int kSetupTimeoutMs = 5000;
-// Letting a held button go matters more than a prompt exit.
-constexpr int kReleaseTimeoutMs = 1000;
+// Letting a held button go matters more than a prompt exit, but a stop must still end the
+// program within a second or two.
+constexpr int kReleaseTimeoutMs = 400;
 
 int ErrorNumber(const QDBusMessage& reply) {
   if (reply.type() != QDBusMessage::ErrorMessage) return 0;
@@ -67,9 +69,11 @@ class MutterRemoteDesktopSink : public InputSink {
   // the session holds is its own affair: so what is held is let go first, then the session is
   // stopped, and only then the connection closed.
   ~MutterRemoteDesktopSink() override {
-    if (left_is_down_) Button(false, kReleaseTimeoutMs);
-    if (enter_is_down_) Key(false, kReleaseTimeoutMs);
-    SessionCall("Stop", {}, kReleaseTimeoutMs);
+    if (!lost_) {
+      if (left_is_down_) Button(false, kReleaseTimeoutMs);
+      if (enter_is_down_) Key(false, kReleaseTimeoutMs);
+      SessionCall("Stop", {}, kReleaseTimeoutMs);
+    }
     bus_ = QDBusConnection(QString());
     QDBusConnection::disconnectFromBus(connection_name_);
   }
@@ -77,9 +81,9 @@ class MutterRemoteDesktopSink : public InputSink {
   MutterRemoteDesktopSink& operator=(const MutterRemoteDesktopSink&) = delete;
 
   int Move(int dx, int dy) override {
-    return ErrorNumber(SessionCall("NotifyPointerMotionRelative",
-                                   {static_cast<double>(dx), static_cast<double>(dy)},
-                                   kEventTimeoutMs));
+    return Checked(SessionCall("NotifyPointerMotionRelative",
+                               {static_cast<double>(dx), static_cast<double>(dy)},
+                               kEventTimeoutMs));
   }
   int LeftDown() override {
     left_is_down_ = true;
@@ -97,6 +101,7 @@ class MutterRemoteDesktopSink : public InputSink {
     enter_is_down_ = false;
     return Key(false, kEventTimeoutMs);
   }
+  bool Lost() const override { return lost_; }
 
  private:
   QDBusMessage SessionCall(const char* method, const QList<QVariant>& arguments, int timeout_ms) {
@@ -107,17 +112,25 @@ class MutterRemoteDesktopSink : public InputSink {
     return bus_.call(call, QDBus::Block, timeout_ms);
   }
   int Button(bool pressed, int timeout_ms) {
-    return ErrorNumber(SessionCall("NotifyPointerButton", {kLeftButton, pressed}, timeout_ms));
+    return Checked(SessionCall("NotifyPointerButton", {kLeftButton, pressed}, timeout_ms));
   }
   int Key(bool pressed, int timeout_ms) {
-    return ErrorNumber(SessionCall("NotifyKeyboardKeysym", {kReturnKeysym, pressed}, timeout_ms));
+    return Checked(SessionCall("NotifyKeyboardKeysym", {kReturnKeysym, pressed}, timeout_ms));
+  }
+  // A bus that closed, or a mutter or session that is no longer on it, will not come back for
+  // this session: the output is lost.
+  int Checked(const QDBusMessage& reply) {
+    const int error = ErrorNumber(reply);
+    if (error == ENOTCONN || error == ENODEV) lost_ = true;
+    return error;
   }
 
   QString connection_name_;
   QDBusConnection bus_;
   QString session_;
-  bool left_is_down_ = false;  // engine thread
+  bool left_is_down_ = false;  // the sender's thread
   bool enter_is_down_ = false;
+  bool lost_ = false;  // the sender's thread
 };
 
 std::string Message(const QDBusMessage& reply) { return QDBusError(reply).message().toStdString(); }
@@ -168,7 +181,10 @@ std::unique_ptr<InputSink> OpenMutterRemoteDesktop(std::string* why) {
   if (started.type() == QDBusMessage::ErrorMessage) {
     return fail("mutter did not start the remote-desktop session: " + Message(started));
   }
-  return std::make_unique<MutterRemoteDesktopSink>(name, bus, session);
+  // The events wait for mutter on a thread of their own: a desktop slowed by a busy machine
+  // makes them late, not lost, and the engine never waits.
+  return std::make_unique<QueuedSink>(std::make_unique<MutterRemoteDesktopSink>(name, bus, session),
+                                      nullptr);
 }
 
 }  // namespace sonlet

@@ -4,6 +4,7 @@
 
 #include "input/mutter_remote_desktop_sink.h"
 #include "input/portal_remote_desktop_sink.h"
+#include "input/queued_sink.h"
 #include "input/uinput_sink.h"
 #include "input/wayland_pointer_sink.h"
 #include "input/x11_sink.h"
@@ -47,7 +48,11 @@ std::unique_ptr<InputSink> OpenCompositorRoute(std::string* notice, std::string*
     if (!wlroots->has_keyboard()) {
       *notice += " (it offers no virtual keyboard: ENTER cannot be sent this way)";
     }
-    return wlroots;
+    // A compositor that stops reading would hold each event up to its limit, and the engine with
+    // it: they wait on a thread of their own, which Finish can free by breaking the connection.
+    WaylandPointerSink* compositor = wlroots.get();
+    return std::make_unique<QueuedSink>(std::move(wlroots),
+                                        [compositor] { compositor->Abandon(); });
   }
   std::string gnome_why;
   std::unique_ptr<InputSink> gnome = OpenMutterRemoteDesktop(&gnome_why);
@@ -168,7 +173,10 @@ DesktopOutputChoice OpenDesktopOutput(DesktopOutput which,
     if (!choice.notice.empty()) choice.notice += ".\n";
     choice.notice += WaylandWarning();
   }
-  choice.sink = std::move(x11);
+  // A frozen X server would hold every event, and the engine with it: they wait on a thread of
+  // their own, which Finish can free from the server by breaking the connection.
+  X11Sink* server = x11.get();
+  choice.sink = std::make_unique<QueuedSink>(std::move(x11), [server] { server->Abandon(); });
   return choice;
 }
 

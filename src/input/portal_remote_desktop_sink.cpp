@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string>
 
+#include "input/queued_sink.h"
 #include "input/session_bus_address.h"
 
 namespace sonlet {
@@ -29,11 +30,14 @@ constexpr guint32 kPointer = 2;
 constexpr guint32 kGranted = 0;
 constexpr guint32 kCancelledByUser = 1;
 
-constexpr int kLeftButton = 272;           // Linux's BTN_LEFT, which the portal takes as it is
-constexpr gint32 kReturnKeysym = 0xff0d;   // found in the desktop's own keymap
-constexpr int kEventTimeoutMs = 50;        // as the GNOME route: under three passes
-constexpr int kSetupTimeoutMs = 10000;     // a portal started on demand may be slow
-constexpr int kReleaseTimeoutMs = 1000;    // letting go matters more than a prompt exit
+constexpr int kLeftButton = 272;          // Linux's BTN_LEFT, which the portal takes as it is
+constexpr gint32 kReturnKeysym = 0xff0d;  // found in the desktop's own keymap
+// The events wait for the portal on the QueuedSink's thread, never on the engine's: as for the
+// GNOME route, the limit is for a desktop that answers nothing, not for a busy one.
+constexpr int kEventTimeoutMs = 500;
+constexpr int kSetupTimeoutMs = 10000;  // a portal started on demand may be slow
+// Letting go matters more than a prompt exit, but a stop must end the program in a second or two.
+constexpr int kReleaseTimeoutMs = 400;
 constexpr int kConsentTimeoutMs = 120000;  // the person reads the dialog and answers
 
 struct GErrorFree {
@@ -196,9 +200,11 @@ class PortalRemoteDesktopSink : public InputSink {
   // The portal ends the session when its caller leaves, but a button it holds is the desktop's
   // affair: so what is held is let go first, then the session is closed, then the connection.
   ~PortalRemoteDesktopSink() override {
-    if (left_is_down_) Button(false, kReleaseTimeoutMs);
-    if (enter_is_down_) Key(false, kReleaseTimeoutMs);
-    CloseSession(bus_, session_);
+    if (!lost_) {
+      if (left_is_down_) Button(false, kReleaseTimeoutMs);
+      if (enter_is_down_) Key(false, kReleaseTimeoutMs);
+      CloseSession(bus_, session_);
+    }
     g_dbus_connection_close_sync(bus_, nullptr, nullptr);
     g_object_unref(bus_);
     g_main_context_unref(context_);
@@ -237,13 +243,18 @@ class PortalRemoteDesktopSink : public InputSink {
     enter_is_down_ = false;
     return Key(false, kEventTimeoutMs);
   }
+  bool Lost() const override { return lost_; }
 
  private:
+  // A bus that closed, or a portal or session no longer on it, will not come back for this
+  // session: the output is lost.
   int Notify(const char* method, GVariant* parameters, int timeout_ms) {
     ErrorHolder error;
     GVariant* reply = Call(bus_, kPath, kRemoteDesktop, method, parameters, timeout_ms, &error);
     if (reply != nullptr) g_variant_unref(reply);
-    return ErrorNumber(error.get());
+    const int number = ErrorNumber(error.get());
+    if (number == ENOTCONN || number == ENODEV) lost_ = true;
+    return number;
   }
   int Button(bool pressed, int timeout_ms) {
     return Notify(
@@ -262,8 +273,9 @@ class PortalRemoteDesktopSink : public InputSink {
   GMainContext* context_;
   std::string session_;
   guint32 devices_;
-  bool left_is_down_ = false;  // engine thread
+  bool left_is_down_ = false;  // the sender's thread
   bool enter_is_down_ = false;
+  bool lost_ = false;
 };
 
 // What the portal's RemoteDesktop can control, or why it cannot be used at all.
@@ -391,7 +403,10 @@ std::unique_ptr<InputSink> OpenPortalRemoteDesktop(
     if (!g_variant_lookup(started.results, "devices", "u", &devices)) devices = 0;
     if ((devices & kPointer) == 0) return fail("the desktop granted no pointer");
   }
-  return std::make_unique<PortalRemoteDesktopSink>(bus, context, session, devices);
+  // The events wait for the desktop on a thread of their own: a busy desktop makes them late,
+  // not lost, and the engine never waits.
+  return std::make_unique<QueuedSink>(
+      std::make_unique<PortalRemoteDesktopSink>(bus, context, session, devices), nullptr);
 }
 
 }  // namespace sonlet

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -82,11 +83,13 @@ uint32_t NowMs() {
 }
 
 // How long an event may wait for a compositor that has stopped reading (its socket is full),
-// and how long the start and the end wait for its answer. A compositor that keeps up reads within
-// a frame; one that has not read for this long is stopped or hung, and must not keep the engine,
-// or the program's exit, waiting with it.
+// how long the start waits for its answer, and how long the end waits, all told. A compositor
+// that keeps up reads within a frame; one that has not read for this long is stopped or hung, and
+// must not keep the program's exit waiting with it: a stop signal must end the program within a
+// second or two.
 constexpr int kStalledLimitMs = 1000;
 constexpr int kAnswerLimitMs = 5000;
+constexpr int kCloseLimitMs = 600;
 
 int RemainingMs(std::chrono::steady_clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -111,15 +114,19 @@ int FlushBefore(wl_display* display, std::chrono::steady_clock::time_point deadl
 }
 
 // wl_display_roundtrip with a limit: sends everything, then reads the compositor's messages until
-// it has answered all of it. False when the connection failed or the limit passed first.
-bool RoundTrip(wl_display* display, int limit_ms) {
+// it has answered all of it. 0, ETIMEDOUT when the limit passed first, or the error of a failed
+// connection.
+int RoundTrip(wl_display* display, int limit_ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
   bool answered = false;
+  bool timed_out = false;
   static const wl_callback_listener kListener = {
       [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
   wl_callback* callback = wl_display_sync(display);
   wl_callback_add_listener(callback, &kListener, &answered);
-  bool failed = FlushBefore(display, deadline) != 0;
+  const int flushed = FlushBefore(display, deadline);
+  timed_out = flushed == ETIMEDOUT;
+  bool failed = flushed != 0;
   while (!answered && !failed) {
     // Messages already queued are handled before waiting for more: the answer may be among them.
     if (wl_display_prepare_read(display) != 0) {
@@ -130,20 +137,27 @@ bool RoundTrip(wl_display* display, int limit_ms) {
     const int ready = poll(&readable, 1, RemainingMs(deadline));
     if (ready <= 0) {
       wl_display_cancel_read(display);
+      timed_out = ready == 0;
       failed = ready == 0 || errno != EINTR;
       continue;
     }
     failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
   }
   wl_callback_destroy(callback);
-  return answered;
+  if (answered) return 0;
+  if (const int error = wl_display_get_error(display); error != 0) return error;
+  return timed_out ? ETIMEDOUT : EPIPE;
 }
 
-// The reason for a connection the compositor closed or that broke.
-std::string ConnectionError(wl_display* display) {
-  const int error = wl_display_get_error(display);
-  return std::string("the connection to the compositor failed (") +
-         std::strerror(error != 0 ? error : EPIPE) + ")";
+// The reason for a round trip that failed: a compositor that did not answer is not a broken
+// connection, and the user's remedy differs.
+std::string ConnectionError(const char* name, int error) {
+  if (error == ETIMEDOUT) {
+    return std::string("the Wayland compositor '") + name + "' did not answer within " +
+           std::to_string(kAnswerLimitMs / 1000) +
+           " s (is it stopped or hung? a compositor that has ended leaves its socket behind)";
+  }
+  return std::string("the connection to the compositor failed (") + std::strerror(error) + ")";
 }
 
 }  // namespace
@@ -163,13 +177,14 @@ std::unique_ptr<WaylandPointerSink> WaylandPointerSink::Open(std::string* why) {
   Globals globals;
   wl_registry* registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &kRegistryListener, &globals);
-  const bool listed = RoundTrip(display, kAnswerLimitMs);
+  const int listed = RoundTrip(display, kAnswerLimitMs);
   wl_registry_destroy(registry);
-  if (!listed || globals.manager == nullptr) {
-    *why = listed ? std::string("the compositor of '") + name +
-                        "' offers no wlroots virtual pointer (zwlr_virtual_pointer_manager_v1); "
-                        "sway, labwc, Hyprland, river and Wayfire do"
-                  : ConnectionError(display);
+  if (listed != 0 || globals.manager == nullptr) {
+    *why = listed == 0 ? std::string("the compositor of '") + name +
+                             "' offers no wlroots virtual pointer "
+                             "(zwlr_virtual_pointer_manager_v1); sway, labwc, Hyprland, river and "
+                             "Wayfire do"
+                       : ConnectionError(name, listed);
     if (globals.manager != nullptr) zwlr_virtual_pointer_manager_v1_destroy(globals.manager);
     if (globals.keyboard_manager != nullptr) {
       zwp_virtual_keyboard_manager_v1_destroy(globals.keyboard_manager);
@@ -183,8 +198,8 @@ std::unique_ptr<WaylandPointerSink> WaylandPointerSink::Open(std::string* why) {
   zwp_virtual_keyboard_v1* keyboard = MakeKeyboard(globals);
   // A compositor that refuses the device closes the connection: find out now, not at the first
   // event.
-  if (!RoundTrip(display, kAnswerLimitMs)) {
-    *why = ConnectionError(display);
+  if (const int made = RoundTrip(display, kAnswerLimitMs); made != 0) {
+    *why = ConnectionError(name, made);
     zwlr_virtual_pointer_v1_destroy(pointer);
     zwlr_virtual_pointer_manager_v1_destroy(globals.manager);
     if (keyboard != nullptr) zwp_virtual_keyboard_v1_destroy(keyboard);
@@ -211,10 +226,12 @@ WaylandPointerSink::WaylandPointerSink(wl_display* display, Globals globals,
 WaylandPointerSink::~WaylandPointerSink() {
   // The compositor does not release a button for a device that goes: without this it would stay
   // down. The round trip makes sure the compositor has read the release before the device and
-  // the connection go.
-  if (left_is_down_) Button(false);
-  if (enter_is_down_) Key(false);
-  RoundTrip(display_, kStalledLimitMs);
+  // the connection go. A compositor that does not answer in time gets no second wait.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLimitMs);
+  const bool lost = Lost();
+  if (left_is_down_ && !lost) Button(false);
+  if (enter_is_down_ && !lost) Key(false);
+  const bool answered = !lost && RoundTrip(display_, RemainingMs(deadline)) == 0;
   zwlr_virtual_pointer_v1_destroy(pointer_);
   zwlr_virtual_pointer_manager_v1_destroy(globals_.manager);
   if (keyboard_ != nullptr) zwp_virtual_keyboard_v1_destroy(keyboard_);
@@ -222,8 +239,15 @@ WaylandPointerSink::~WaylandPointerSink() {
     zwp_virtual_keyboard_manager_v1_destroy(globals_.keyboard_manager);
   }
   if (globals_.seat != nullptr) wl_seat_destroy(globals_.seat);
-  RoundTrip(display_, kStalledLimitMs);
+  if (answered) RoundTrip(display_, RemainingMs(deadline));
   wl_display_disconnect(display_);
+}
+
+bool WaylandPointerSink::Lost() const { return wl_display_get_error(display_) != 0; }
+
+void WaylandPointerSink::Abandon() {
+  // Only the traffic stops; the descriptor stays libwayland's until it disconnects.
+  shutdown(wl_display_get_fd(display_), SHUT_RDWR);
 }
 
 int WaylandPointerSink::Move(int dx, int dy) {

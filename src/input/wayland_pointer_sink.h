@@ -58,6 +58,14 @@ class WaylandPointerSink : public InputSink {
   // Whether ENTER can be sent (the compositor offers the virtual keyboard).
   bool has_keyboard() const { return keyboard_ != nullptr; }
 
+  // The connection failed: the compositor ended, closed it, or stopped reading until its socket
+  // overflowed. Wayland connections do not recover; no later event can go out.
+  bool Lost() const override;
+
+  // Breaks the connection, from any thread, so that an event waiting for a frozen compositor
+  // gives up at once; the sink is lost from then on.
+  void Abandon();
+
  private:
   WaylandPointerSink(wl_display* display, Globals globals, zwlr_virtual_pointer_v1* pointer,
                      zwp_virtual_keyboard_v1* keyboard, std::string display_name);

@@ -3,7 +3,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace sonlet {
@@ -11,6 +13,10 @@ namespace sonlet {
 namespace {
 
 constexpr unsigned int kLeftButton = 1;
+
+// Xlib's own handler prints a line of its own and ends the process; the sink's exit handler
+// decides instead, and the program says what happened in its own words.
+int QuietIOError(Display*) { return 0; }
 
 }  // namespace
 
@@ -50,51 +56,84 @@ std::unique_ptr<X11Sink> X11Sink::Open(const char* display_name, std::string* wh
 }
 
 X11Sink::X11Sink(_XDisplay* display, unsigned int return_keycode)
-    : display_(display), return_keycode_(return_keycode), display_name_(DisplayString(display)) {}
+    : display_(display), return_keycode_(return_keycode), display_name_(DisplayString(display)) {
+  // A lost connection must not end the program from inside Xlib (exit(1), no summary, a trace
+  // cut short): the exit handler only marks the sink lost and returns, after which Xlib refuses
+  // further requests on the display instead of exiting.
+  XSetIOErrorHandler(QuietIOError);
+  XSetIOErrorExitHandler(display_, &X11Sink::OnConnectionLost, this);
+}
 
 X11Sink::~X11Sink() {
   if (left_is_down_) LeftUp();
   if (enter_is_down_) EnterUp();
-  XCloseDisplay(display_);
+  // A connection broken by Abandon while no event was under way is found out here, by a round
+  // trip on this thread, which then frees the display as Lose does; XCloseDisplay is left only
+  // a live connection.
+  if (Sync() == 0) XCloseDisplay(display_);
+}
+
+void X11Sink::OnConnectionLost(_XDisplay*, void* sink) {
+  static_cast<X11Sink*>(sink)->lost_.store(true);
+}
+
+void X11Sink::Abandon() {
+  // The socket stays open until XCloseDisplay: only its traffic stops, so the waiting read sees
+  // the end of the connection, and no descriptor number is freed for reuse under Xlib.
+  std::lock_guard<std::mutex> lock(display_mutex_);
+  if (display_ != nullptr) shutdown(ConnectionNumber(display_), SHUT_RDWR);
 }
 
 // XSync waits for the server's answer, by which time it has processed every request before it.
-// The server has no way to refuse these requests (a lost connection ends the program through
-// Xlib instead), so each event reports success. A motion of (0, 0) moves nothing, so X11 windows
-// get no MotionNotify, but the server still passes it to clients that ask for raw motion
-// (XInput 2 RawMotion), as it would a mouse's.
+// The server has no way to refuse these requests; only a lost connection fails them.
+int X11Sink::Sync() {
+  if (!lost_.load()) XSync(display_, False);
+  return lost_.load() ? Lose() : 0;
+}
+
+int X11Sink::Lose() {
+  // Xlib leaves the display held by the thread that met the broken connection: that thread
+  // alone can free it, and the events come on one thread.
+  std::lock_guard<std::mutex> lock(display_mutex_);
+  if (display_ != nullptr) XCloseDisplay(display_);
+  display_ = nullptr;
+  return EPIPE;
+}
+
+// A motion of (0, 0) moves nothing, so X11 windows get no MotionNotify, but the server still
+// passes it to clients that ask for raw motion (XInput 2 RawMotion), as it would a mouse's.
 int X11Sink::Move(int dx, int dy) {
+  if (lost_.load()) return Lose();
   XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
-  XSync(display_, False);
-  return 0;
+  return Sync();
 }
 
 int X11Sink::LeftDown() {
+  if (lost_.load()) return Lose();
   XTestFakeButtonEvent(display_, kLeftButton, True, CurrentTime);
-  XSync(display_, False);
   left_is_down_ = true;
-  return 0;
+  return Sync();
 }
 
 int X11Sink::LeftUp() {
+  if (lost_.load()) return Lose();
   XTestFakeButtonEvent(display_, kLeftButton, False, CurrentTime);
-  XSync(display_, False);
   left_is_down_ = false;
-  return 0;
+  return Sync();
 }
 
 int X11Sink::EnterDown() {
+  if (lost_.load()) return Lose();
   XTestFakeKeyEvent(display_, return_keycode_, True, CurrentTime);
-  XSync(display_, False);
   enter_is_down_ = true;
-  return 0;
+  return Sync();
 }
 
 int X11Sink::EnterUp() {
+  if (lost_.load()) return Lose();
   XTestFakeKeyEvent(display_, return_keycode_, False, CurrentTime);
-  XSync(display_, False);
   enter_is_down_ = false;
-  return 0;
+  return Sync();
 }
 
 }  // namespace sonlet

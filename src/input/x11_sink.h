@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/input_sink.h"
@@ -28,21 +30,38 @@ class X11Sink : public InputSink {
   const std::string& display_name() const { return display_name_; }
 
   // Each returns once the X server has taken the event, so events reach it in the order sent and
-  // none waits in a buffer.
+  // none waits in a buffer: 0, or EPIPE once the connection is lost. A frozen server keeps them
+  // waiting, so the program sends through a QueuedSink, whose thread alone calls these.
   int Move(int dx, int dy) override;
   int LeftDown() override;
   int LeftUp() override;
   int EnterDown() override;
   int EnterUp() override;
 
+  // The connection broke (the X server ended, or Abandon was called): Xlib is not called again
+  // on it.
+  bool Lost() const override { return lost_.load(); }
+
+  // Breaks the connection, from any thread, so that a call waiting for a frozen server returns
+  // at once; the sink is lost from then on.
+  void Abandon();
+
  private:
   X11Sink(_XDisplay* display, unsigned int return_keycode);
+  // Sends what the request left in Xlib's buffer and waits for the server to take it.
+  int Sync();
+  // Frees the display of a lost connection, once; EPIPE.
+  int Lose();
+  static void OnConnectionLost(_XDisplay* display, void* sink);
 
   _XDisplay* display_;
   unsigned int return_keycode_;
   std::string display_name_;
   bool left_is_down_ = false;
   bool enter_is_down_ = false;
+  std::atomic<bool> lost_{false};
+  // Guards display_ between Lose, on the thread of the events, and Abandon, from any other.
+  std::mutex display_mutex_;
 };
 
 }  // namespace sonlet

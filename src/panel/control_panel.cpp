@@ -479,9 +479,13 @@ void ControlPanel::SetCalibrationFile(std::string path) {
 // the program ends on that notice (the sound library holds the device and cannot be stopped),
 // and the session's settings would go with it. Runs on the engine's thread; the settings are
 // safe to read there, and the save replaces the file in one step, as "Salir" does.
+//
+// A lost output closes the panel as its close box does, which saves the settings. No box asks
+// first: a person steering by voice has no pointer left to answer it with, and the reason is on
+// standard error for whoever looks.
 class ControlPanel::SavingNotices : public NoticeSink {
  public:
-  SavingNotices(const ControlPanel& panel, NoticeSink& next) : panel_(panel), next_(next) {}
+  SavingNotices(ControlPanel& panel, NoticeSink& next) : panel_(panel), next_(next) {}
 
   void Notify(Notice notice, int error) override {
     if (notice == Notice::kSoundStuck && panel_.loaded_ &&
@@ -489,10 +493,16 @@ class ControlPanel::SavingNotices : public NoticeSink {
       std::fprintf(stderr, "%s\n", kProfileWriteError);
     }
     next_.Notify(notice, error);
+    if (notice == Notice::kOutputLost) {
+      panel_.output_lost_.store(true);
+      ControlPanel* panel = &panel_;
+      QMetaObject::invokeMethod(
+          panel, [panel] { panel->CloseAsCloseBox(); }, Qt::QueuedConnection);
+    }
   }
 
  private:
-  const ControlPanel& panel_;
+  ControlPanel& panel_;
   NoticeSink& next_;
 };
 

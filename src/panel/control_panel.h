@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -85,6 +86,11 @@ class ControlPanel : public QDialog {
   // Why the last save of the profile failed (see WriteProfile), or 0.
   int profile_write_error() const { return profile_write_error_; }
 
+  // Whether the engine's output went away for good (the X server, the compositor or the
+  // remote-desktop session ended): the panel then closes as its close box does, saving the
+  // settings, and the program ends with its own status.
+  bool output_lost() const { return output_lost_.load(); }
+
   // What the engine reads. Only this panel writes it, on its own thread.
   const EngineSettings& settings() const { return settings_; }
 
@@ -167,7 +173,8 @@ class ControlPanel : public QDialog {
   bool input_held_ = false;  // no pointer motion or click reaches the desktop
   int exit_status_ = 0;
   int profile_write_error_ = 0;
-  bool loaded_ = false;  // the settings come from the profile, and may be saved
+  bool loaded_ = false;                   // the settings come from the profile, and may be saved
+  std::atomic<bool> output_lost_{false};  // set on the engine's thread
 
   QPushButton* quit_ = nullptr;             // 1 "Salir"
   QPushButton* start_ = nullptr;            // 1000 "Iniciar"

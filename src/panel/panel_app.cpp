@@ -224,6 +224,7 @@ int PanelApp::Run() {
                  ProfileWriteDetail(line_.profile, panel.profile_write_error()).c_str());
     return panel.exit_status();
   }
+  if (panel.output_lost()) return kOutputLostStatus;
   if (output_carries_events && standard_output_.error() != 0) {
     std::fprintf(stderr, "sonlet: %s, so Sonlet stopped.\n", standard_output_.Failure().c_str());
     return 2;

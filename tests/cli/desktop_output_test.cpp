@@ -3,15 +3,23 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/live_program.h"
 #include "cli/logged_events.h"
 #include "cli/run_program.h"
+#include "support/child_process.h"
+#include "support/private_bus.h"
 #include "support/x_watcher.h"
 #include "support/xvfb_server.h"
 
@@ -61,13 +69,21 @@ TEST_F(DesktopOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
   ASSERT_GT(logged.dx, 0) << "the recording should steer right";
   const ScreenPoint start = {100, 300};
   ASSERT_LT(start.x + logged.dx, XvfbServer::kWidth) << "the screen edge would clamp";
-  watcher_->WarpPointer(start);
-
-  const ProgramRun run =
-      RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", "x11"), "", OnTestDisplay());
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(watcher_->Pointer(), (ScreenPoint{start.x + logged.dx, start.y + logged.dy}));
+  // Also on a machine busy on every core, where the X server falls behind the engine.
+  for (const bool busy : {false, true}) {
+    watcher_->WarpPointer(start);
+    ProgramRun run;
+    {
+      std::unique_ptr<BusyCores> load = busy ? std::make_unique<BusyCores>() : nullptr;
+      run =
+          RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", "x11"), "", OnTestDisplay());
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(EventsNotDelivered(run.err), 0) << run.err;
+    EXPECT_EQ(watcher_->Pointer(), (ScreenPoint{start.x + logged.dx, start.y + logged.dy}))
+        << (busy ? "busy" : "idle");
+  }
 }
 
 TEST_F(DesktopOutput, ClickRecordingClicksTheWindowUnderThePointer) {
@@ -105,6 +121,93 @@ TEST_F(DesktopOutput, X11OnAWaylandDesktopWarnsThatItReachesX11WindowsOnly) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Wayland"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find(ShippedUdevRule()), std::string::npos) << run.err;
+}
+
+// The X server going away while the program steers: killed, the program ends as for a lost
+// output (status 4, the reason, the summary, a whole trace) instead of inside Xlib; frozen, a stop
+// signal still ends the program, with its summary.
+TEST(DesktopOutputLost, XServerGoneMidRunEndsTheRunWithItsOwnStatus) {
+  char folder[] = "/tmp/sonlet-x-lost-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  const std::string trace = std::string(folder) + "/trace.csv";
+  WriteRepeatedVowel(recording, 30);
+  std::vector<std::string> args = HeadlessOnRecording("vowel_a_male.wav", "x11");
+  args[2] = recording;
+  args.insert(args.end(), {"--realtime", "--trace", trace});
+
+  for (const int server_signal : {SIGKILL, SIGSTOP}) {
+    const char* name = server_signal == SIGKILL ? "killed" : "frozen";
+    XvfbServer server;
+    ASSERT_TRUE(server.running()) << server.error();
+    auto watcher = std::make_unique<XWatcher>(server.display());
+    const ScreenPoint start = {100, 300};
+    watcher->WarpPointer(start);
+    LiveProgram program(kSonlet, args, {"DISPLAY=" + server.display(), "WAYLAND_DISPLAY="});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (watcher->Pointer() == start && std::chrono::steady_clock::now() < deadline) {
+      usleep(20000);
+    }
+    ASSERT_NE(watcher->Pointer(), start) << name << ": the pointer never moved\n" << program.err();
+    if (server_signal == SIGKILL) {
+      watcher.reset();  // the test's own connection must not meet the dead server
+      kill(server.pid(), SIGKILL);
+      const int status = program.Wait(std::chrono::seconds(20));
+      ExpectEndedAsLostOutput(status, program.err(), trace);
+    } else {
+      ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
+      usleep(300000);  // the program's events now wait for the server
+      EXPECT_EQ(program.Stop(SIGTERM, std::chrono::seconds(5)), 0) << name << program.err();
+      EXPECT_NE(program.err().find(" passes; moves right "), std::string::npos) << program.err();
+      kill(server.pid(), SIGCONT);
+    }
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// The panel's X server going away while it steers: the panel saves its settings, closes, and the
+// program ends with the status of a lost output, saying why. Started over the bus, as a user's
+// voice-driven session would start it.
+TEST(DesktopOutputLost, PanelSavesItsSettingsAndEndsWithItsOwnStatusWhenTheXServerGoes) {
+  char folder[] = "/tmp/sonlet-x-lost-panel-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  const std::string profile = std::string(folder) + "/user.txt";
+  WriteRepeatedVowel(recording, 30);
+  // The bundled profile on one line: the panel writes it back as six, so a rewritten file shows
+  // that it saved.
+  std::ofstream(profile) << "45 3 20 80 50 1";
+  PrivateBus bus;
+  ASSERT_TRUE(bus.running()) << bus.error();
+  XvfbServer server;
+  ASSERT_TRUE(server.running()) << server.error();
+  auto watcher = std::make_unique<XWatcher>(server.display());
+  const ScreenPoint start = {100, 300};
+  watcher->WarpPointer(start);
+
+  const std::vector<std::string> session = {"DISPLAY=" + server.display(),
+                                            "WAYLAND_DISPLAY=", bus.Environment(),
+                                            "QT_QPA_PLATFORM=offscreen"};
+  LiveProgram panel(kSonlet,
+                    {"--input", recording, "--realtime", "--profile", profile, "--output", "x11"},
+                    session);
+  // The panel starts stopped; --start reaches it once it is on the bus.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (RunProgram(kSonlet, {"--start"}, "", session).status != 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    usleep(100000);
+  }
+  while (watcher->Pointer() == start && std::chrono::steady_clock::now() < deadline) {
+    usleep(20000);
+  }
+  ASSERT_NE(watcher->Pointer(), start) << "the pointer never moved\n" << panel.err();
+  watcher.reset();
+  kill(server.pid(), SIGKILL);
+  EXPECT_EQ(panel.Wait(std::chrono::seconds(20)), 4) << panel.err();
+  EXPECT_NE(panel.err().find("the pointer output was lost"), std::string::npos) << panel.err();
+  std::ifstream saved(profile);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "45\n3\n20\n80\n50\n1\n");
+  std::filesystem::remove_all(folder);
 }
 
 // With nowhere to send events the program must not run as if it did: it says why and how to

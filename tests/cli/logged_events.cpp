@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "cli/run_program.h"
@@ -36,6 +40,81 @@ LoggedEvents EventsLoggedFor(const std::string& recording) {
     }
   }
   return logged;
+}
+
+namespace {
+
+void PutLe32(std::string& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xff);
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+}  // namespace
+
+void WriteRepeatedVowel(const std::string& path, int times) {
+  std::ifstream in(std::string(SONLET_DATA_DIR) + "/vowel_a_male.wav", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Everything up to the sound stays as it is; the sound, the last chunk, comes `times` over.
+  size_t at = 12;
+  while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0) {
+    at += 8 + Le32(bytes, at + 4) + (Le32(bytes, at + 4) & 1);
+  }
+  ASSERT_LT(at + 8, bytes.size()) << "no sound in the bundled recording";
+  std::string header = bytes.substr(0, at + 8);
+  const std::string sound = bytes.substr(at + 8, Le32(bytes, at + 4));
+  const uint32_t sound_bytes = static_cast<uint32_t>(sound.size() * static_cast<size_t>(times));
+  PutLe32(header, at + 4, sound_bytes);
+  PutLe32(header, 4, static_cast<uint32_t>(header.size()) - 8 + sound_bytes);
+  std::ofstream out(path, std::ios::binary);
+  out << header;
+  for (int t = 0; t < times; ++t) out << sound;
+  ASSERT_TRUE(out.good()) << path;
+}
+
+long EventsNotDelivered(const std::string& err) {
+  const size_t end = err.find(" events never reached it");
+  if (end == std::string::npos) return 0;
+  const size_t start = err.rfind(' ', end - 1);
+  return std::stol(err.substr(start + 1, end - start - 1));
+}
+
+void ExpectEndedAsLostOutput(int status, const std::string& err, const std::string& trace_path) {
+  EXPECT_EQ(status, 4) << err;
+  EXPECT_NE(err.find("the pointer output was lost"), std::string::npos) << err;
+  const size_t summary = err.find(" passes; moves right ");
+  ASSERT_NE(summary, std::string::npos) << err;
+  const size_t line = err.rfind('\n', summary);
+  const long passes = std::stol(err.substr((line == std::string::npos ? 0 : line + 1) + 8));
+  if (trace_path.empty()) return;
+  std::ifstream in(trace_path);
+  const std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(trace.empty());
+  EXPECT_EQ(trace.back(), '\n') << "the trace ends in the middle of a row";
+  std::istringstream rows(trace);
+  std::string header;
+  std::getline(rows, header);
+  const auto fields = [](const std::string& row) {
+    return std::count(row.begin(), row.end(), ',');
+  };
+  long counted = 0;
+  long moves = 0;
+  for (std::string row; std::getline(rows, row); ++counted) {
+    EXPECT_EQ(fields(row), fields(header)) << "row " << counted << ": " << row;
+    moves += row.find(",move ") != std::string::npos ? 1 : 0;
+  }
+  EXPECT_EQ(counted, passes) << "the summary and the trace disagree";
+  // The held vowel only steers right. The summary's moves are those the desktop's queue took
+  // (the motion that found the output gone may be refused before it, and is then only in the
+  // trace); the line after counts those the desktop never took, among them that last one.
+  const long summary_moves = std::stol(err.substr(summary + 21));
+  EXPECT_LE(summary_moves, moves) << err;
+  EXPECT_GE(EventsNotDelivered(err), 1) << err;
+  EXPECT_LE(summary_moves - EventsNotDelivered(err), moves - 1) << err;
 }
 
 }  // namespace sonlet

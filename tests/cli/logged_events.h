@@ -19,4 +19,16 @@ struct LoggedEvents {
 };
 LoggedEvents EventsLoggedFor(const std::string& recording);
 
+// The bundled held "a" (vowel_a_male.wav) `times` over, written to `path`: a recording that
+// steers long enough for a test to take the desktop away while the program runs on it.
+void WriteRepeatedVowel(const std::string& path, int times);
+
+// How many events the program's summary says never reached the desktop (or went unconfirmed);
+// 0 when it has no such line.
+long EventsNotDelivered(const std::string& err);
+
+// What a run whose pointer output went away must leave: status 4, a message that says so, the
+// summary, and a trace (at trace_path, "" for none) whose every row is whole and counted there.
+void ExpectEndedAsLostOutput(int status, const std::string& err, const std::string& trace_path);
+
 }  // namespace sonlet

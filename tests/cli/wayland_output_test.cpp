@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "cli/live_program.h"
 #include "cli/logged_events.h"
 #include "cli/run_program.h"
+#include "support/child_process.h"
 #include "support/headless_sway.h"
 #include "support/wayland_observer.h"
 
@@ -47,7 +51,7 @@ class WaylandOutput : public testing::Test {
 
 // No acceleration applies to the virtual pointer: the pointer moves by exactly the logged sum,
 // through --output wayland and through auto, which takes the compositor's route first in a
-// Wayland session and says so.
+// Wayland session and says so, and also on a machine busy on every core.
 TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
   const LoggedEvents logged = EventsLoggedFor("vowel_a_male.wav");
   ASSERT_GT(logged.dx, 0) << "the recording should steer right";
@@ -58,16 +62,23 @@ TEST_F(WaylandOutput, HeldVowelMovesThePointerRightByTheLoggedMotions) {
   struct Case {
     const char* output;  // "" for the default, auto
     const char* notice;  // what standard error must say, or ""
+    bool busy;           // a busy loop on every core beside it
   };
   const Case cases[] = {
-      {"wayland", ""},
-      {"", "wlroots virtual pointer"},
+      {"wayland", "", false},
+      {"", "wlroots virtual pointer", false},
+      {"wayland", "", true},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(observer_->PlacePointer(start_x, start_y));
     observer_->ClearRecords();
-    const ProgramRun run = RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", c.output),
-                                      "", OnTestCompositor());
+    ProgramRun run;
+    {
+      std::unique_ptr<BusyCores> load = c.busy ? std::make_unique<BusyCores>() : nullptr;
+      run = RunProgram(kSonlet, HeadlessOnRecording("vowel_a_male.wav", c.output), "",
+                       OnTestCompositor());
+    }
+    EXPECT_EQ(EventsNotDelivered(run.err), 0) << run.err;
     ASSERT_EQ(run.status, 0) << c.output << ": " << run.err;
     EXPECT_NE(run.err.find(c.notice), std::string::npos) << c.output << ": " << run.err;
     ASSERT_TRUE(observer_->Settle());
@@ -120,6 +131,66 @@ TEST_F(WaylandOutput, TerminatedDuringAClickLeavesNoButtonHeld) {
     if (r.what == "press" || r.what == "release") last_button = r.what;
   }
   EXPECT_EQ(last_button, "release");
+}
+
+// The compositor ending while the program steers: the program stops moving a pointer that is no
+// longer there and ends as for a lost output (status 4, the reason, the summary, a whole trace).
+TEST_F(WaylandOutput, CompositorKilledMidRunEndsTheRunWithItsOwnStatus) {
+  char folder[] = "/tmp/sonlet-wayland-lost-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  const std::string trace = std::string(folder) + "/trace.csv";
+  WriteRepeatedVowel(recording, 30);
+  std::vector<std::string> args = HeadlessOnRecording("vowel_a_male.wav", "wayland");
+  args[2] = recording;
+  args.insert(args.end(), {"--realtime", "--trace", trace});
+  ASSERT_TRUE(observer_->PlacePointer(100, observer_->height() / 2));
+  observer_->ClearRecords();
+
+  LiveProgram program(kSonlet, args, {"WAYLAND_DISPLAY=" + sway_.socket(), "DISPLAY="});
+  ASSERT_TRUE(observer_->WaitFor(
+      [](const std::vector<PointerRecord>& records) { return Count(records, "motion") > 0; },
+      kRunLimit))
+      << program.err();
+  ASSERT_EQ(kill(sway_.pid(), SIGKILL), 0);
+  const int status = program.Wait(std::chrono::seconds(20));
+  ExpectEndedAsLostOutput(status, program.err(), trace);
+  std::filesystem::remove_all(folder);
+}
+
+// A compositor that stops answering (frozen with SIGSTOP): at the start the refusal says that it
+// did not answer, not that a pipe broke; in the middle of a run a stop signal still ends the
+// program promptly, with its summary.
+TEST_F(WaylandOutput, FrozenCompositorIsNamedAtTheStartAndDoesNotHoldAStop) {
+  ASSERT_EQ(kill(sway_.pid(), SIGSTOP), 0);
+  const ProgramRun at_start =
+      RunProgram(kSonlet, HeadlessOnRecording("click.wav", "wayland"), "", OnTestCompositor());
+  EXPECT_EQ(at_start.status, 2) << at_start.err;
+  EXPECT_NE(at_start.err.find("' did not answer within 5 s"), std::string::npos) << at_start.err;
+  EXPECT_EQ(at_start.err.find("Broken pipe"), std::string::npos) << at_start.err;
+  ASSERT_EQ(kill(sway_.pid(), SIGCONT), 0);
+
+  char folder[] = "/tmp/sonlet-wayland-frozen-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/long.wav";
+  WriteRepeatedVowel(recording, 30);
+  std::vector<std::string> args = HeadlessOnRecording("vowel_a_male.wav", "wayland");
+  args[2] = recording;
+  args.push_back("--realtime");
+  ASSERT_TRUE(observer_->PlacePointer(100, observer_->height() / 2));
+  observer_->ClearRecords();
+  LiveProgram program(kSonlet, args, {"WAYLAND_DISPLAY=" + sway_.socket(), "DISPLAY="});
+  ASSERT_TRUE(observer_->WaitFor(
+      [](const std::vector<PointerRecord>& records) { return Count(records, "motion") > 0; },
+      kRunLimit))
+      << program.err();
+  ASSERT_EQ(kill(sway_.pid(), SIGSTOP), 0);
+  usleep(300000);  // the program's events now wait for the compositor
+  const int status = program.Stop(SIGTERM, std::chrono::seconds(5));
+  ASSERT_EQ(kill(sway_.pid(), SIGCONT), 0);
+  EXPECT_EQ(status, 0) << program.err();
+  EXPECT_NE(program.err().find(" passes; moves right "), std::string::npos) << program.err();
+  std::filesystem::remove_all(folder);
 }
 
 // Without a compositor that offers a route, --output wayland refuses with the reasons and status

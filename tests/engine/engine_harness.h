@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/voice_engine.h"
@@ -20,10 +22,18 @@ struct RecordedEvents : InputSink, PanelView, NoticeSink, PassObserver {
   std::vector<Readings> readings;
   std::vector<Notice> notices;
   std::vector<PassRecord> passes;
+  // A desktop that takes this many events and then refuses the rest with refusal_error; gone
+  // for good (Lost()) from the first refusal when refusal_is_loss.
+  size_t accepted_events = SIZE_MAX;
+  int refusal_error = 0;
+  bool refusal_is_loss = false;
+  // The refusals come afterwards, from LateRefusal, as from a sink that queues: every event is
+  // taken.
+  bool refusal_is_late = false;
+  int late_refusal = 0;
 
   int Move(int dx, int dy) override {
-    events.push_back("move " + std::to_string(dx) + " " + std::to_string(dy));
-    return 0;
+    return Note("move " + std::to_string(dx) + " " + std::to_string(dy));
   }
   int LeftDown() override { return Note("left down"); }
   int LeftUp() override { return Note("left up"); }
@@ -35,10 +45,15 @@ struct RecordedEvents : InputSink, PanelView, NoticeSink, PassObserver {
   void ShowReadings(const Readings& r) override { readings.push_back(r); }
   void Notify(Notice notice, int /*error*/) override { notices.push_back(notice); }
   void PassDone(const PassRecord& record) override { passes.push_back(record); }
+  bool Lost() const override { return refusal_is_loss && events.size() > accepted_events; }
+  int LateRefusal() override { return std::exchange(late_refusal, 0); }
 
  private:
-  int Note(const char* event) {
+  int Note(const std::string& event) {
     events.push_back(event);
+    const int error = events.size() > accepted_events ? refusal_error : 0;
+    if (!refusal_is_late) return error;
+    if (error != 0) late_refusal = error;
     return 0;
   }
 };

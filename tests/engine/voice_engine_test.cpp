@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -268,6 +269,83 @@ TEST(VoiceEngine, MetersMoveOnEveryPassListeningOrNot) {
   for (const auto& m : meters) longest = std::max(longest, m.voice_window);
   EXPECT_GT(longest, 20);
   EXPECT_EQ(meters.back().voice_window, 1);
+}
+
+// A desktop that refuses events from some point on. The summary counts only the events the
+// desktop took; a refusal is told once and the engine goes on trying; a desktop gone for good is
+// told once and ends the run after the pass that found it out.
+TEST(VoiceEngine, RefusedEventsAreNotCountedAndALostOutputEndsTheRun) {
+  const auto session = [] {
+    return Join({VowelA(40), Quiet(40), VowelA(12), Quiet(40), VowelA(40), Quiet(40), VowelA(12),
+                 Quiet(40)});
+  };
+  EngineUnderTest all(session());
+  SetProfile(all.settings, 60, 5, 20, 50);
+  StoreSetting(all.settings.listening, 1);
+  all.Run();
+  const size_t events = all.out.events.size();
+  ASSERT_GT(all.engine->stats().moves_right, 4);
+  ASSERT_EQ(all.engine->stats().clicks, 2);
+
+  struct Case {
+    const char* name;
+    size_t accepted;
+    int error;
+    bool loss;
+    bool late;  // the refusals come after their events were taken, as from a queue
+  };
+  const Case cases[] = {
+      {"refused midway", events / 2, ENOTSUP, false, false},
+      {"lost midway", events / 2, EPIPE, true, false},
+      {"lost at the first event", 0, ENODEV, true, false},
+      {"lost at the last event", events - 1, EPIPE, true, false},
+      {"refused later, from a queue", events / 2, ETIMEDOUT, false, true},
+  };
+  for (const Case& c : cases) {
+    EngineUnderTest t(session());
+    SetProfile(t.settings, 60, 5, 20, 50);
+    StoreSetting(t.settings.listening, 1);
+    t.out.accepted_events = c.accepted;
+    t.out.refusal_error = c.error;
+    t.out.refusal_is_loss = c.loss;
+    t.out.refusal_is_late = c.late;
+    t.Run();
+
+    // What the desktop took, pass by pass: a pass's event counts when its first sink event went
+    // out (a click whose release was refused still pressed).
+    int64_t moves = 0;
+    int64_t clicks = 0;
+    size_t sent = 0;
+    int64_t refusing_pass = -1;
+    for (const PassRecord& r : t.out.passes) {
+      const size_t sink_events = r.event.kind == PassEvent::Kind::kMove    ? 1
+                                 : r.event.kind == PassEvent::Kind::kClick ? 2
+                                                                           : 0;
+      if (sink_events == 0) continue;
+      if (sent < c.accepted || c.late) {
+        moves += sink_events == 1 ? 1 : 0;
+        clicks += sink_events == 2 ? 1 : 0;
+      }
+      if (refusing_pass < 0 && sent + sink_events > c.accepted) refusing_pass = r.pass;
+      sent += sink_events;
+    }
+    ASSERT_GE(refusing_pass, 0) << c.name;
+    EXPECT_EQ(t.engine->stats().moves_right, moves) << c.name;
+    EXPECT_EQ(t.engine->stats().clicks, clicks) << c.name;
+    const Notice told = c.loss ? Notice::kOutputLost : Notice::kInputRefused;
+    EXPECT_EQ(std::count(t.out.notices.begin(), t.out.notices.end(), told), 1) << c.name;
+    EXPECT_EQ(t.engine->output_lost(), c.loss) << c.name;
+    if (c.loss) {
+      // The pass that found the loss is complete (its record reached the trace), and no pass
+      // follows it.
+      EXPECT_EQ(t.out.passes.back().pass, refusing_pass) << c.name;
+      EXPECT_EQ(std::count(t.out.notices.begin(), t.out.notices.end(), Notice::kInputRefused), 0)
+          << c.name;
+    } else {
+      EXPECT_EQ(t.out.passes.size(), all.out.passes.size()) << c.name;
+      EXPECT_EQ(t.out.events, all.out.events) << c.name << ": every event is still tried";
+    }
+  }
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ class HeadlessMutter {
   static bool Installed();
 
   bool running() const { return pid_ > 0; }
+  // For a test that stops the compositor for a moment (SIGSTOP), as a busy one stalls.
+  pid_t pid() const { return pid_; }
   const std::string& error() const { return error_; }  // why it is not running, with its log
   // The compositor's Wayland socket, an absolute path.
   std::string WaylandSocket() const { return folder_ + "/" + kDisplayName; }

@@ -8,10 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 namespace sonlet {
 
@@ -102,6 +104,17 @@ bool ProgramInstalled(const std::string& name) {
     if (access((folder + "/" + name).c_str(), X_OK) == 0) return true;
   }
   return false;
+}
+
+BusyCores::BusyCores() {
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  for (unsigned i = 0; i < cores; ++i) {
+    loops_.push_back(StartChild({.args = {"sh", "-c", "while :; do :; done"}}));
+  }
+}
+
+BusyCores::~BusyCores() {
+  for (pid_t& loop : loops_) StopChild(loop);
 }
 
 }  // namespace sonlet

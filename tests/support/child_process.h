@@ -46,4 +46,17 @@ void RemoveFolder(std::string& folder);
 // Whether an executable of this name is in one of the folders of PATH.
 bool ProgramInstalled(const std::string& name);
 
+// A busy loop on every core for as long as it lives: the machine of a user who compiles or
+// watches a video beside Sonlet.
+class BusyCores {
+ public:
+  BusyCores();
+  ~BusyCores();
+  BusyCores(const BusyCores&) = delete;
+  BusyCores& operator=(const BusyCores&) = delete;
+
+ private:
+  std::vector<pid_t> loops_;
+};
+
 }  // namespace sonlet

@@ -23,6 +23,8 @@ class XvfbServer {
   XvfbServer& operator=(const XvfbServer&) = delete;
 
   bool running() const { return pid_ > 0; }
+  // For a test that freezes the server (SIGSTOP) to see what its clients do then.
+  pid_t pid() const { return pid_; }
   const std::string& error() const { return error_; }      // why it is not running
   const std::string& display() const { return display_; }  // e.g. ":3"
 
