@@ -16,6 +16,7 @@
 #include "cli/output_channel.h"
 #include "cli/portaudio_diagnostics.h"
 #include "cli/stop_signals.h"
+#include "cli/threshold_guide.h"
 #include "panel/panel_app.h"
 #include "remote/headless_bus.h"
 #include "remote/remote_command.h"
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
   if (line.list_devices) return sonlet::ListInputDevices();
   if (!line.make_calibration.empty())
     return sonlet::MakeCalibration(line, stop_signals, standard_output);
+  if (line.suggest_threshold) return sonlet::RunThresholdGuide(line, stop_signals, standard_output);
   if (!line.calibrate.empty()) {
     return sonlet::RunGuidedCalibration(line, stop_signals, standard_output);
   }

@@ -1,7 +1,9 @@
 #include "calibration/vowel_map.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace sonlet {
 
@@ -67,7 +69,15 @@ VowelMatch NearestVowel(const VowelMap& map, const SteadyFormants& heard) {
 }
 
 VowelDecision CalibratedDecision::Hear(const float candidates[]) {
-  VowelDecision decision = Decide(formants_.Hear(candidates));
+  const SteadyFormants heard = formants_.Hear(candidates);
+  // Sounds that glide through the space between vowels, as speech does, have a bearing now and
+  // then; a held one has it pass after pass.
+  if (SoundBearing(map_, heard, &bearing_x_, &bearing_y_)) {
+    if (bearing_passes_ < kSteadyPasses) ++bearing_passes_;
+  } else {
+    bearing_passes_ = 0;
+  }
+  VowelDecision decision = Decide(heard);
   // A pass near no vowel (a slip of the analysis) neither counts nor breaks the count; another
   // vowel starts it again.
   if (decision.vowel == 0) return decision;
@@ -83,6 +93,69 @@ VowelDecision CalibratedDecision::Decide(const SteadyFormants& heard) const {
     return {Direction::kNone, 0, heard.f1, heard.f2};
   }
   return {VowelDirection(match.vowel), kVowelLetters[match.vowel], heard.f1, heard.f2};
+}
+
+bool CalibratedDecision::Bearing(float* x, float* y) const {
+  if (bearing_passes_ < kSteadyPasses) return false;
+  *x = bearing_x_;
+  *y = bearing_y_;
+  return true;
+}
+
+bool SoundBearing(const VowelMap& map, const SteadyFormants& heard, float* x, float* y) {
+  if (!(heard.f1 > 0.0f && heard.f2 > 0.0f)) return false;
+  double best_miss = std::numeric_limits<double>::infinity();
+  double best_x = 0.0;
+  double best_y = 0.0;
+  for (int a = 0; a < kVowelCount; ++a) {
+    for (int b = a + 1; b < kVowelCount; ++b) {
+      const VowelArea& va = map.vowels[a];
+      const VowelArea& vb = map.vowels[b];
+      if (!va.present || !vb.present) continue;
+      const Motion da = MotionFor(VowelDirection(a), 1);
+      const Motion db = MotionFor(VowelDirection(b), 1);
+      if (da.dx * db.dx + da.dy * db.dy < 0) continue;  // opposite directions
+      // Log frequencies in the pair's pooled spreads, F3 too when all three sounds have it.
+      const auto pooled = [](float s1, float s2) {
+        return std::sqrt(0.5 * (static_cast<double>(s1) * s1 + static_cast<double>(s2) * s2));
+      };
+      const bool third = va.f3_hz > 0.0f && vb.f3_hz > 0.0f && heard.f3 > 0.0f;
+      const int dims = third ? 3 : 2;
+      const double spreads[3] = {pooled(va.f1_spread, vb.f1_spread),
+                                 pooled(va.f2_spread, vb.f2_spread),
+                                 pooled(va.f3_spread, vb.f3_spread)};
+      const double pa[3] = {std::log(va.f1_hz), std::log(va.f2_hz), third ? std::log(va.f3_hz) : 0};
+      const double pb[3] = {std::log(vb.f1_hz), std::log(vb.f2_hz), third ? std::log(vb.f3_hz) : 0};
+      const double ph[3] = {std::log(heard.f1), std::log(heard.f2), third ? std::log(heard.f3) : 0};
+      double along = 0.0;
+      double length = 0.0;
+      for (int d = 0; d < dims; ++d) {
+        const double ab = (pb[d] - pa[d]) / spreads[d];
+        along += ab * (ph[d] - pa[d]) / spreads[d];
+        length += ab * ab;
+      }
+      const double t = length > 0.0 ? std::clamp(along / length, 0.0, 1.0) : 0.0;
+      double miss = 0.0;
+      for (int d = 0; d < dims; ++d) {
+        const double off = (ph[d] - (pa[d] + t * (pb[d] - pa[d]))) / spreads[d];
+        miss += off * off;
+      }
+      if (!WithinVowel(static_cast<float>(std::sqrt(miss)), dims) || miss >= best_miss) continue;
+      best_miss = miss;
+      // The angle turns evenly with the way along: a quarter of the way from "a" to "e" points
+      // a quarter of the right angle up, as the user hears the sound a quarter changed.
+      const double from = std::atan2(da.dy, da.dx);
+      double turn = std::atan2(db.dy, db.dx) - from;
+      if (turn > std::numbers::pi) turn -= 2.0 * std::numbers::pi;
+      if (turn < -std::numbers::pi) turn += 2.0 * std::numbers::pi;
+      best_x = std::cos(from + t * turn);
+      best_y = std::sin(from + t * turn);
+    }
+  }
+  if (!(best_miss < std::numeric_limits<double>::infinity())) return false;
+  *x = static_cast<float>(best_x);
+  *y = static_cast<float>(best_y);
+  return true;
 }
 
 }  // namespace sonlet

@@ -86,11 +86,27 @@ class CalibratedDecision : public DirectionStrategy {
 
   const VowelMap& map() const { return map_; }
 
+  // For agile steering: the bearing of the last pass heard, once sounds that have one have
+  // come kSteadyPasses times in a row (SoundBearing).
+  bool Bearing(float* x, float* y) const override;
+
  private:
   VowelMap map_;
   OrderedFormants formants_;
   char last_vowel_ = 0;
   int same_vowel_passes_ = 0;
+  float bearing_x_ = 0.0f;
+  float bearing_y_ = 0.0f;
+  int bearing_passes_ = 0;
 };
+
+// Where a sound points among a map's vowels: on the line between two vowels whose directions
+// are neighbours or alike (a and e, e and i, i and o, o and u, ...; not a and i, which point
+// apart), the direction turned from one vowel's to the other's in proportion to the way along
+// it, so that a sound halfway between "a" and "e" moves up and to the right at 45 degrees, one
+// a quarter of the way at 22.5, and one at a vowel moves as that vowel does. The line nearest the
+// sound (distances in the two vowels' pooled spreads) is taken, and the sound must lie within a
+// vowel's own reach of it. False, leaving *x and *y as they were, for a sound near no such line.
+bool SoundBearing(const VowelMap& map, const SteadyFormants& heard, float* x, float* y);
 
 }  // namespace sonlet

@@ -42,8 +42,9 @@ bool IsControlOption(const char* word) {
 // Whether the word is one of the program's options rather than a value.
 bool IsOption(const char* word) {
   if (IsControlOption(word)) return true;
-  for (const char* flag : {"-h", "--help", "--version", "--headless", "--realtime",
-                           "--list-devices", "--pause-gesture"}) {
+  for (const char* flag :
+       {"-h", "--help", "--version", "--headless", "--realtime", "--list-devices",
+        "--pause-gesture", "--speech-guard", "--agile", "--suggest-threshold"}) {
     if (std::strcmp(word, flag) == 0) return true;
   }
   return FindValueOption(word) != nullptr;
@@ -99,10 +100,13 @@ const char* UsageText() {
          "       sonlet --headless [--device NAME | --input FILE [--realtime]] [--profile FILE]\n"
          "              [--output auto|uinput|x11|wayland|log|none]\n"
          "              [--trace FILE|-]\n"
-         "              [--calibration FILE] [--pause-gesture]\n"
+         "              [--calibration FILE] [--pause-gesture] [--speech-guard]\n"
+         "              [--agile]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
+         "              [--profile FILE]\n"
+         "       sonlet --headless --suggest-threshold [--device NAME | --input FILE]\n"
          "              [--profile FILE]\n"
          "       sonlet --status | --start | --stop | --toggle | --quit\n"
          "       sonlet --list-devices\n"
@@ -172,6 +176,20 @@ const char* UsageText() {
          "                    can talk to someone; another starts it again. While stopped,\n"
          "                    Sonlet listens only for the hiss. With --output log the lines\n"
          "                    \"pause\" and \"resume\" show it; otherwise standard error says it\n"
+         "  --speech-guard    with --headless: talk near the microphone (your own sentences,\n"
+         "                    another person, a radio) neither clicks nor steers. A click\n"
+         "                    needs a short sound standing alone, with quiet before it, and\n"
+         "                    comes about a quarter of a second after it ends; a vowel\n"
+         "                    steers once it is held steady. The trace gains a last column,\n"
+         "                    guard: on the passes where the guard decides, click, wait,\n"
+         "                    speech, held or tail\n"
+         "  --agile           with --headless: quicker, finer steering. A held vowel moves\n"
+         "                    the pointer from the moment it can no longer be a click, a\n"
+         "                    pixel a pass at first and faster the longer it is held, up to\n"
+         "                    a screen in a second or two; a louder voice adds speed but\n"
+         "                    never turns the pointer back. With --calibration a sound\n"
+         "                    between two vowels (\"a\" and \"e\") moves between their\n"
+         "                    directions\n"
          "  --make-calibration OUT\n"
          "                    make a calibration file OUT from one recorded take of each\n"
          "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
@@ -185,6 +203,18 @@ const char* UsageText() {
          "  --calibrate OUT   with --headless: make the calibration file OUT by voice, one\n"
          "                    vowel at a time, with prompts (in Spanish) and a level meter on\n"
          "                    the terminal; a take that is too short is asked for again\n"
+         "  --suggest-threshold\n"
+         "                    with --headless: choose the threshold for this microphone and\n"
+         "                    room, and write it into the settings file (the other five\n"
+         "                    settings stay as they are; it is written, not only printed, so\n"
+         "                    that nobody has to type it in). It listens to the room for\n"
+         "                    about three seconds (say nothing), then asks (in Spanish) for a\n"
+         "                    short \"aaa\" at your normal voice, and sets the threshold 16 dB\n"
+         "                    under that voice, so that \"e\" gets the 10 dB it needs to move\n"
+         "                    up, or, in a loud room, 6 dB over the room's loud moments. It\n"
+         "                    refuses, changing nothing, when the voice is less than 6 dB\n"
+         "                    over that. With --input FILE it reads both from one recording:\n"
+         "                    at least 3.5 s of the room, then the voice\n"
          "  --status          say whether the Sonlet running in this session (the panel or\n"
          "                    --headless) listens: prints \"listening\" or \"stopped\"\n"
          "  --start, --stop   start or stop its listening, as the panel's \"Iniciar\" and\n"
@@ -199,9 +229,10 @@ const char* UsageText() {
          "closes as its close box does, saving the settings.\n"
          "\n"
          "Exit status: 0 when the recording was processed, listening was stopped or the\n"
-         "calibration written; 1 when the settings file cannot be opened; 2 when the\n"
-         "arguments, a recording, the trace or calibration file are wrong, when a calibration\n"
-         "is refused or not finished, when the pointer events have nowhere to go, or when\n"
+         "calibration or threshold written; 1 when the settings file cannot be opened (or,\n"
+         "for --suggest-threshold, written); 2 when the arguments, a recording, the trace or\n"
+         "calibration file are wrong, when a calibration or a threshold is refused or not\n"
+         "finished, when the pointer events have nowhere to go, or when\n"
          "standard output (carrying the events or the trace) cannot be written; 3 when,\n"
          "without a sound server, PortAudio stopped answering and would not let go of the\n"
          "microphone (the panel saves its settings first; start Sonlet again); 4 when the\n"
@@ -243,6 +274,18 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     }
     if (std::strcmp(arg, "--pause-gesture") == 0) {
       line->pause_gesture = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--suggest-threshold") == 0) {
+      line->suggest_threshold = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--speech-guard") == 0) {
+      line->speech_guard = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--agile") == 0) {
+      line->agile = true;
       continue;
     }
     if (IsControlOption(arg)) {
@@ -308,6 +351,21 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     return false;
   }
   if (!CalibrationOptionsFit(*line, error)) return false;
+  if (line->suggest_threshold && !line->headless) {
+    *error =
+        "--suggest-threshold chooses the threshold on the terminal: add --headless (the panel has "
+        "it in its menu, Opciones › Ajustar umbral)";
+    return false;
+  }
+  if (line->suggest_threshold &&
+      (!line->calibrate.empty() || !line->calibration.empty() || !line->trace.empty() ||
+       line->pause_gesture || line->speech_guard || line->agile || line->output != "auto")) {
+    *error =
+        "--suggest-threshold only listens, to the room and then to your voice; it takes --input, "
+        "--device and --profile, not --calibrate, --calibration, --trace, --pause-gesture, "
+        "--speech-guard, --agile or --output";
+    return false;
+  }
   if (line->pause_gesture && (!line->make_calibration.empty() || !line->calibrate.empty())) {
     *error = "--pause-gesture stops steering for a while; a calibration listens to every vowel";
     return false;
@@ -316,6 +374,24 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
     *error =
         "--pause-gesture is for --headless; the panel has it in its menu, "
         "Opciones › Pausa con «sss»";
+    return false;
+  }
+  if (line->speech_guard && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--speech-guard judges clicks and steering; a calibration only listens to vowels";
+    return false;
+  }
+  if (line->speech_guard && !line->headless) {
+    *error =
+        "--speech-guard is for --headless; the panel has it in its menu, "
+        "Opciones › Ignorar el habla";
+    return false;
+  }
+  if (line->agile && (!line->make_calibration.empty() || !line->calibrate.empty())) {
+    *error = "--agile is a way of steering; a calibration does not steer";
+    return false;
+  }
+  if (line->agile && !line->headless) {
+    *error = "--agile is for --headless; the panel has it in its menu, Opciones › Movimiento ágil";
     return false;
   }
   if (line->realtime && line->input.empty()) {

@@ -26,6 +26,10 @@ struct CommandLine {
   std::string takes[kVowelCount];          // --from: the recorded take of each vowel, if given
   std::string calibrate;                   // make a calibration file by voice, on the terminal
   bool pause_gesture = false;              // a hiss of about a second pauses and resumes listening
+  bool speech_guard = false;               // talk near the microphone neither clicks nor steers
+  bool agile = false;  // steering that starts fine and speeds up as a vowel holds
+  // Choose the threshold from the room and the voice, and write it into the profile
+  bool suggest_threshold = false;
   // --status, --start, --stop, --toggle or --quit, without its dashes: ask the Sonlet running in
   // this session over the session bus; empty: run this one
   std::string control;

@@ -14,8 +14,10 @@
 #include "cli/notice_printer.h"
 #include "cli/overwrite_guard.h"
 #include "cli/pass_trace.h"
+#include "engine/agile_steering.h"
 #include "engine/engine_runner.h"
 #include "engine/voice_engine.h"
+#include "guard/speech_guard.h"
 #include "settings/profile_file.h"
 
 namespace sonlet {
@@ -140,14 +142,23 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   OutputChannel trace_channel(trace_file, "the trace file '" + line.trace + "'");
   std::unique_ptr<PassTrace> trace;
   const bool with_vowels = calibrated != nullptr;
-  if (line.trace == "-") trace = std::make_unique<PassTrace>(standard_output, with_vowels);
-  if (trace_file != nullptr) trace = std::make_unique<PassTrace>(trace_channel, with_vowels);
+  if (line.trace == "-") {
+    trace = std::make_unique<PassTrace>(standard_output, with_vowels, line.speech_guard);
+  }
+  if (trace_file != nullptr) {
+    trace = std::make_unique<PassTrace>(trace_channel, with_vowels, line.speech_guard);
+  }
 
   EngineSettings settings;
   ApplyProfile(profile, &settings);
   SetListening(&settings, true);
   // The engine keeps reading it until runner.Join() below; calibrated outlives that.
   settings.direction_strategy.store(calibrated.get(), std::memory_order_release);
+  std::unique_ptr<SpeechGuard> guard;
+  if (line.speech_guard) guard = std::make_unique<SpeechGuard>();
+  settings.run_guard.store(guard.get(), std::memory_order_release);
+  AgileSteering agile;  // likewise
+  if (line.agile) settings.agile_steering.store(&agile, std::memory_order_release);
 
   PassObserver* observer = trace.get();
   std::unique_ptr<PauseGesture> pause;

@@ -48,11 +48,12 @@ void FormatEvent(const PassEvent& event, char* text, int size) {
 
 }  // namespace
 
-PassTrace::PassTrace(OutputChannel& out, bool with_vowels) : out_(out), with_vowels_(with_vowels) {
+PassTrace::PassTrace(OutputChannel& out, bool with_vowels, bool with_guard)
+    : out_(out), with_vowels_(with_vowels), with_guard_(with_guard) {
   out_.Print(
       "pass,level,loud,lag,f0,ratio,f1_cand,f2_cand,pitch_med,f1_med,f2_med,f1_norm,f2_norm,run,"
-      "event%s\n",
-      with_vowels_ ? ",vowel" : "");
+      "event%s%s\n",
+      with_vowels_ ? ",vowel" : "", with_guard_ ? ",guard" : "");
 }
 
 // The row is made whole first and written in one piece.
@@ -63,7 +64,10 @@ void PassTrace::PassDone(const PassRecord& r) {
   Append(&row, ",%d", r.loud ? 1 : 0);
   if (!r.listening) {
     // The analysis runs only while listening; the tracker's columns stay empty with it.
-    row.append(with_vowels_ ? ",,,,,,,,,,,,,\n" : ",,,,,,,,,,,,\n");
+    row.append(",,,,,,,,,,,,");
+    if (with_vowels_) row.push_back(',');
+    if (with_guard_) row.push_back(',');
+    row.push_back('\n');
   } else {
     Append(&row, ",%d", r.lag);
     for (float v : {r.f0, r.ratio, r.f1_candidate, r.f2_candidate, r.pitch_median, r.f1_median,
@@ -76,6 +80,10 @@ void PassTrace::PassDone(const PassRecord& r) {
     if (with_vowels_) {
       row.push_back(',');
       if (r.vowel != 0) row.push_back(r.vowel);
+    }
+    if (with_guard_) {
+      row.push_back(',');
+      row.append(GuardReasonName(r.guard));
     }
     row.push_back('\n');
   }

@@ -11,14 +11,16 @@ namespace sonlet {
 class PassTrace : public PassObserver {
  public:
   // out must outlive the trace; the header row is written at once. With vowels, each row ends
-  // with the calibrated vowel the pass was nearest (a column only a calibrated run has).
-  explicit PassTrace(OutputChannel& out, bool with_vowels = false);
+  // with the calibrated vowel the pass was nearest (a column only a calibrated run has); with
+  // the guard, then with what the speech guard decided on the pass.
+  explicit PassTrace(OutputChannel& out, bool with_vowels = false, bool with_guard = false);
 
   void PassDone(const PassRecord& record) override;
 
  private:
   OutputChannel& out_;
   bool with_vowels_;
+  bool with_guard_;
 };
 
 }  // namespace sonlet

@@ -26,6 +26,11 @@ class DirectionStrategy {
   // candidates the engine's running medians take in; it may keep its own history of them. Must
   // not block or allocate.
   virtual VowelDecision Hear(const float candidates[]) = 0;
+
+  // For agile steering: the way the sound last heard points, as a unit vector (x to the right,
+  // y downwards), which for a sound between two vowels of neighbouring directions lies between
+  // them. False when the strategy knows only its four directions, or the sound points nowhere.
+  virtual bool Bearing(float* /*x*/, float* /*y*/) const { return false; }
 };
 
 }  // namespace sonlet

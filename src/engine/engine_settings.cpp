@@ -23,6 +23,8 @@ PassSettings ReadPassSettings(const EngineSettings& settings) {
   s.male = within(settings.male, 0, 1) == 1;
   s.enter_key = within(settings.click_action, 0, 1) == 1;
   s.strategy = settings.direction_strategy.load(std::memory_order_acquire);
+  s.guard = settings.run_guard.load(std::memory_order_acquire);
+  s.agile = settings.agile_steering.load(std::memory_order_acquire);
   return s;
 }
 

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/agile_steering.h"
 #include "engine/direction_strategy.h"
+#include "engine/run_guard.h"
 
 namespace sonlet {
 
@@ -28,6 +30,11 @@ struct EngineSettings {
   // The user's own vowel map, or null for the fixed regions. Whoever sets it keeps the strategy
   // alive until the engine has stopped.
   std::atomic<DirectionStrategy*> direction_strategy{nullptr};
+  // A judge of every run's click or steering, such as the speech guard, or null for the duration
+  // rules alone. Whoever sets it keeps it alive until the engine has stopped.
+  std::atomic<RunGuard*> run_guard{nullptr};
+  // Agile steering, or null for the engine's own steps. Kept alive likewise.
+  std::atomic<AgileSteering*> agile_steering{nullptr};
 };
 
 inline int32_t LoadSetting(const std::atomic<int32_t>& value) {
@@ -56,6 +63,8 @@ struct PassSettings {
   bool male = false;
   bool enter_key = false;                 // a click presses ENTER instead of the left button
   DirectionStrategy* strategy = nullptr;  // null: the fixed vowel regions decide
+  RunGuard* guard = nullptr;              // null: the duration rules act alone
+  AgileSteering* agile = nullptr;         // null: the engine's own steps
 };
 
 PassSettings ReadPassSettings(const EngineSettings& settings);

@@ -50,12 +50,39 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   const int bonus = LoudnessBonus(level, threshold_level);
   const int step = normalisation_.speed_step + bonus;
   const bool active = loud && pitch_median_ != 0.0f;
-  const RunTracker::Action action = tracker_.Track(active, settings.click_min, settings.click_max);
+  RunTracker::Action action = tracker_.Track(active, settings.click_min, settings.click_max);
+  GuardReason guard_reason = GuardReason::kNone;
+  int repeats = 1;
+  // Where the user asked for a guard it has the last word: it may hold a click back, withhold
+  // steering, or click for a sound the duration rules missed.
+  if (settings.guard != nullptr) {
+    GuardPass judged;
+    judged.block = block;
+    judged.threshold_level = threshold_level;
+    judged.voiced = voiced;
+    judged.f0 = in_range ? pitch.f0 : 0.0f;
+    judged.pitch_median = pitch_median_;
+    judged.f1_median = f1_median_;
+    judged.f2_median = f2_median_;
+    judged.action = action;
+    judged.run = tracker_.run_length();
+    judged.run_active = active;
+    judged.click_max = settings.click_max;
+    const GuardVerdict verdict = settings.guard->Judge(judged);
+    action = verdict.action;
+    guard_reason = verdict.reason;
+    repeats = verdict.steps;
+  }
   VowelDecision heard;
   if (settings.strategy != nullptr && loud && voiced) {
     heard = settings.strategy->Hear(analysis_.candidates);
   }
-  const PassEvent event = Act(action, step, bonus, settings, heard);
+  // With a guard too, agile steering moves only where the guard lets the run steer.
+  const bool agile_active =
+      active && (settings.guard == nullptr || action == RunTracker::Action::kSteer);
+  const PassEvent event = settings.agile != nullptr && action != RunTracker::Action::kClick
+                              ? SteerAgile(agile_active, bonus, settings, heard)
+                              : Act(action, step, bonus, settings, heard, repeats);
 
   record->lag = pitch.lag;
   record->f0 = pitch.f0;
@@ -73,11 +100,13 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   record->vowel = heard.vowel;
   record->vowel_f1 = heard.f1;
   record->vowel_f2 = heard.f2;
+  record->guard = guard_reason;
   record->event = event;
 }
 
 PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
-                             const PassSettings& settings, const VowelDecision& heard) {
+                             const PassSettings& settings, const VowelDecision& heard,
+                             int repeats) {
   PassEvent event;
   event_sent_ = true;
   if (action == RunTracker::Action::kSteer) {
@@ -89,7 +118,8 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
     if (direction != Direction::kNone) {
       const Motion motion = MotionFor(direction, step);
       event_sent_ = Sent(input_.Move(motion.dx, motion.dy));
-      event = {PassEvent::Kind::kMove, direction, motion.dx, motion.dy};
+      for (int i = 1; i < repeats; ++i) Sent(input_.Move(motion.dx, motion.dy));
+      event = {PassEvent::Kind::kMove, direction, motion.dx, motion.dy, repeats};
     }
   } else if (action == RunTracker::Action::kClick) {
     // The release follows the press at once, never a pass later, so that nothing stays held.
@@ -103,6 +133,25 @@ PassEvent ListeningPass::Act(RunTracker::Action action, int step, int bonus,
       event.kind = PassEvent::Kind::kEnter;
     }
   }
+  return event;
+}
+
+PassEvent ListeningPass::SteerAgile(bool active, int bonus, const PassSettings& settings,
+                                    const VowelDecision& heard) {
+  AgileSteering::Pass pass;
+  pass.active = active;
+  pass.run = tracker_.run_length();
+  pass.click_max = settings.click_max;
+  pass.speed_step = normalisation_.speed_step;
+  pass.loudness_bonus = bonus;
+  if (settings.strategy == nullptr) {
+    pass.bearing = BearingOf(DecideDirection(normalisation_.f1, normalisation_.f2, bonus));
+  } else if (!settings.strategy->Bearing(&pass.bearing.x, &pass.bearing.y)) {
+    pass.bearing = BearingOf(heard.direction);
+  }
+  const PassEvent event = settings.agile->Steer(pass);
+  event_sent_ = true;
+  if (event.kind == PassEvent::Kind::kMove) event_sent_ = Sent(input_.Move(event.dx, event.dy));
   return event;
 }
 

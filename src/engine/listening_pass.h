@@ -45,7 +45,10 @@ class ListeningPass {
 
  private:
   PassEvent Act(RunTracker::Action action, int step, int bonus, const PassSettings& settings,
-                const VowelDecision& heard);
+                const VowelDecision& heard, int repeats);
+  // The same pass with agile steering on: every pass but a click's.
+  PassEvent SteerAgile(bool active, int bonus, const PassSettings& settings,
+                       const VowelDecision& heard);
   // Whether one event went out; a refusal is told once, the first time, and a lost output once.
   bool Sent(int input_error);
 

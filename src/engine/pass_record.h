@@ -4,6 +4,7 @@
 
 #include "analysis/formants.h"
 #include "engine/direction_decision.h"
+#include "engine/run_guard.h"
 
 namespace sonlet {
 
@@ -14,6 +15,7 @@ struct PassEvent {
   Direction direction = Direction::kNone;  // of a motion: the vowel's region
   int dx = 0;
   int dy = 0;
+  int repeats = 1;  // of a motion: sent this many times in the pass
 };
 
 // Everything one pass computed, for the trace that shows a user or a therapist why a vowel did
@@ -44,6 +46,8 @@ struct PassRecord {
   char vowel = 0;
   float vowel_f1 = 0.0f;
   float vowel_f2 = 0.0f;
+  // With a run guard: what it decided on this pass, and why.
+  GuardReason guard = GuardReason::kNone;
   PassEvent event;
 };
 

@@ -98,10 +98,10 @@ void VoiceEngine::ShowMeters(bool loud) {
 void VoiceEngine::Count(const PassEvent& event) {
   switch (event.kind) {
     case PassEvent::Kind::kMove:
-      if (event.direction == Direction::kRight) ++stats_.moves_right;
-      if (event.direction == Direction::kLeft) ++stats_.moves_left;
-      if (event.direction == Direction::kUp) ++stats_.moves_up;
-      if (event.direction == Direction::kDown) ++stats_.moves_down;
+      if (event.direction == Direction::kRight) stats_.moves_right += event.repeats;
+      if (event.direction == Direction::kLeft) stats_.moves_left += event.repeats;
+      if (event.direction == Direction::kUp) stats_.moves_up += event.repeats;
+      if (event.direction == Direction::kDown) stats_.moves_down += event.repeats;
       break;
     case PassEvent::Kind::kClick:
       ++stats_.clicks;

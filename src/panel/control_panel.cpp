@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -38,6 +39,7 @@
 #include "panel/meter_bar.h"
 #include "panel/panel_relay.h"
 #include "panel/readout.h"
+#include "panel/threshold_dialog.h"
 #include "panel/track_bar.h"
 #include "panel/vowel_chart.h"
 #include "settings/autostart_entry.h"
@@ -146,6 +148,8 @@ ControlPanel::ControlPanel(std::string profile_path, QWidget* parent)
         this, [this, listening] { OnPauseGesture(listening); }, Qt::QueuedConnection);
   });
   pause_gesture_listener_->SetEnabled(false);
+  speech_guard_judge_ = std::make_unique<SpeechGuard>();
+  connect(relay_, &PanelRelay::PassesArrived, this, &ControlPanel::ShowSpeechIgnored);
 
   auto* upper = new QHBoxLayout;
   upper->addLayout(MakeButtons());
@@ -274,9 +278,26 @@ QGroupBox* ControlPanel::MakeThresholdGroup() {
   connect(threshold_, &TrackBar::MouseLetGo, this, &ControlPanel::StoreExchange);
   intensity_meter_ = MakeMeter(1003, Qt::Vertical, 0, kIntensityMeterMax, box);
   intensity_meter_->setAccessibleName(tr("Intensidad"));
-  auto* row = new QHBoxLayout(box);
+  // Why a click did not come: the guard took the sound for speech. Shown for a moment; its
+  // place is kept, so that the meters do not shift when it comes and goes.
+  speech_mark_ = new QLabel(tr("habla"), box);
+  speech_mark_->setObjectName(QStringLiteral("speech-mark"));
+  speech_mark_->setToolTip(tr("Se ha tomado un sonido por habla y se ha ignorado"));
+  speech_mark_->setAlignment(Qt::AlignCenter);
+  QSizePolicy keep = speech_mark_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  speech_mark_->setSizePolicy(keep);
+  speech_mark_->hide();
+  speech_mark_timer_ = new QTimer(this);
+  speech_mark_timer_->setSingleShot(true);
+  speech_mark_timer_->setInterval(1500);
+  connect(speech_mark_timer_, &QTimer::timeout, speech_mark_, &QWidget::hide);
+  auto* column = new QVBoxLayout(box);
+  auto* row = new QHBoxLayout;
   row->addWidget(threshold_);
   row->addWidget(intensity_meter_);
+  column->addLayout(row);
+  column->addWidget(speech_mark_);
   return box;
 }
 
@@ -426,6 +447,20 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   pause_gesture_->setObjectName(QStringLiteral("pause-gesture"));
   pause_gesture_->setCheckable(true);
   connect(pause_gesture_, &QAction::triggered, this, &ControlPanel::OnPauseGestureSwitch);
+  // Talk near the microphone (the user's own, another person's, a radio's) does nothing.
+  speech_guard_ = options->addAction(tr("I&gnorar el habla"));
+  speech_guard_->setObjectName(QStringLiteral("speech-guard"));
+  speech_guard_->setCheckable(true);
+  connect(speech_guard_, &QAction::triggered, this, &ControlPanel::OnSpeechGuardSwitch);
+  // Steering that starts at a pixel a pass and speeds up the longer a vowel is held.
+  agile_ = options->addAction(tr("&Movimiento ágil"));
+  agile_->setObjectName(QStringLiteral("agile"));
+  agile_->setCheckable(true);
+  connect(agile_, &QAction::triggered, this, &ControlPanel::OnAgileSwitch);
+  // The threshold from the room and the user's voice, for whoever cannot drag the slider.
+  adjust_threshold_ = options->addAction(tr("&Ajustar umbral"));
+  adjust_threshold_->setObjectName(QStringLiteral("adjust-threshold"));
+  connect(adjust_threshold_, &QAction::triggered, this, &ControlPanel::OpenThresholdBox);
   auto* corner = new QMenuBar(bar);
   corner->setNativeMenuBar(false);
   QAction* about = corner->addAction(tr("&Acerca de"));
@@ -466,6 +501,12 @@ bool ControlPanel::LoadProfile(int* open_error) {
   if (calibration_named_ || options_.Get(kUseCalibration)) TurnCalibrationOn();
   pause_gesture_->setChecked(options_.Get(kPauseGesture));
   pause_gesture_listener_->SetEnabled(options_.Get(kPauseGesture));
+  speech_guard_->setChecked(options_.Get(kSpeechGuard));
+  settings_.run_guard.store(options_.Get(kSpeechGuard) ? speech_guard_judge_.get() : nullptr);
+  agile_->setChecked(options_.Get(kAgileSteering));
+  settings_.agile_steering.store(options_.Get(kAgileSteering) ? &agile_steering_ : nullptr,
+                                 std::memory_order_release);
+  emit AgileChanged(agile());
   return true;
 }
 
@@ -545,6 +586,7 @@ void ControlPanel::done(int result) {
   // nor press anything after the user has left.
   StopEngine();
   if (calibration_ != nullptr) calibration_->reject();
+  if (threshold_box_ != nullptr) threshold_box_->reject();
   if (vowel_chart_ != nullptr) vowel_chart_->close();
   QDialog::done(result);
 }
@@ -626,6 +668,47 @@ void ControlPanel::OnPauseGestureSwitch(bool on) {
                  "remembered\n",
                  path.c_str(), FileErrorText(error).c_str());
   }
+}
+
+void ControlPanel::OnSpeechGuardSwitch(bool on) {
+  settings_.run_guard.store(on ? speech_guard_judge_.get() : nullptr);
+  emit SpeechGuardChanged(on);
+  options_.Set(kSpeechGuard, on);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (const int error = options_.Write(path); error != 0) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s' (%s); \"Ignorar el habla\" is not "
+                 "remembered\n",
+                 path.c_str(), FileErrorText(error).c_str());
+  }
+}
+
+void ControlPanel::OnAgileSwitch(bool on) {
+  settings_.agile_steering.store(on ? &agile_steering_ : nullptr, std::memory_order_release);
+  if (vowel_chart_ != nullptr) vowel_chart_->SetAgile(on);
+  emit AgileChanged(on);
+  options_.Set(kAgileSteering, on);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (const int error = options_.Write(path); error != 0) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s' (%s); \"Movimiento ágil\" is not "
+                 "remembered\n",
+                 path.c_str(), FileErrorText(error).c_str());
+  }
+}
+
+void ControlPanel::ShowSpeechIgnored(const PassBatch& passes) {
+  for (const PassRecord& pass : passes) {
+    if (pass.guard == GuardReason::kSpeech) {
+      speech_mark_->show();
+      speech_mark_timer_->start();
+      return;
+    }
+  }
+}
+
+bool ControlPanel::agile() const {
+  return settings_.agile_steering.load(std::memory_order_acquire) != nullptr;
 }
 
 void ControlPanel::OnPauseGesture(bool was_listening) {
@@ -810,6 +893,31 @@ void ControlPanel::CalibrationFinished(int result) {
   emit ListeningChanged(listening());
 }
 
+void ControlPanel::OpenThresholdBox() {
+  if (threshold_box_ != nullptr) {
+    threshold_box_->activateWindow();
+    return;
+  }
+  // The level is measured whether or not Sonlet listens; the "aaa" asked for must not steer.
+  HoldInput(true);
+  threshold_box_ = new ThresholdDialog(this);
+  connect(relay_, &PanelRelay::PassesArrived, threshold_box_, &ThresholdDialog::TakePasses);
+  connect(threshold_box_, &QDialog::finished, this, &ControlPanel::ThresholdBoxFinished);
+  threshold_box_->open();
+}
+
+void ControlPanel::ThresholdBoxFinished(int result) {
+  ThresholdDialog* dialog = threshold_box_;
+  threshold_box_ = nullptr;
+  if (result == QDialog::Accepted) {
+    // As a drag of the slider ends: the engine takes it now, user.txt on leaving.
+    threshold_->setValue(dialog->threshold());
+    StoreExchange();
+  }
+  HoldInput(false);
+  dialog->deleteLater();
+}
+
 void ControlPanel::ShowVowelChart() {
   if (vowel_chart_ == nullptr) {
     vowel_chart_ = new VowelChart(this);
@@ -817,6 +925,7 @@ void ControlPanel::ShowVowelChart() {
     vowel_chart_->setWindowIcon(ApplicationIcon());
     const bool calibrated = settings_.direction_strategy.load(std::memory_order_relaxed) != nullptr;
     vowel_chart_->SetVowelMap(calibrated ? &strategies_.back()->map() : nullptr);
+    vowel_chart_->SetAgile(agile());
     ShowSpeakerOnChart();
     connect(relay_, &PanelRelay::PassesArrived, vowel_chart_, &VowelChart::AddPasses);
     // Beside the panel rather than over it, both being meant to be watched together, as far as

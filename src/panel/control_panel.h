@@ -11,19 +11,23 @@
 #include "engine/engine_settings.h"
 #include "engine/panel_view.h"
 #include "gesture/pause_gesture.h"
+#include "guard/speech_guard.h"
 #include "settings/panel_options.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLayout;
 class QPushButton;
+class QTimer;
 
 namespace sonlet {
 
 class AudioSource;
 class CalibrationDialog;
+class ThresholdDialog;
 class GatedSink;
 class MeterBar;
 class PanelRelay;
@@ -35,6 +39,7 @@ class NoticeSink;
 class VoiceEngine;
 class VowelChart;
 struct PanelSnapshot;
+struct PassBatch;
 
 // The control panel "S O N L E T": starts and stops listening, holds the user's settings and
 // shows what the engine hears. Every control carries its number as its object name ("1000" is
@@ -49,8 +54,9 @@ struct PanelSnapshot;
 // chart.
 //
 // The menu "Opciones" holds "Iniciar con la sesión", which puts Sonlet in the desktop's
-// autostart folder or takes it out (its check shows whether the entry is there), and room for
-// the pause gesture's switch.
+// autostart folder or takes it out (its check shows whether the entry is there), the pause
+// gesture's switch and "Movimiento ágil", the quicker steering that starts fine and speeds up
+// (both remembered in options.txt).
 //
 // Other programs (sonlet --start and the like, the tray icon) start and stop listening through
 // PressStart and PressStop, which press the buttons themselves.
@@ -95,6 +101,10 @@ class ControlPanel : public QDialog {
   const EngineSettings& settings() const { return settings_; }
 
   bool listening() const { return LoadSetting(settings_.listening) != 0; }
+  // "Opciones › Ignorar el habla" is on.
+  bool speech_guard_on() const { return settings_.run_guard.load() != nullptr; }
+  // "Movimiento ágil" is on.
+  bool agile() const;
   // Whether "Iniciar" or "Detener" can be pressed now: the button is enabled and no calibration
   // holds listening on.
   bool CanStart() const;
@@ -116,6 +126,10 @@ class ControlPanel : public QDialog {
   void ListeningChanged(bool listening);
   // Listening was stopped by the pause gesture (true), or started again by it (false).
   void PausedChanged(bool paused);
+  // "Ignorar el habla" was turned on or off.
+  void SpeechGuardChanged(bool on);
+  // "Movimiento ágil" was switched on or off.
+  void AgileChanged(bool on);
 
  public slots:
   void done(int result) override;
@@ -139,6 +153,10 @@ class ControlPanel : public QDialog {
   void OnStartWithSession(bool on);
   void ShowStartWithSession();  // the check as the autostart folder has it
   void OnPauseGestureSwitch(bool on);
+  void OnSpeechGuardSwitch(bool on);
+  // Shows the mark beside the meters for a moment when the guard let a sound go as speech.
+  void ShowSpeechIgnored(const PassBatch& passes);
+  void OnAgileSwitch(bool on);
   // On the panel's thread: the gesture was heard while listening was (was_listening) on or off.
   void OnPauseGesture(bool was_listening);
   void SaveAndEnd();
@@ -150,6 +168,8 @@ class ControlPanel : public QDialog {
   void RememberCalibrationChoice(bool on);
   void OpenCalibration();
   void CalibrationFinished(int result);
+  void OpenThresholdBox();
+  void ThresholdBoxFinished(int result);
   void ShowVowelChart();
   void ShowSpeakerOnChart();
   void HoldInput(bool held);
@@ -165,6 +185,8 @@ class ControlPanel : public QDialog {
   // Every vowel map the engine has been given, kept until the panel goes: the engine may still
   // be deciding with an old one when the user changes it.
   std::vector<std::unique_ptr<CalibratedDecision>> strategies_;
+  // "Movimiento ágil": handed to the engine while on; it outlives the engine likewise.
+  AgileSteering agile_steering_;
   std::string profile_path_;
   PanelOptions options_;
   std::string calibration_path_;    // the file "Usar calibración" reads
@@ -196,18 +218,27 @@ class ControlPanel : public QDialog {
   TrackBar* speed_ = nullptr;               // 1025
   MeterBar* speed_meter_ = nullptr;         // 1027
 
-  QAction* calibrate_ = nullptr;              // "Calibración…"
-  QAction* use_calibration_ = nullptr;        // "Usar calibración"
-  QAction* show_vowels_ = nullptr;            // "Ver vocales"
-  QAction* start_with_session_ = nullptr;     // "Iniciar con la sesión"
-  QAction* pause_gesture_ = nullptr;          // "Pausa con «sss»"
+  QAction* calibrate_ = nullptr;           // "Calibración…"
+  QAction* use_calibration_ = nullptr;     // "Usar calibración"
+  QAction* show_vowels_ = nullptr;         // "Ver vocales"
+  QAction* start_with_session_ = nullptr;  // "Iniciar con la sesión"
+  QAction* pause_gesture_ = nullptr;       // "Pausa con «sss»"
+  QAction* speech_guard_ = nullptr;        // "Ignorar el habla"
+  QLabel* speech_mark_ = nullptr;          // "habla" beside the meters
+  QTimer* speech_mark_timer_ = nullptr;
+  QAction* agile_ = nullptr;                  // "Movimiento ágil"
+  QAction* adjust_threshold_ = nullptr;       // "Ajustar umbral"
   CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
+  ThresholdDialog* threshold_box_ = nullptr;  // while "Ajustar umbral" listens
   VowelChart* vowel_chart_ = nullptr;         // once shown
 
   // Destroyed in reverse order: the engine's thread ends before its parts go.
   PanelRelay* relay_ = nullptr;
   // Hears every pass before the relay; outlives the engine, which hands it the passes.
   std::unique_ptr<PauseGesture> pause_gesture_listener_;
+  // Given to the engine while "Ignorar el habla" is on; kept for the panel's life, as the
+  // engine may still be judging a pass with it when the option goes off.
+  std::unique_ptr<SpeechGuard> speech_guard_judge_;
   std::unique_ptr<AudioSource> audio_;
   std::unique_ptr<InputSink> input_;
   std::unique_ptr<GatedSink> gate_;  // goes before input_, to which it passes the events

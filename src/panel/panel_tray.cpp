@@ -55,6 +55,8 @@ PanelTray::PanelTray(ControlPanel& panel) : panel_(panel), menu_(std::make_uniqu
   connect(show, &QAction::triggered, &panel_, &ControlPanel::BringToFront);
   connect(quit, &QAction::triggered, &panel_, &ControlPanel::CloseAsCloseBox);
   connect(&panel_, &ControlPanel::ListeningChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::SpeechGuardChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::AgileChanged, this, &PanelTray::Update);
 
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     icon_ = new QSystemTrayIcon(this);
@@ -80,15 +82,21 @@ void PanelTray::SetPaused(bool paused) {
 }
 
 QString PanelTray::ToolTip() const {
+  QString state = tr("Sonlet: detenido");
   switch (state_) {
     case State::kListening:
-      return tr("Sonlet: escuchando");
+      state = tr("Sonlet: escuchando");
+      break;
     case State::kPaused:
-      return tr("Sonlet: en pausa");
+      state = tr("Sonlet: en pausa");
+      break;
     case State::kStopped:
       break;
   }
-  return tr("Sonlet: detenido");
+  // Whoever wonders why talk near the microphone does nothing finds the reason here.
+  if (panel_.speech_guard_on()) state = tr("%1 (ignora el habla)").arg(state);
+  // How the pointer will move matters as much as whether it will.
+  return panel_.agile() ? tr("%1, movimiento ágil").arg(state) : state;
 }
 
 void PanelTray::Update() {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/agile_steering.h"
 #include "engine/speaker_normalisation.h"
 #include "panel/panel_relay.h"
 
@@ -111,6 +112,75 @@ void VowelChart::SetVowelMap(const VowelMap* map) {
   }
   background_stale_ = true;
   update();
+}
+
+void VowelChart::SetAgile(bool on) {
+  agile_ = on;
+  background_stale_ = true;
+  update();
+}
+
+std::vector<VowelChart::Arrow> VowelChart::SteeringArrows() const {
+  std::vector<Arrow> arrows;
+  if (!agile_) return arrows;
+  if (!map_) {
+    // The middle of each fixed region's visible part, on the measured plane.
+    const double scale = TractLength(height_setting_ + 90, male_) / kReferenceTract;
+    const struct {
+      Direction direction;
+      double f1, f2;  // normalised
+    } middles[] = {{Direction::kRight, 800, 1300},
+                   {Direction::kLeft, 270, 2300},
+                   {Direction::kUp, 430, 2000},
+                   {Direction::kDown, 400, 800}};
+    for (const auto& m : middles) {
+      const AgileSteering::Bearing b = BearingOf(m.direction);
+      arrows.push_back(
+          {PointFor(static_cast<float>(m.f1 / scale), static_cast<float>(m.f2 / scale)), b.x, b.y,
+           m.direction});
+    }
+    return arrows;
+  }
+  // Where the engine's own bearing points, at each vowel and at quarters of the way between two
+  // vowels it steers between.
+  const auto add = [&](const SteadyFormants& sound, Direction colour) {
+    float x = 0.0f, y = 0.0f;
+    if (SoundBearing(*map_, sound, &x, &y))
+      arrows.push_back({PointFor(sound.f1, sound.f2), x, y, colour});
+  };
+  for (int a = 0; a < kVowelCount; ++a) {
+    const VowelArea& va = map_->vowels[a];
+    if (!va.present) continue;
+    add({va.f1_hz, va.f2_hz, va.f3_hz}, VowelDirection(a));
+    for (int b = a + 1; b < kVowelCount; ++b) {
+      const VowelArea& vb = map_->vowels[b];
+      const Motion ma = MotionFor(VowelDirection(a), 1);
+      const Motion mb = MotionFor(VowelDirection(b), 1);
+      // Vowels that point apart have no way between them.
+      if (!vb.present || ma.dx * mb.dx + ma.dy * mb.dy < 0) continue;
+      for (float t : {0.25f, 0.5f, 0.75f}) {
+        const auto between = [t](float p, float q) {
+          return p > 0.0f && q > 0.0f ? std::exp((1.0f - t) * std::log(p) + t * std::log(q)) : 0.0f;
+        };
+        add({between(va.f1_hz, vb.f1_hz), between(va.f2_hz, vb.f2_hz), between(va.f3_hz, vb.f3_hz)},
+            VowelDirection(t < 0.5f ? a : b));
+      }
+    }
+  }
+  return arrows;
+}
+
+void VowelChart::DrawArrows(QPainter& painter) const {
+  const double length = line_ * 1.4;
+  for (const Arrow& arrow : SteeringArrows()) {
+    const QPointF tip = arrow.at + QPointF(arrow.x, arrow.y) * length;
+    const QPointF back = QPointF(arrow.x, arrow.y) * (length * 0.4);
+    const QPointF side = QPointF(-arrow.y, arrow.x) * (length * 0.25);
+    painter.setPen(QPen(DirectionColour(arrow.direction).darker(170), 2.0));
+    painter.drawLine(arrow.at, tip);
+    painter.drawLine(tip, tip - back + side);
+    painter.drawLine(tip, tip - back - side);
+  }
 }
 
 void VowelChart::LayOut() {
@@ -270,6 +340,7 @@ void VowelChart::DrawBackground() {
   } else {
     DrawRegions(painter);
   }
+  DrawArrows(painter);
   painter.restore();
 
   // The grid and its labels in hertz: F2 along the top, F1 down the right, as on the
@@ -310,6 +381,7 @@ void VowelChart::DrawBackground() {
                   .arg(height_setting_ + 90)
                   .arg(male_ ? tr("hombre") : tr("mujer"));
   }
+  if (agile_) caption = tr("%1; flechas: movimiento ágil").arg(caption);
   painter.drawText(QPointF(plot.left(), plot.bottom() + line * 1.2), caption);
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "calibration/vowel_map.h"
 #include "engine/direction_decision.h"
@@ -36,6 +37,19 @@ class VowelChart : public QWidget {
 
   // The user's own vowels instead of the fixed regions; null for the regions.
   void SetVowelMap(const VowelMap* map);
+
+  // With agile steering the chart draws the way each part of it steers: an arrow in each fixed
+  // region, or at each calibrated vowel and along the lines between neighbouring ones, where a
+  // sound between two vowels moves between their directions.
+  void SetAgile(bool on);
+
+  struct Arrow {
+    QPointF at;  // on the chart
+    float x, y;  // the bearing: a unit vector, x to the right and y downwards on the screen
+    Direction direction;  // whose colour it takes: the nearer end's
+  };
+  // The arrows as drawn now; none without agile steering.
+  std::vector<Arrow> SteeringArrows() const;
 
   // The engine's latest passes. Loud, voiced ones become points; every pass ages the trail.
   void AddPasses(const PassBatch& passes);
@@ -72,6 +86,7 @@ class VowelChart : public QWidget {
   void DrawBackground();
   void DrawRegions(QPainter& painter) const;
   void DrawVowelAreas(QPainter& painter) const;
+  void DrawArrows(QPainter& painter) const;
   void MakeDots();
   // How the point in a ring slot is drawn: a shade 0 (newest) to kFadeSteps - 1, kFadeSteps for
   // the current pass, or -1 when it is not drawn.
@@ -82,6 +97,7 @@ class VowelChart : public QWidget {
   int height_setting_ = -1;
   bool male_ = false;
   std::optional<VowelMap> map_;
+  bool agile_ = false;
   QRectF plot_;
   int line_ = 0;  // the height of a line of text, which sizes the margins and the dots
   QImage dots_[kDirections][kFadeSteps + 1];

@@ -36,6 +36,10 @@ struct NumberOption {
 inline constexpr OnOffOption kUseCalibration{"calibracion", false};
 // "Pausa con «sss»": a hiss of about a second stops and starts listening.
 inline constexpr OnOffOption kPauseGesture{"pausa", false};
+// "Ignorar el habla": talk near the microphone neither clicks nor steers.
+inline constexpr OnOffOption kSpeechGuard{"habla", false};
+// "Movimiento ágil": steering that starts fine and speeds up as a vowel is held.
+inline constexpr OnOffOption kAgileSteering{"agil", false};
 
 // The options file that goes with a settings file: options.txt in its folder.
 std::string PanelOptionsPathBeside(const std::string& profile_path);

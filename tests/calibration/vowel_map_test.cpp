@@ -148,3 +148,73 @@ TEST(CalibratedDecision, HearsCandidatesInFrequencyOrderAndSteersOnceTheVowelHol
 }  // namespace
 
 }  // namespace sonlet
+
+namespace sonlet {
+
+namespace {
+
+// With agile steering a sound on the way between two vowels of neighbouring directions points
+// between them, in proportion; one between vowels that point apart, or near none, points
+// nowhere. ManMap: a right, e up, i left, o down.
+TEST(SoundBearing, BetweenNeighbouringVowelsInProportion) {
+  const VowelMap map = ManMap();
+  // A point a share of the way from one vowel's centre to another's, in log frequency.
+  const auto between = [&map](int from, int to, float share) {
+    const VowelArea& p = map.vowels[from];
+    const VowelArea& q = map.vowels[to];
+    return SteadyFormants{std::exp((1 - share) * std::log(p.f1_hz) + share * std::log(q.f1_hz)),
+                          std::exp((1 - share) * std::log(p.f2_hz) + share * std::log(q.f2_hz)),
+                          0.0f};
+  };
+  constexpr double kPi = 3.14159265358979;
+  const struct {
+    const char* what;
+    SteadyFormants sound;
+    bool points;
+    double degrees;  // counterclockwise from the right on the screen (up is 90)
+  } rows[] = {
+      {"a itself", between(0, 1, 0.0f), true, 0},
+      {"a quarter from a to e", between(0, 1, 0.25f), true, 22.5},
+      {"halfway a-e", between(0, 1, 0.5f), true, 45},
+      {"halfway e-i", between(1, 2, 0.5f), true, 135},
+      {"three quarters from i to o", between(2, 3, 0.75f), true, 247.5},
+      {"halfway o-a", between(3, 0, 0.5f), true, 315},
+      {"far from every vowel", {1500, 600, 0}, false, 0},
+      {"no formants", {0, 0, 0}, false, 0},
+  };
+  for (const auto& row : rows) {
+    float x = 7.0f, y = 7.0f;
+    ASSERT_EQ(SoundBearing(map, row.sound, &x, &y), row.points) << row.what;
+    if (!row.points) {
+      EXPECT_EQ(x, 7.0f) << row.what;
+      continue;
+    }
+    const double angle = std::atan2(-y, x) * 180.0 / kPi;
+    EXPECT_NEAR(std::fmod(angle + 360.0, 360.0), row.degrees, 2.0) << row.what;
+    EXPECT_NEAR(std::hypot(x, y), 1.0, 1e-5) << row.what;
+  }
+}
+
+// The decision hands a bearing to agile steering only once sounds with one have held for the
+// same ten passes a vowel needs; a pass near no line starts the count again.
+TEST(SoundBearing, TheDecisionGivesItOnceItHolds) {
+  CalibratedDecision decision(ManMap());
+  const float between_a_e[kFormantRoots] = {632, 1631, 2500};  // halfway, in log frequency
+  const float far[kFormantRoots] = {300, 700, 2500};
+  float x = 0.0f, y = 0.0f;
+  int first = -1;
+  for (int pass = 0; pass < 20; ++pass) {
+    decision.Hear(between_a_e);
+    if (first < 0 && decision.Bearing(&x, &y)) first = pass;
+  }
+  // The running medians need three passes to hold the sound, then ten in a row.
+  EXPECT_EQ(first, 11);
+  EXPECT_GT(x, 0.6f);
+  EXPECT_LT(y, -0.6f);
+  for (int pass = 0; pass < 3; ++pass) decision.Hear(far);
+  EXPECT_FALSE(decision.Bearing(&x, &y));
+}
+
+}  // namespace
+
+}  // namespace sonlet

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -338,8 +339,16 @@ TEST_F(Robustness, AReaderThatStopsReadingDoesNotHoldUpTheStopSignals) {
       ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
       fcntl(pipe_fds[1], F_SETPIPE_SZ, 4096);
       auto signalled = std::chrono::steady_clock::now();
-      const int status = RunWithStandardOutput(args, pipe_fds[1], err, 20s, [&](pid_t pid) {
-        std::this_thread::sleep_for(1500ms);
+      const int status = RunWithStandardOutput(args, pipe_fds[1], err, 30s, [&](pid_t pid) {
+        // Until the pipe is full (a slow build takes a while to fill it), and a moment more for
+        // the run to be waiting on it.
+        const auto give_up = std::chrono::steady_clock::now() + 20s;
+        int held = 0;
+        while ((ioctl(pipe_fds[0], FIONREAD, &held) != 0 || held < 3072) &&
+               std::chrono::steady_clock::now() < give_up) {
+          std::this_thread::sleep_for(20ms);
+        }
+        std::this_thread::sleep_for(300ms);
         signalled = std::chrono::steady_clock::now();
         kill(pid, signal);
       });

@@ -166,6 +166,12 @@ class PanelRemoteTest : public QObject {
         // The pause gesture stops listening without "Detener"; any start ends the pause.
         {[&tray] { tray.SetPaused(true); }, false, "Sonlet: en pausa"},
         {[&panel] { Control<QPushButton>(panel, 1000)->click(); }, true, "Sonlet: escuchando"},
+        // "Ignorar el habla" says so, whatever the state.
+        {[&panel] { Item(panel, "speech-guard")->trigger(); }, true,
+         "Sonlet: escuchando (ignora el habla)"},
+        {[stop] { stop->trigger(); }, false, "Sonlet: detenido (ignora el habla)"},
+        {[&panel] { Item(panel, "speech-guard")->trigger(); }, false, "Sonlet: detenido"},
+        {[start] { start->trigger(); }, true, "Sonlet: escuchando"},
     };
     for (const auto& step : steps) {
       step.act();

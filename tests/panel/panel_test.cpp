@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 #include <memory>
 
 #include "audio/paced_source.h"
@@ -70,6 +71,20 @@ struct WatchedInput : InputSink {
   int EnterDown() override { return Note(); }
   int EnterUp() override { return Note(); }
   std::shared_ptr<Log> log_;
+};
+
+// Counts the clicks, which the engine's thread gives and the test reads.
+struct CountedClicks : InputSink {
+  explicit CountedClicks(std::shared_ptr<std::atomic<int>> clicks) : clicks_(std::move(clicks)) {}
+  int Move(int, int) override { return 0; }
+  int LeftDown() override {
+    ++*clicks_;
+    return 0;
+  }
+  int LeftUp() override { return 0; }
+  int EnterDown() override { return 0; }
+  int EnterUp() override { return 0; }
+  std::shared_ptr<std::atomic<int>> clicks_;
 };
 
 }  // namespace
@@ -159,12 +174,15 @@ class PanelTest : public QObject {
              QStringList({QStringLiteral("&Calibración…"), QStringLiteral("&Usar calibración"),
                           QStringLiteral("&Ver vocales")}));
     QStringList options;
+    // Switches, and one box that sets the threshold.
     for (QAction* item : bar->actions()[2]->menu()->actions()) {
-      QVERIFY(item->isCheckable());
+      QCOMPARE(item->isCheckable(), item->text() != QStringLiteral("&Ajustar umbral"));
       options << item->text();
     }
-    QCOMPARE(options, QStringList({QStringLiteral("&Iniciar con la sesión"),
-                                   QStringLiteral("&Pausa con «sss»")}));
+    QCOMPARE(options,
+             QStringList({QStringLiteral("&Iniciar con la sesión"),
+                          QStringLiteral("&Pausa con «sss»"), QStringLiteral("I&gnorar el habla"),
+                          QStringLiteral("&Movimiento ágil"), QStringLiteral("&Ajustar umbral")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
@@ -328,6 +346,58 @@ class PanelTest : public QObject {
       QCOMPARE(QFile::exists(options), on);
       if (on) QVERIFY(ReadFile(options).find("pausa 1") != std::string::npos);
     }
+  }
+
+  // "Ignorar el habla": syllables a quarter of a second apart click without it; with it they do
+  // nothing, the mark beside the meters says why, and the choice is remembered.
+  void SpeechGuardIgnoresTalkAndSaysSo() {
+    for (bool on : {false, true}) {
+      PanelUnderTest t(kProfile);
+      auto* guard = t.panel->findChild<QAction*>(QStringLiteral("speech-guard"));
+      auto* mark = t.panel->findChild<QWidget*>(QStringLiteral("speech-mark"));
+      QVERIFY(guard != nullptr && mark != nullptr && !guard->isChecked());
+      if (on) guard->trigger();
+      Click(Control<QPushButton>(*t.panel, 1000));
+
+      std::vector<int16_t> talk = RoomNoise(6000);
+      const double vowels[][2] = {{700, 1300}, {300, 2200}, {450, 1900}, {500, 900}};
+      for (int i = 0; i < 8; ++i) {
+        talk = Join(
+            {talk, SteadyVowel(vowels[i % 4][0], vowels[i % 4][1], 16, 12000), RoomNoise(750)});
+      }
+      talk = Join({talk, RoomNoise(8000)});
+      auto clicks = std::make_shared<std::atomic<int>>(0);
+      RecordedEvents told;
+      t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<MemorySource>(talk)),
+                           std::make_unique<CountedClicks>(clicks), told);
+      if (on) QTRY_VERIFY_WITH_TIMEOUT(mark->isVisible(), 10000);
+      QTest::qWait(4000);  // the whole talk has been heard by now
+      QCOMPARE(*clicks > 0, !on);
+      if (!on) QVERIFY(!mark->isVisible());
+      const QString options = t.dir.filePath(QStringLiteral("options.txt"));
+      QCOMPARE(QFile::exists(options), on);
+      if (on) QVERIFY(ReadFile(options).find("habla 1") != std::string::npos);
+    }
+  }
+
+  // "Movimiento ágil" hands the engine its agile steering at once and is remembered beside the
+  // profile: a panel started later begins with it, and switching it off takes it away.
+  void AgileSteeringIsHandedOverAndRemembered() {
+    PanelUnderTest t(kProfile);
+    auto* agile = t.panel->findChild<QAction*>(QStringLiteral("agile"));
+    QVERIFY(agile != nullptr && !agile->isChecked());
+    QVERIFY(t.panel->settings().agile_steering.load() == nullptr);
+    const QString options = t.dir.filePath(QStringLiteral("options.txt"));
+    for (bool on : {true, false, true}) {
+      agile->trigger();
+      QCOMPARE(agile->isChecked(), on);
+      QCOMPARE(t.panel->settings().agile_steering.load() != nullptr, on);
+      QVERIFY(ReadFile(options).find(on ? "agil 1" : "agil 0") != std::string::npos);
+    }
+    ControlPanel again(t.profile_path().toStdString());
+    QVERIFY(again.LoadProfile());
+    QVERIFY(again.findChild<QAction*>(QStringLiteral("agile"))->isChecked());
+    QVERIFY(again.settings().agile_steering.load() != nullptr);
   }
 
   // Leaving while listening stops the engine, which then waits for sound that would come

@@ -90,6 +90,8 @@ class PanelTrayTest : public QObject {
     panel.PressStop();
     tray.SetPaused(true);
     QTRY_COMPARE(ToolTipTitle(icon), QStringLiteral("Sonlet: en pausa"));
+    panel.findChild<QAction*>(QStringLiteral("agile"))->trigger();
+    QTRY_COMPARE(ToolTipTitle(icon), QStringLiteral("Sonlet: en pausa, movimiento ágil"));
 
     // A click in the tray: Activate at the pointer's place.
     panel.hide();

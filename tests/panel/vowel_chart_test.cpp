@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -199,6 +200,42 @@ class VowelChartTest : public QObject {
           TintOf(pixel, row.colour),
           qPrintable(QStringLiteral("%1 Hz, %2 Hz: %3").arg(row.f1).arg(row.f2).arg(pixel.name())));
     }
+  }
+
+  // With agile steering, arrows show the way each part steers: one per fixed region along its
+  // direction; with a calibration, one at each vowel and three between two neighbouring vowels,
+  // halfway between "a" and "e" up and to the right. Without it, none, and the chart is as it was.
+  void WithAgileSteeringArrowsShowTheWayEachPartSteers() {
+    VowelMap map;
+    const float centres[4][2] = {{800, 1400}, {500, 1900}, {290, 2280}, {640, 830}};
+    for (int v = 0; v < 4; ++v)
+      map.vowels[v] = {true, centres[v][0], centres[v][1], 0.0f, 0.07f, 0.05f, 0.0f, 60};
+    chart_->SetSpeaker(85, true);
+    const struct {
+      bool calibrated;
+      bool agile;
+      size_t arrows;  // a, e, i, o and three between each of a-e, e-i, i-o, o-a
+    } table[] = {{false, false, 0}, {false, true, 4}, {true, false, 0}, {true, true, 4 + 4 * 3}};
+    for (const auto& row : table) {
+      chart_->SetVowelMap(row.calibrated ? &map : nullptr);
+      chart_->SetAgile(false);
+      const QImage plain = chart_->grab().toImage();
+      chart_->SetAgile(row.agile);
+      const std::vector<VowelChart::Arrow> arrows = chart_->SteeringArrows();
+      QCOMPARE(arrows.size(), row.arrows);
+      QCOMPARE(chart_->grab().toImage() == plain, !row.agile);
+      for (const VowelChart::Arrow& arrow : arrows) {
+        QVERIFY(std::fabs(std::hypot(arrow.x, arrow.y) - 1.0f) < 1e-4f);
+      }
+    }
+    const QPointF halfway =
+        chart_->PointFor(std::sqrt(800.0f * 500.0f), std::sqrt(1400.0f * 1900.0f));
+    const std::vector<VowelChart::Arrow> arrows = chart_->SteeringArrows();
+    const auto found = std::find_if(arrows.begin(), arrows.end(), [&](const VowelChart::Arrow& a) {
+      return (a.at - halfway).manhattanLength() < 1.0;
+    });
+    QVERIFY(found != arrows.end());
+    QVERIFY(found->x > 0.65f && found->y < -0.65f);
   }
 
   // A pass repaints only the part of the chart where the trail is, and only when it changes:

@@ -48,6 +48,28 @@ bool ReadWav8kMono(const std::string& path, std::vector<int16_t>* samples, std::
   return false;
 }
 
+bool WriteWav8kMono(const std::string& path, const std::vector<int16_t>& samples) {
+  std::ofstream out(path, std::ios::binary);
+  const auto u32 = [&out](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  const auto u16 = [&out](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  const auto bytes = static_cast<uint32_t>(samples.size() * 2);
+  out.write("RIFF", 4);
+  u32(36 + bytes);
+  out.write("WAVEfmt ", 8);
+  u32(16);
+  u16(1);  // PCM
+  u16(1);  // mono
+  u32(8000);
+  u32(16000);  // bytes a second
+  u16(2);      // bytes a frame
+  u16(16);
+  out.write("data", 4);
+  u32(bytes);
+  out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(bytes));
+  out.close();
+  return !out.fail();
+}
+
 std::string DataPath(const std::string& name) { return std::string(SONLET_DATA_DIR) + "/" + name; }
 
 }  // namespace sonlet

@@ -236,6 +236,10 @@ or a short voiced sound.</translation>
         <translation>&amp;Pause with “sss”</translation>
     </message>
     <message>
+        <source>&amp;Movimiento ágil</source>
+        <translation>&amp;Agile movement</translation>
+    </message>
+    <message>
         <source>&amp;Acerca de</source>
         <translation>&amp;About</translation>
     </message>
@@ -262,6 +266,22 @@ Sonlet goes on with the fixed vowel regions. To make a calibration with your voi
     <message>
         <source>No se ha podido guardar la calibración: %1.</source>
         <translation>Could not save the calibration: %1.</translation>
+    </message>
+    <message>
+        <source>&amp;Ajustar umbral</source>
+        <translation>&amp;Set threshold</translation>
+    </message>
+    <message>
+        <source>I&amp;gnorar el habla</source>
+        <translation>I&amp;gnore speech</translation>
+    </message>
+    <message>
+        <source>habla</source>
+        <translation>speech</translation>
+    </message>
+    <message>
+        <source>Se ha tomado un sonido por habla y se ha ignorado</source>
+        <translation>A sound was taken for speech and ignored</translation>
     </message>
 </context>
 <context>
@@ -424,6 +444,101 @@ Check that it is connected and not muted, and start Sonlet again. The command �
         <source>Sonlet: detenido</source>
         <translation>Sonlet: stopped</translation>
     </message>
+    <message>
+        <source>%1 (ignora el habla)</source>
+        <translation>%1 (ignores speech)</translation>
+    </message>
+    <message>
+        <source>%1, movimiento ágil</source>
+        <translation>%1, agile movement</translation>
+    </message>
+</context>
+<context>
+    <name>sonlet::ThresholdDialog</name>
+    <message>
+        <source>Ajustar umbral</source>
+        <translation>Set threshold</translation>
+    </message>
+    <message>
+        <source>Primero escucho la sala unos tres segundos: no diga nada. Después le pediré una «aaa» corta con su voz de siempre. Mientras tanto el puntero no se mueve. «Cancelar» o ESC lo interrumpen.</source>
+        <translation>First I listen to the room for about three seconds: say nothing. Then I will ask you for a short “aaa” in your usual voice. Meanwhile the pointer does not move. “Cancel” or ESC stops it.</translation>
+    </message>
+    <message>
+        <source>Nivel</source>
+        <translation>Level</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
+    <message>
+        <source>Sala %p %</source>
+        <translation>Room %p %</translation>
+    </message>
+    <message>
+        <source>Sala</source>
+        <translation>Room</translation>
+    </message>
+    <message>
+        <source>Aceptar</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Repetir</source>
+        <translation>Again</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Escuchando la sala: silencio, por favor.</source>
+        <translation>Listening to the room: silence, please.</translation>
+    </message>
+    <message>
+        <source>Ahora diga «aaa» con su voz de siempre, durante un segundo más o menos.</source>
+        <translation>Now say “aaa” in your usual voice, for about a second.</translation>
+    </message>
+    <message>
+        <source>Sala: %1 dB.</source>
+        <translation>Room: %1 dB.</translation>
+    </message>
+    <message>
+        <source>Demasiado corta (%1 pasadas de %2): repita la «aaa», más larga.</source>
+        <translation>Too short (%1 passes of %2): say the “aaa” again, longer.</translation>
+    </message>
+    <message>
+        <source>No se ha cambiado el umbral.</source>
+        <translation>The threshold was not changed.</translation>
+    </message>
+    <message>
+        <source>No se ha oído ninguna «aaa» por encima del ruido de la sala (%1 dB). Acérquese al micrófono o súbale el volumen, y pulse «Repetir».</source>
+        <translation>No “aaa” was heard above the noise of the room (%1 dB). Move closer to the microphone or turn its volume up, and press “Again”.</translation>
+    </message>
+    <message>
+        <source>Su voz (%1 dB) no se oye con claridad por encima del ruido de la sala (%2 dB): hacen falta al menos %3 dB más. Acérquese al micrófono o súbale el volumen, o baje el ruido de la sala, y pulse «Repetir».</source>
+        <translation>Your voice (%1 dB) is not clearly louder than the noise of the room (%2 dB): it needs at least %3 dB more. Move closer to the microphone or turn its volume up, or make the room quieter, and press “Again”.</translation>
+    </message>
+    <message>
+        <source>Umbral sugerido: %1.</source>
+        <translation>Suggested threshold: %1.</translation>
+    </message>
+    <message>
+        <source>Cuenta lo que pase de %1 dB: la sala (%2 dB) queda %3 dB por debajo y su voz (%4 dB) %5 dB por encima.</source>
+        <translation>Sound above %1 dB counts: the room (%2 dB) stays %3 dB below it and your voice (%4 dB) %5 dB above.</translation>
+    </message>
+    <message>
+        <source>La sala no deja bajarlo más: diga la «e» (arriba) algo más fuerte que esta «aaa».</source>
+        <translation>The room does not let it go lower: say the “e” (up) somewhat louder than this “aaa”.</translation>
+    </message>
+    <message>
+        <source>«Aceptar» lo pone en el control del umbral; «Cancelar» deja el de antes.</source>
+        <translation>“OK” puts it on the threshold slider; “Cancel” keeps the one before.</translation>
+    </message>
+    <message>
+        <source>Ese sonido dura demasiado para una «aaa»: parece que la sala ha cambiado, y la vuelvo a escuchar.</source>
+        <translation>That sound lasts too long for an “aaa”: the room seems to have changed, so I am listening to it again.</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::VowelChart</name>
@@ -450,6 +565,10 @@ Check that it is connected and not muted, and start Sonlet again. The command �
     <message>
         <source>mujer</source>
         <translation>woman</translation>
+    </message>
+    <message>
+        <source>%1; flechas: movimiento ágil</source>
+        <translation>%1; arrows: agile movement</translation>
     </message>
 </context>
 </TS>
