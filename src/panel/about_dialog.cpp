@@ -26,7 +26,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
   auto* credits = new QLabel(tr("Autores: Sonlet contributors\n"
                                 "Contacto: la página del proyecto Sonlet\n"
-                                "Copyright © Sonlet contributors. Uso libre y gratuito."),
+                                "Copyright © Sonlet contributors.\n"
+                                "Software libre: GNU GPL versión 3 o posterior."),
                              this);
   credits->setAlignment(Qt::AlignCenter);
 

@@ -14,8 +14,20 @@ namespace sonlet {
 namespace {
 
 const std::string kSonlet = SONLET_BINARY;
-const std::string kManPage = SONLET_MAN_PAGE;
+const std::string kDocDir = SONLET_DOC_DIR;
 const std::string kProjectVersion = SONLET_PROJECT_VERSION;
+
+// Every program the package installs has its page; the launcher passes its options on to
+// sonlet and has no --help of its own.
+struct ManPageOf {
+  const char* page;
+  std::string program;
+};
+const ManPageOf kPages[] = {
+    {"sonlet.1", kSonlet},
+    {"sonlet-analyse.1", SONLET_ANALYSE},
+    {"sonlet-launch.1", ""},
+};
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -59,32 +71,43 @@ std::set<std::string> ManPageOptions(const std::string& troff) {
   return options;
 }
 
-std::string Help() {
-  const ProgramRun run = RunProgram(kSonlet, {"--help"});
-  EXPECT_EQ(run.status, 0) << run.err;
+std::string Help(const std::string& program) {
+  const ProgramRun run = RunProgram(program, {"--help"});
+  EXPECT_EQ(run.status, 0) << program << ": " << run.err;
   return run.out;
 }
 
+std::string PagePath(const ManPageOf& page) { return kDocDir + "/" + page.page; }
+
 TEST(ManPage, AndHelpNameTheSameLongOptions) {
-  const std::set<std::string> documented = ManPageOptions(ReadFile(kManPage));
-  const std::set<std::string> in_help = LongOptions(Help());
-  // Both name these: texts the patterns found nothing in would agree too.
-  ASSERT_TRUE(in_help.count("--help") && in_help.count("--version")) << "help not read";
-  ASSERT_TRUE(documented.count("--help")) << kManPage << " not read";
-  for (const std::string& option : in_help) {
-    EXPECT_TRUE(documented.count(option)) << option << " is in --help but not in " << kManPage
-                                          << " (as " << WithMinusSigns(option) << ")";
-  }
-  for (const std::string& option : documented) {
-    EXPECT_TRUE(in_help.count(option)) << option << " is in the manual page but not in --help";
+  for (const ManPageOf& page : kPages) {
+    if (page.program.empty()) continue;
+    const std::string path = PagePath(page);
+    const std::set<std::string> documented = ManPageOptions(ReadFile(path));
+    const std::set<std::string> in_help = LongOptions(Help(page.program));
+    // Both name it: texts the patterns found nothing in would agree too.
+    ASSERT_TRUE(in_help.count("--help")) << page.program << ": help not read";
+    ASSERT_TRUE(documented.count("--help")) << path << " not read";
+    for (const std::string& option : in_help) {
+      EXPECT_TRUE(documented.count(option))
+          << option << " is in " << page.program << " --help but not in " << path << " (as "
+          << WithMinusSigns(option) << ")";
+    }
+    for (const std::string& option : documented) {
+      EXPECT_TRUE(in_help.count(option))
+          << option << " is in " << path << " but not in " << page.program << " --help";
+    }
   }
 }
 
 TEST(ManPage, WritesEveryOptionWithMinusSigns) {
-  const std::string page = ReadFile(kManPage);
-  // Read with every "\-" as "-", the page names the same options: no option has even one of
-  // its dashes written as a bare hyphen.
-  EXPECT_EQ(LongOptions(Untroffed(page)), ManPageOptions(page));
+  for (const ManPageOf& page : kPages) {
+    const std::string text = ReadFile(PagePath(page));
+    ASSERT_FALSE(text.empty()) << PagePath(page) << " not read";
+    // Read with every "\-" as "-", the page names the same options: no option has even one of
+    // its dashes written as a bare hyphen.
+    EXPECT_EQ(LongOptions(Untroffed(text)), ManPageOptions(text)) << PagePath(page);
+  }
 }
 
 // The version the title line gives: .TH SONLET 1 "date" "Sonlet VERSION" "User Commands".
@@ -101,7 +124,10 @@ std::string ManPageVersion(const std::string& troff) {
 TEST(ManPage, TitleGivesTheProgramsVersion) {
   const ProgramRun run = RunProgram(kSonlet, {"--version"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ("sonlet " + ManPageVersion(ReadFile(kManPage)) + "\n", run.out);
+  for (const ManPageOf& page : kPages) {
+    EXPECT_EQ("sonlet " + ManPageVersion(ReadFile(PagePath(page))) + "\n", run.out)
+        << PagePath(page);
+  }
 }
 
 TEST(Version, PrintsTheProjectVersionAndNothingElse) {

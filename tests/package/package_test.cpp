@@ -116,6 +116,8 @@ TEST_F(Package, InstallsEveryFileWhereItsUsersLook) {
       {"usr/share/icons/hicolor/scalable/apps/org.sonlet.Sonlet.svg", false},
       {"usr/share/metainfo/org.sonlet.Sonlet.metainfo.xml", false},
       {"usr/share/man/man1/sonlet.1.gz", false},
+      {"usr/share/man/man1/sonlet-analyse.1.gz", false},
+      {"usr/share/man/man1/sonlet-launch.1.gz", false},
       // The panel's "Manual (pdf)" opens it from ../share/doc/sonlet beside the program, as it is:
       // a compressed copy would not open.
       {"usr/share/doc/sonlet/Manual_sonlet.pdf", false},
@@ -148,6 +150,9 @@ TEST_F(Package, InstalledFilesAreTheTreesOwn) {
       {"usr/share/icons/hicolor/scalable/apps/org.sonlet.Sonlet.svg", "src/panel/icons/sonlet.svg",
        false},
       {"usr/share/man/man1/sonlet.1.gz", "doc/sonlet.1", true},
+      {"usr/share/man/man1/sonlet-analyse.1.gz", "doc/sonlet-analyse.1", true},
+      {"usr/share/man/man1/sonlet-launch.1.gz", "doc/sonlet-launch.1", true},
+      {"usr/share/doc/sonlet/copyright", "debian/copyright", false},
   };
   for (const Copy& copy : copies) {
     std::string installed;

@@ -14,10 +14,12 @@
     <message>
         <source>Autores: Sonlet contributors
 Contacto: la página del proyecto Sonlet
-Copyright © Sonlet contributors. Uso libre y gratuito.</source>
+Copyright © Sonlet contributors.
+Software libre: GNU GPL versión 3 o posterior.</source>
         <translation>Authors: Sonlet contributors
 Contact: the Sonlet project page
-Copyright © Sonlet contributors. Free to use, at no cost.</translation>
+Copyright © Sonlet contributors.
+Free software: GNU GPL version 3 or later.</translation>
     </message>
     <message>
         <source>Aceptar</source>
