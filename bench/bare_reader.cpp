@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The least a program can do to listen through the sound server: libpulse's simple API, 48000
 // Hz mono float in fragments of one engine block (18.75 ms), each converted to 8000 Hz by the
 // same converter Sonlet uses, and nothing else. bench/capture-cpu-latency runs it beside Sonlet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a held vowel of the synthetic voice (formant_synth.h) to a WAV file.
 //   formant_voice --vowel a|e|i|o|u --group man|woman|child [--scale X] [--f1-scale X]
 //                 [--f2-scale X] [--f0 HZ] [--seconds S] [--level DBFS] [--speaker N]

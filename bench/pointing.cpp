@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast and how surely a voice points with Sonlet: a simulated user drives the real engine in
 // closed loop on the multidirectional target-selection task of ISO 9241-9, and the effective
 // throughput, movement time and errors are printed per voice, mode, distance and width.

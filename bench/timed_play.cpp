@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays a sound file into the sound server's default sink and prints when its last sample
 // reaches the sink, as wall-clock seconds since 1970 (the form of bash's $EPOCHREALTIME). The
 // end of a playback cannot be taken from paplay: it returns only after draining and

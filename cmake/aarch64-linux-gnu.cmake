@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for 64-bit ARM Linux with Debian's cross compilers (g++-aarch64-linux-gnu); the
 # tests run under user-mode QEMU (qemu-user). Only the signal core can be built this way:
 #   cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \

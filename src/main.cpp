@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonlet: a hands-free pointer driven by the voice.
 
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonlet-make-manual: turns the user manual's source text (Markdown) into the PDF that the
 // panel's "Manual (pdf)" opens. Run at build time.
 //   sonlet-make-manual SOURCE.md OUTPUT.pdf

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonlet-analyse: runs the voice analysis over a recording and prints, frame by frame, what the
 // engine would see: the pitch lag, the fundamental frequency and the first two formant
 // candidates. A look behind the pointer: why a vowel steers, or why it does not.

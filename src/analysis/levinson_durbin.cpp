@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/levinson_durbin.h"
 
 #include "analysis/signal_constants.h"

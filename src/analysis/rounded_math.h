@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Transcendental functions for the signal path. Each one is evaluated in double on the float

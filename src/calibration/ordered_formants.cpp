@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibration/ordered_formants.h"
 
 #include "analysis/median5.h"

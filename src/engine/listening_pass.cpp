@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/listening_pass.h"
 
 #include "analysis/formants.h"

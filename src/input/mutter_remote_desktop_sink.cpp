@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/mutter_remote_desktop_sink.h"
 
 #include <QDBusConnection>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/portal_remote_desktop_sink.h"
 
 #include <gio/gio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/session_bus_address.h"
 
 #include <gio/gio.h>

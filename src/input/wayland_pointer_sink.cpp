@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/wayland_pointer_sink.h"
 
 #include <poll.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/fft.h"
 
 #include <gtest/gtest.h>

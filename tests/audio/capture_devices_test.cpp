@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing the device the user names with --device.
 
 #include "audio/capture_devices.h"

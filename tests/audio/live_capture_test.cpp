@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture from a real device: the test sound server's default input, with a tone played into it.
 
 #include <gtest/gtest.h>

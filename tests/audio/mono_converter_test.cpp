@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion of a device's or a file's own format to the engine's 8000 Hz mono, handed over in
 // pieces as a capture callback or a file reader does it.
 

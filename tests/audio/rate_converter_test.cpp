@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion to 8000 Hz measured as a filter: sine sweeps through the band it keeps and the
 // band it must remove, at the rates sound servers and files use.
 

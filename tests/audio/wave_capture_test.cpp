@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture ring and its read, fed by a stand-in for the device: the test pushes samples
 // through the same producer function the PortAudio callback uses.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program moving a real pointer: sonlet --headless against a private X server, and its choice
 // of output when uinput or the display is missing.
 

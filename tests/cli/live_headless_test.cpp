@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonlet --headless listening to a real capture stream: the test sound server's default input,
 // into which the test plays the bundled recordings.
 

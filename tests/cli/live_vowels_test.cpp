@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live listening must hear what a recording hears. Held vowels made at 48000 Hz, as a desktop
 // microphone delivers sound, are played into the test server's 48 kHz sink while sonlet listens,
 // and the same files are given to sonlet --input: live, each vowel must move the pointer its way

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program asking the real desktop portal (xdg-desktop-portal) for a remote-desktop session
 // through --output wayland, on a private bus where no compositor offers a route of its own. The
 // portal's backend is the test's stand-in for the person who answers the consent dialog; it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standard error stream that keeps PortAudio's flood of failed-check lines out of the
 // user's terminal and journal while letting everything else through as it is printed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as it meets bad input and a hostile world: broken and odd recordings, profiles
 // with any number in them, outputs that fail, inputs that never come, and signals at any moment.
 // Every case must end with a message, a defined status and nothing left held or half written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --headless --suggest-threshold through the real program, on recordings of a room and a voice
 // made at known levels.
 

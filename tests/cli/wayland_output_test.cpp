@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program moving the pointer of a real headless sway through --output wayland and auto, as
 // a client of the test's own sees it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine over every bundled recording, summed up in one digest per recording and profile:
 // every pass's analysis, medians, normalised formants, run and event, every meter value and
 // every pointer event. The digests were recorded from the engine as it ran on x86-64 before its

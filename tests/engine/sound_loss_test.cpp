@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine does when its sound source fails for a while and comes back, as a microphone
 // does when it is unplugged or its sound server restarts, and what it tells the program.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The events reaching a real GNOME compositor: a headless mutter on a private bus, the sink in a
 // remote-desktop session with it, and a Wayland client whose fullscreen surface sees the pointer.
 

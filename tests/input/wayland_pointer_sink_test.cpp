@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wlroots virtual pointer against a real headless sway, watched by a client of the test's own.
 
 #include "input/wayland_pointer_sink.h"

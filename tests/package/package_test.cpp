@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Debian package that scripts/package builds, unpacked into a scratch root with dpkg -x: what
 // it installs, that those files are the tree's own, and that its programs run from where they
 // land. scripts/test builds the package first and then runs these tests (label "package").

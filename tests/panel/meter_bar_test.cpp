@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meters: what they show, and that they repaint only when what they show changes.
 
 #include "panel/meter_bar.h"

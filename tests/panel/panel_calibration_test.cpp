@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu "Vocales": steering with the user's own vowels, remembered from one start to the
 // next, the box when they cannot be read, and the calibration by voice, heard through the real
 // engine from recordings of a man's five vowels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel in the desktop's language: English where the desktop speaks English, and the Spanish
 // it is written in everywhere else; and a translation for every text the sources hold.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user profile as the control panel reads, shows and saves it, and the program's start
 // when the profile or the sound is missing.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hand-over of the engine's measurements from its thread to the panel's.
 
 #include "panel/panel_relay.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel driven from outside: the real command line (sonlet --start and the like, a second
 // panel) against a panel on a private session bus; the tray icon's menu where there is no tray
 // (Qt's offscreen platform has none); and "Opciones › Iniciar con la sesión".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program with its control panel, ended from outside: a session that logs out sends
 // SIGTERM, a terminal sends SIGINT, SIGHUP when it closes and SIGQUIT on Ctrl-\. Each must close
 // the panel as its close box does.

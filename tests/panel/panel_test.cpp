@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control panel's behaviour: its two states, how the settings follow the controls, how the
 // user leaves it, and how the engine's measurements reach it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Opciones › Ajustar umbral": the box hears a room and a voice made at known levels through the
 // real engine at their real pace, moves the threshold slider to its choice, and the choice is
 // saved as a slider's change is.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon where the desktop has a tray: the panel on a private X server (Xvfb), a private
 // session bus and a stand-in for the desktop's tray (status_watcher), which the icon is read
 // from over the StatusNotifierItem protocol, as a desktop's panel reads it.

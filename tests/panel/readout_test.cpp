@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-out fields: they show their text and repaint only when it changes.
 
 #include "panel/readout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for a desktop's tray in the tests: the StatusNotifierWatcher of the
 // StatusNotifierItem protocol, with a host, on the session bus the environment names. Prints
 // "ready" once it owns its name, then "registered SERVICE" for each icon that registers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vowel chart: where it puts a pair of formants, what it draws under them, and that it
 // repaints only when the engine's passes change what it shows.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's one Sonlet, driven from outside: sonlet --status, --start, --stop, --toggle and
 // --quit against the real program, headless on a paced recording, on a private session bus.
 

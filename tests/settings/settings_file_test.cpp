@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files Sonlet keeps (the profile, the panel's options, the calibration) as their own readers
 // and writers meet what a hostile or careless world puts at their names: devices, pipes, files
 // far too large, folders, and links planted in a shared folder by another user.

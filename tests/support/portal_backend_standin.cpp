@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for the person at a desktop portal's consent dialog: a portal backend that offers
 // the remote desktop (org.freedesktop.impl.portal.RemoteDesktop) to the real xdg-desktop-portal,
 // answers its Start as the person would, and prints every call it is passed, one per line, on

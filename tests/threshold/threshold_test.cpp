@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The automatic threshold: where it goes between a room and a voice at known levels, and what
 // the real engine then does with it.
 
