@@ -146,6 +146,8 @@ class ControlPanel : public QDialog {
   QGroupBox* MakeVoiceParametersGroup();
   QGroupBox* MakeVoiceWindowGroup();
   QLayout* MakeClickLegend();
+  // The click-action box and the tract-length read-out: made, but never shown.
+  void MakeHiddenControls();
   void MakeMenu(QLayout* layout);
   void SetTabOrder();
 
