@@ -100,8 +100,10 @@ TEST_F(LiveHeadless, HeldAMovesRightLikeTheRecordingAndCtrlCEndsWithTheSummary) 
   EXPECT_EQ(heard.other, 0) << sonlet.out();
   EXPECT_EQ(heard.clicks, 0) << sonlet.out();
   EXPECT_EQ(heard.unexpected, 0) << sonlet.out();
-  // The way the sound came, and the summary.
-  EXPECT_EQ(CountOf(sonlet.err(), "sonlet: "), 2) << sonlet.err();
+  // The way the sound came, and the summary. The root finder's count of the digital silence a
+  // server's monitor may start with is no complaint.
+  EXPECT_EQ(CountOf(sonlet.err(), "sonlet: ") - CountOf(sonlet.err(), "sonlet: the root finder"), 2)
+      << sonlet.err();
   EXPECT_NE(sonlet.err().find("sonlet: listening through the sound server ("), std::string::npos)
       << sonlet.err();
   EXPECT_NE(sonlet.err().find("passes; moves right " + std::to_string(heard.right) + ","),
