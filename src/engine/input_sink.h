@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 
 namespace sonlet {
@@ -13,6 +14,10 @@ struct DeliveryShortfall {
   int64_t merged_motions = 0;  // motions sent joined to a later one: the sum still arrived
   int64_t lost_events = 0;     // events the desktop never took (or never confirmed taking)
 };
+
+// The pointer's buttons. The engine's own click is the left button's (LeftDown, LeftUp); the others
+// come from the pointer actions the user chooses (right, middle, double click, drag, scroll).
+enum class PointerButton { kLeft, kRight, kMiddle };
 
 class InputSink {
  public:
@@ -28,6 +33,32 @@ class InputSink {
   virtual int LeftUp() = 0;
   virtual int EnterDown() = 0;
   virtual int EnterUp() = 0;
+
+  // Any button. Every route sends all three; the defaults serve sinks that know only the left
+  // button (a test's), refusing the others.
+  virtual int ButtonDown(PointerButton button) {
+    return button == PointerButton::kLeft ? LeftDown() : EOPNOTSUPP;
+  }
+  virtual int ButtonUp(PointerButton button) {
+    return button == PointerButton::kLeft ? LeftUp() : EOPNOTSUPP;
+  }
+  // A whole click, and the left button's double click, handed over as one so that a log can name
+  // them; a route sends the presses and releases at once, one after the other, well within any
+  // desktop's double-click interval. The release always follows a press, even a refused one, so
+  // that nothing is left held. 0, or the first error.
+  virtual int Click(PointerButton button) {
+    const int down = ButtonDown(button);
+    const int up = ButtonUp(button);
+    return down != 0 ? down : up;
+  }
+  virtual int DoubleClick() {
+    const int first = Click(PointerButton::kLeft);
+    const int second = Click(PointerButton::kLeft);
+    return first != 0 ? first : second;
+  }
+  // Wheel scrolling in whole notches: positive dy scrolls down, positive dx to the right. A route
+  // with a smooth or high-resolution form sends that beside the notches.
+  virtual int Scroll(int /*dx*/, int /*dy*/) { return EOPNOTSUPP; }
 
   // A refusal found out after its event was taken: a sink that queues its events hears from the
   // desktop later. 0, or the error number, each refusal once. Asked after every taken event.
