@@ -23,10 +23,24 @@ class GatedSink : public InputSink {
 
   void BeginPass(int64_t pass) override { inner_.BeginPass(pass); }
   int Move(int dx, int dy) override { return open() ? inner_.Move(dx, dy) : 0; }
-  int LeftDown() override { return Press(&left_held_, &InputSink::LeftDown); }
-  int LeftUp() override { return Release(&left_held_, &InputSink::LeftUp); }
+  int LeftDown() override { return Press(&held_[0], &InputSink::LeftDown); }
+  int LeftUp() override { return Release(&held_[0], &InputSink::LeftUp); }
   int EnterDown() override { return Press(&enter_held_, &InputSink::EnterDown); }
   int EnterUp() override { return Release(&enter_held_, &InputSink::EnterUp); }
+  int ButtonDown(PointerButton button) override {
+    if (!open()) return 0;
+    held_[static_cast<int>(button)] = true;
+    return inner_.ButtonDown(button);
+  }
+  int ButtonUp(PointerButton button) override {
+    bool& held = held_[static_cast<int>(button)];
+    if (!held && !open()) return 0;
+    held = false;
+    return inner_.ButtonUp(button);
+  }
+  int Click(PointerButton button) override { return open() ? inner_.Click(button) : 0; }
+  int DoubleClick() override { return open() ? inner_.DoubleClick() : 0; }
+  int Scroll(int dx, int dy) override { return open() ? inner_.Scroll(dx, dy) : 0; }
   int LateRefusal() override { return inner_.LateRefusal(); }
   bool Lost() const override { return inner_.Lost(); }
   void Finish() override { inner_.Finish(); }
@@ -47,7 +61,7 @@ class GatedSink : public InputSink {
 
   InputSink& inner_;
   std::atomic<bool> open_{true};
-  bool left_held_ = false;  // engine thread
+  bool held_[3] = {};  // by PointerButton; engine thread
   bool enter_held_ = false;
 };
 

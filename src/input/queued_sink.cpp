@@ -20,8 +20,13 @@ QueuedSink::~QueuedSink() {
 }
 
 int QueuedSink::Move(int dx, int dy) { return Queue({Kind::kMove, dx, dy}); }
-int QueuedSink::LeftDown() { return Queue({Kind::kLeftDown}); }
-int QueuedSink::LeftUp() { return Queue({Kind::kLeftUp}); }
+int QueuedSink::LeftDown() { return ButtonDown(PointerButton::kLeft); }
+int QueuedSink::LeftUp() { return ButtonUp(PointerButton::kLeft); }
+int QueuedSink::ButtonDown(PointerButton button) {
+  return Queue({Kind::kButtonDown, 0, 0, button});
+}
+int QueuedSink::ButtonUp(PointerButton button) { return Queue({Kind::kButtonUp, 0, 0, button}); }
+int QueuedSink::Scroll(int dx, int dy) { return Queue({Kind::kScroll, dx, dy}); }
 int QueuedSink::EnterDown() { return Queue({Kind::kEnterDown}); }
 int QueuedSink::EnterUp() { return Queue({Kind::kEnterUp}); }
 
@@ -35,18 +40,19 @@ int QueuedSink::Queue(Event event) {
   bool press = false;
   switch (event.kind) {
     case Kind::kMove:
+    case Kind::kScroll:
       // Only a motion the sender has not taken yet can take this one in: the desktop is behind.
-      if (!queue_.empty() && queue_.back().kind == Kind::kMove) {
+      if (!queue_.empty() && queue_.back().kind == event.kind) {
         queue_.back().dx += event.dx;
         queue_.back().dy += event.dy;
         ++shortfall_.merged_motions;
         return 0;
       }
       break;
-    case Kind::kLeftDown:
-    case Kind::kLeftUp:
-      press_dropped = &left_press_dropped_;
-      press = event.kind == Kind::kLeftDown;
+    case Kind::kButtonDown:
+    case Kind::kButtonUp:
+      press_dropped = &button_press_dropped_[static_cast<int>(event.button)];
+      press = event.kind == Kind::kButtonDown;
       break;
     case Kind::kEnterDown:
     case Kind::kEnterUp:
@@ -112,14 +118,19 @@ int QueuedSink::Deliver(const Event& event) {
   switch (event.kind) {
     case Kind::kMove:
       return inner_->Move(event.dx, event.dy);
-    case Kind::kLeftDown:
-      return inner_->LeftDown();
-    case Kind::kLeftUp:
-      return inner_->LeftUp();
+    case Kind::kButtonDown:
+      // The left button through the engine's own press, as before there were others.
+      return event.button == PointerButton::kLeft ? inner_->LeftDown()
+                                                  : inner_->ButtonDown(event.button);
+    case Kind::kButtonUp:
+      return event.button == PointerButton::kLeft ? inner_->LeftUp()
+                                                  : inner_->ButtonUp(event.button);
     case Kind::kEnterDown:
       return inner_->EnterDown();
     case Kind::kEnterUp:
       return inner_->EnterUp();
+    case Kind::kScroll:
+      return inner_->Scroll(event.dx, event.dy);
   }
   return EINVAL;
 }

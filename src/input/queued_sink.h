@@ -53,6 +53,10 @@ class QueuedSink : public InputSink {
   int LeftUp() override;
   int EnterDown() override;
   int EnterUp() override;
+  int ButtonDown(PointerButton button) override;
+  int ButtonUp(PointerButton button) override;
+  // Scrolls merge as motions do, so the notches all arrive.
+  int Scroll(int dx, int dy) override;
 
   // What the sender met since it was last asked: a desktop that refuses, stays unreachable or
   // has gone.
@@ -62,11 +66,12 @@ class QueuedSink : public InputSink {
   DeliveryShortfall Shortfall() const override;
 
  private:
-  enum class Kind { kMove, kLeftDown, kLeftUp, kEnterDown, kEnterUp };
+  enum class Kind { kMove, kButtonDown, kButtonUp, kEnterDown, kEnterUp, kScroll };
   struct Event {
     Kind kind;
     int dx = 0;
     int dy = 0;
+    PointerButton button = PointerButton::kLeft;
   };
 
   int Queue(Event event);
@@ -87,7 +92,7 @@ class QueuedSink : public InputSink {
   int untold_error_ = 0;
   // The last time the desktop took an event, or the start.
   std::chrono::steady_clock::time_point last_taken_;
-  bool left_press_dropped_ = false;
+  bool button_press_dropped_[3] = {};  // by PointerButton
   bool enter_press_dropped_ = false;
   DeliveryShortfall shortfall_;
   std::atomic<bool> lost_{false};
