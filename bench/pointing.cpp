@@ -203,9 +203,13 @@ class VoiceSounds {
 class PassWatch : public PassObserver {
  public:
   void PassDone(const PassRecord& r) override {
-    std::fprintf(stderr, "   level %.1f loud %d pitch %.0f run %d f1 %.0f f2 %.0f event %d\n",
-                 r.level, r.loud, r.pitch_median, r.run, r.f1_normalised, r.f2_normalised,
-                 static_cast<int>(r.event.kind));
+    std::fprintf(
+        stderr,
+        "   level %.1f loud %d pitch %.0f run %d f1 %.0f f2 %.0f vowel %c c %.0f %.0f %.0f "
+        "event %d\n",
+        r.level, r.loud, r.pitch_median, r.run, r.f1_normalised, r.f2_normalised,
+        r.vowel != 0 ? r.vowel : '-', r.candidates[0], r.candidates[1], r.candidates[2],
+        static_cast<int>(r.event.kind));
   }
 };
 
@@ -604,6 +608,14 @@ int main(int argc, char** argv) {
     VoiceSounds sounds(voice);
     VowelMap map;
     const bool calibrated = Calibrate(voice, &sounds, &map);
+    if (std::getenv("POINTING_DEBUG") != nullptr) {
+      for (int v = 0; v < kVowelCount; ++v) {
+        const VowelArea& a = map.vowels[v];
+        std::fprintf(stderr, "%s %c: %.0f %.0f %.0f (%.2f %.2f %.2f) %d passes\n", voice.name,
+                     kVowelLetters[v], a.f1_hz, a.f2_hz, a.f3_hz, a.f1_spread, a.f2_spread,
+                     a.f3_spread, a.passes);
+      }
+    }
     for (const Mode& mode : kModes) {
       if (!Listed(modes, mode.name)) continue;
       if (mode.calibrated && !calibrated) {
