@@ -86,7 +86,9 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   }
   VowelDecision heard;
   if (settings.strategy != nullptr && loud && voiced) {
-    heard = settings.strategy->Hear(analysis_.candidates);
+    float narrow[kFormantRoots];
+    NarrowCandidates(analysis_.candidates, analysis_.bandwidths, narrow);
+    heard = settings.strategy->Hear(narrow);
   }
   // With a guard too, agile steering moves only where the guard lets the run steer.
   const bool agile_active =
@@ -108,6 +110,7 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   record->run = tracker_.run_length();
   record->voiced = voiced;
   for (int i = 0; i < kFormantRoots; ++i) record->candidates[i] = analysis_.candidates[i];
+  for (int i = 0; i < kFormantRoots; ++i) record->bandwidths[i] = analysis_.bandwidths[i];
   record->vowel = heard.vowel;
   record->vowel_f1 = heard.f1;
   record->vowel_f2 = heard.f2;
