@@ -240,6 +240,24 @@ TEST(WaylandOutputMissing, NoCompositorGivesTheReasonAndStatus2) {
   }
 }
 
+// A KWin with no desktop file naming the program hides its fake input: the refusal names the
+// program's path and the remedy, and --output wayland goes on to the portal.
+TEST(WaylandOutputMissing, KWinWithoutTheDesktopFileSaysWhatToInstall) {
+  HeadlessKWin kwin({});
+  if (kwin.missing()) GTEST_SKIP() << kwin.error();
+  ASSERT_TRUE(kwin.running()) << kwin.error();
+  const ProgramRun run = RunProgram(kSonlet, HeadlessOnRecording("click.wav", "wayland"), "",
+                                    {"WAYLAND_DISPLAY=" + kwin.socket(), "DISPLAY"});
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_NE(run.err.find("KDE fake input: KWin does not offer its fake input "
+                         "(org_kde_kwin_fake_input) to " +
+                         std::filesystem::canonical(kSonlet).string() + ": "),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input"), std::string::npos);
+  EXPECT_NE(run.err.find("; desktop portal: "), std::string::npos) << run.err;
+}
+
 // auto tries the compositor first in a Wayland session; one it cannot reach does not stop it, and
 // what it took instead (or the refusal, with no other way) names the Wayland failure.
 TEST(WaylandOutputMissing, AutoInAWaylandSessionSaysWhyTheCompositorsRouteFailed) {
