@@ -58,17 +58,19 @@ HeadlessKWin::HeadlessKWin(const std::vector<std::string>& granted) {
   }
 
   const std::string log = folder_ + "/kwin.log";
-  // Its own folders for everything it reads and writes, and no session bus: the desktop
-  // files it reads are the test's and the user's settings stay out of it.
-  pid_ = StartChild({.args = {program, "--virtual", "--no-lockscreen", "--width", "1280",
-                              "--height", "720", "--socket", "wayland-kwin"},
-                     .environment = {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + folder_,
-                                     "XDG_DATA_HOME=" + folder_ + "/data",
-                                     "XDG_CONFIG_HOME=" + folder_ + "/config",
-                                     "XDG_CACHE_HOME=" + folder_ + "/cache", "PATH=/usr/bin:/bin",
-                                     "DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder_ + "/no-bus"},
-                     .log = log,
-                     .stdout_to_log = true});
+  // Its own folders for everything it reads and writes, and no session bus: the user's settings
+  // stay out of it, and the only desktop files that name a program in the build tree are the
+  // test's (a developer's own, in /usr/local or the home folder, are not read).
+  pid_ =
+      StartChild({.args = {program, "--virtual", "--no-lockscreen", "--width", "1280", "--height",
+                           "720", "--socket", "wayland-kwin"},
+                  .environment = {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + folder_,
+                                  "XDG_DATA_HOME=" + folder_ + "/data", "XDG_DATA_DIRS=/usr/share",
+                                  "XDG_CONFIG_HOME=" + folder_ + "/config",
+                                  "XDG_CACHE_HOME=" + folder_ + "/cache", "PATH=/usr/bin:/bin",
+                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder_ + "/no-bus"},
+                  .log = log,
+                  .stdout_to_log = true});
   if (pid_ < 0) {
     error_ = "fork failed";
     return;
