@@ -58,10 +58,6 @@ TEST(KWinFakeInputSinkTest, EveryButtonAndEnterArriveAndNothingStaysHeld) {
       {"right click",
        [](KWinFakeInputSink& s) { return s.Click(PointerButton::kRight); },
        {Heard("press", BTN_RIGHT), Heard("release", BTN_RIGHT)}},
-      {"double click",
-       [](KWinFakeInputSink& s) { return s.DoubleClick(); },
-       {Heard("press", BTN_LEFT), Heard("release", BTN_LEFT), Heard("press", BTN_LEFT),
-        Heard("release", BTN_LEFT)}},
       // Closing releases what is still held, left and middle alike.
       {"left and middle held at the end",
        [](KWinFakeInputSink& s) {
