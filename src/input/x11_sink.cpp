@@ -140,24 +140,6 @@ int X11Sink::ButtonUp(PointerButton button) {
   return Sync();
 }
 
-int X11Sink::Click(PointerButton button) {
-  if (lost_.load()) return Lose();
-  Queue(XButton(button), true);
-  Queue(XButton(button), false);
-  button_is_down_[static_cast<int>(button)] = false;
-  return Sync();
-}
-
-int X11Sink::DoubleClick() {
-  if (lost_.load()) return Lose();
-  for (int click = 0; click < 2; ++click) {
-    Queue(XButton(PointerButton::kLeft), true);
-    Queue(XButton(PointerButton::kLeft), false);
-  }
-  button_is_down_[static_cast<int>(PointerButton::kLeft)] = false;
-  return Sync();
-}
-
 int X11Sink::Scroll(int dx, int dy) {
   if (dx < -kMostNotches || dx > kMostNotches || dy < -kMostNotches || dy > kMostNotches) {
     return EINVAL;

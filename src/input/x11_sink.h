@@ -42,11 +42,6 @@ class X11Sink : public InputSink {
   int EnterUp() override;
   int ButtonDown(PointerButton button) override;
   int ButtonUp(PointerButton button) override;
-  // A click's, a double click's and a scroll's presses and releases go in one batch, taken by the
-  // server together: the two clicks of a double click carry the same time and place, however
-  // busy the machine, so a toolkit always counts them as one double click.
-  int Click(PointerButton button) override;
-  int DoubleClick() override;
   // One press and release of a wheel button per notch, the vertical ones first. EINVAL for a
   // scroll larger than kMostNotches on an axis, which no user means.
   int Scroll(int dx, int dy) override;
