@@ -170,4 +170,12 @@ std::vector<std::string> Whats(const std::vector<WindowEvent>& events) {
   return result;
 }
 
+std::vector<std::string> PressesAndReleases(const std::vector<int>& buttons) {
+  std::vector<std::string> whats;
+  for (int b : buttons) {
+    whats.insert(whats.end(), {"press " + std::to_string(b), "release " + std::to_string(b)});
+  }
+  return whats;
+}
+
 }  // namespace sonlet

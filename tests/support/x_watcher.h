@@ -72,5 +72,7 @@ class XWatcher {
 
 // The events' `what`s, for comparing a sequence at a glance.
 std::vector<std::string> Whats(const std::vector<WindowEvent>& events);
+// The `what`s of a press and release of each button in turn.
+std::vector<std::string> PressesAndReleases(const std::vector<int>& buttons);
 
 }  // namespace sonlet
