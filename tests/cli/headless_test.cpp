@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "cli/run_program.h"
+#include "support/wav_file.h"
 
 namespace sonlet {
 
@@ -129,6 +131,9 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
       {"--headless", "--bogus"},
       {"--headless", "--input"},
       {"--headless", "--output", "printer"},
+      {"--headless", "--action", "triple"},
+      {"--action", "right", "--output", "log"},
+      {"--headless", "--suggest-threshold", "--action", "drag"},
   };
   for (const auto& args : cases) {
     const ProgramRun run = RunProgram(kSonlet, args);
@@ -138,10 +143,103 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
   }
 }
 
+// A user's session: a click, a held "a", a click, a held "e" and a click, with room noise
+// between, run with each pointer action in force from the start.
+TEST_F(Headless, ActionsTurnTheClickIntoButtonsDragsAndScrolling) {
+  std::vector<int16_t> session, sound;
+  std::string error;
+  ASSERT_TRUE(ReadWav8kMono(kData + "/session.wav", &session, &error)) << error;
+  const std::vector<int16_t> room(session.begin(), session.begin() + 4800);  // its first pause
+  std::vector<int16_t> all = room;
+  for (const char* part : {"click", "vowel_a_male", "click", "vowel_e_male", "click"}) {
+    ASSERT_TRUE(ReadWav8kMono(kData + "/" + part + ".wav", &sound, &error)) << error;
+    all.insert(all.end(), sound.begin(), sound.end());
+    all.insert(all.end(), room.begin(), room.end());
+  }
+  ASSERT_TRUE(WriteWav8kMono(path("session.wav"), all));
+
+  struct Logged {
+    std::vector<std::string> events;  // runs of motions or notches one way taken as one
+    std::vector<long> click_passes;   // passes of every event but motions and notches
+    int dragged = 0;                  // pixels moved with the button held
+    int notches = 0;
+  };
+  const auto run_with = [&](const std::string& action, ProgramRun* run) {
+    std::vector<std::string> args = {"--headless", "--input",           path("session.wav"),
+                                     "--profile",  kData + "/user.txt", "--output",
+                                     "log"};
+    if (!action.empty()) args.insert(args.end(), {"--action", action});
+    *run = RunProgram(kSonlet, args);
+    EXPECT_EQ(run->status, 0) << action << run->err;
+    Logged logged;
+    bool held = false;
+    for (const std::string& line : LinesOf(run->out)) {
+      std::istringstream words(line.substr(line.find('\t') + 1));
+      std::string event, second;
+      int dx = 0, dy = 0;
+      words >> event;
+      if (event == "move" || event == "scroll") {
+        words >> dx >> dy;
+        event += dx > 0 ? " right" : dx < 0 ? " left" : dy > 0 ? " down" : " up";
+        if (held) logged.dragged += std::abs(dx) + std::abs(dy);
+        if (line.find("scroll") != std::string::npos) logged.notches += std::abs(dx) + std::abs(dy);
+      } else {
+        if (words >> second) event += " " + second;
+        held = event == "press left" || (held && event != "release left");
+        logged.click_passes.push_back(std::stol(line));
+      }
+      if (logged.events.empty() || logged.events.back() != event) logged.events.push_back(event);
+    }
+    return logged;
+  };
+
+  ProgramRun plain, run;
+  const Logged clicks = run_with("", &plain);
+  ASSERT_EQ(clicks.events,
+            (std::vector<std::string>{"click", "move right", "click", "move up", "click"}));
+  struct Case {
+    const char* action;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {"left", clicks.events},
+      {"right", {"click right", "move right", "click right", "move up", "click right"}},
+      {"middle", {"click middle", "move right", "click middle", "move up", "click middle"}},
+      {"double", {"double", "move right", "double", "move up", "double"}},
+      // Kept from the start: each click presses or lets go in turn; the end lets go.
+      {"drag",
+       {"press left", "move right", "release left", "move up", "press left", "release left"}},
+      // The first click ends scrolling, the "a" moves the pointer, the next click clicks and
+      // scrolling starts again.
+      {"scroll", {"move right", "click", "scroll up"}},
+  };
+  for (const Case& c : cases) {
+    Logged logged = run_with(c.action, &run);
+    EXPECT_EQ(logged.events, c.events) << c.action << "\n" << run.out;
+    // The engine heard the same: the summary, and each action at its click's pass.
+    EXPECT_EQ(run.err, plain.err) << c.action;
+    if (std::string(c.action) == "left") {
+      EXPECT_EQ(run.out, plain.out);
+    }
+    if (std::string(c.action) == "drag") {
+      EXPECT_GE(logged.dragged, 200);
+      ASSERT_EQ(logged.click_passes.size(), 4u);
+      logged.click_passes.pop_back();  // the end's release
+    }
+    if (std::string(c.action) == "scroll") {
+      EXPECT_GE(logged.notches, 5);
+      EXPECT_EQ(logged.click_passes, std::vector<long>{clicks.click_passes[1]});
+    } else {
+      EXPECT_EQ(logged.click_passes, clicks.click_passes) << c.action;
+    }
+  }
+}
+
 TEST_F(Headless, HelpDescribesEveryOption) {
   const ProgramRun run = RunProgram(kSonlet, {"--help"});
   EXPECT_EQ(run.status, 0);
-  for (const char* option : {"--headless", "--input", "--profile", "--output", "--trace"})
+  for (const char* option :
+       {"--headless", "--input", "--profile", "--output", "--trace", "--action", "scroll DX DY"})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
