@@ -216,8 +216,14 @@ TEST_F(Headless, ActionsTurnTheClickIntoButtonsDragsAndScrolling) {
   for (const Case& c : cases) {
     Logged logged = run_with(c.action, &run);
     EXPECT_EQ(logged.events, c.events) << c.action << "\n" << run.out;
-    // The engine heard the same: the summary, and each action at its click's pass.
+    // The engine heard the same: the summary, and each action at its click's pass. Sent
+    // nowhere, no action is refused.
     EXPECT_EQ(run.err, plain.err) << c.action;
+    EXPECT_EQ(RunProgram(kSonlet, {"--headless", "--input", path("session.wav"), "--profile",
+                                   kData + "/user.txt", "--output", "none", "--action", c.action})
+                  .err,
+              plain.err)
+        << c.action;
     if (std::string(c.action) == "left") {
       EXPECT_EQ(run.out, plain.out);
     }
