@@ -3,66 +3,57 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
-#include <vector>
 
 namespace sonlet {
 
 namespace {
 
-const char* ButtonWord(PointerButton button) {
-  return button == PointerButton::kLeft    ? "left"
-         : button == PointerButton::kRight ? "right"
-                                           : "middle";
-}
+const char* kButtons[] = {"left", "right", "middle"};
 
-// The desktop: what reached it, one word each, whole clicks and double clicks as one.
-class RecordingSink : public InputSink {
+// The desktop and the listener in one: what reached each, "; " between two.
+class Recorder : public InputSink, public ActionListener {
  public:
   int Move(int dx, int dy) override { return Take("move " + Pair(dx, dy)); }
   int LeftDown() override { return Take("left down"); }
   int LeftUp() override { return Take("left up"); }
   int EnterDown() override { return Take("enter down"); }
   int EnterUp() override { return Take("enter up"); }
-  int ButtonDown(PointerButton b) override { return Take(std::string("press ") + ButtonWord(b)); }
-  int ButtonUp(PointerButton b) override { return Take(std::string("release ") + ButtonWord(b)); }
-  int Click(PointerButton b) override { return Take(std::string("click ") + ButtonWord(b)); }
+  int ButtonDown(PointerButton b) override { return Take("press " + Name(b)); }
+  int ButtonUp(PointerButton b) override { return Take("release " + Name(b)); }
+  int Click(PointerButton b) override { return Take("click " + Name(b)); }
   int DoubleClick() override { return Take("double"); }
   int Scroll(int dx, int dy) override { return Take("scroll " + Pair(dx, dy)); }
   void Finish() override { Take("finish"); }
+  void ActionChanged(PointerAction action, bool kept) override {
+    heard += (heard.empty() ? "" : "; ") + std::string(ActionName(action)) + (kept ? " kept" : "");
+  }
 
-  std::vector<std::string> events;
+  std::string sent, heard;
 
  private:
+  static std::string Name(PointerButton b) { return kButtons[static_cast<int>(b)]; }
   static std::string Pair(int a, int b) { return std::to_string(a) + " " + std::to_string(b); }
-  int Take(std::string event) {
-    events.push_back(std::move(event));
+  int Take(const std::string& event) {
+    sent += (sent.empty() ? "" : "; ") + event;
     return 0;
   }
 };
 
-class RecordingListener : public ActionListener {
- public:
-  void ActionChanged(PointerAction action, bool kept) override {
-    heard.push_back(std::string(ActionName(action)) + (kept ? " kept" : ""));
-  }
-  std::vector<std::string> heard;
-};
-
-// Steps: an action's name chooses it; "click" and "enter" are the engine's click as the left
-// button or ENTER (press and release in one pass); "move" a step of 5 pixels right in a pass of
-// its own; "finish" the end of the run.
-void Play(ActionSink& sink, const std::vector<std::string>& steps) {
+// Steps, one a pass: an action's name chooses it; "click" and "enter" are the engine's click as
+// the left button or ENTER; "move" a step of 5 pixels right; "finish" the end of the run.
+void Play(ActionSink& sink, const std::string& steps) {
+  std::istringstream words(steps);
   int64_t pass = 0;
-  for (const std::string& step : steps) {
+  for (std::string step; words >> step;) {
     sink.BeginPass(pass++);
     if (step == "click") {
-      EXPECT_EQ(sink.LeftDown(), 0);
-      EXPECT_EQ(sink.LeftUp(), 0);
+      EXPECT_EQ(sink.LeftDown() + sink.LeftUp(), 0);
     } else if (step == "enter") {
-      EXPECT_EQ(sink.EnterDown(), 0);
-      EXPECT_EQ(sink.EnterUp(), 0);
+      EXPECT_EQ(sink.EnterDown() + sink.EnterUp(), 0);
     } else if (step == "move") {
       EXPECT_EQ(sink.Move(5, 0), 0);
     } else if (step == "finish") {
@@ -74,156 +65,97 @@ void Play(ActionSink& sink, const std::vector<std::string>& steps) {
   }
 }
 
-using Strings = std::vector<std::string>;
-
 TEST(ActionSink, TurnsTheClickIntoTheChosenActionOnceOrKept) {
   struct Case {
-    const char* what;
-    Strings steps;
-    Strings sent;   // what reached the desktop
-    Strings heard;  // what the listener was told
-    const char* after;
+    const char* steps;
+    const char* sent;   // what reached the desktop
+    const char* heard;  // what the listener was told
+    const char* after;  // the action then in force
   };
   const Case cases[] = {
-      {"the left click passes everything on",
-       {"click", "enter", "move", "finish"},
-       {"left down", "left up", "enter down", "enter up", "move 5 0", "finish"},
-       {},
+      {"click enter move finish", "left down; left up; enter down; enter up; move 5 0; finish", "",
        "left"},
-      {"once, then the left click again",
-       {"right", "click", "click"},
-       {"click right", "left down", "left up"},
-       {"right", "left"},
+      {"right click click", "click right; left down; left up", "right; left", "left"},
+      {"right right click click right", "click right; click right", "right; right kept", "right"},
+      // ENTER, the user's own click, is taken the same way.
+      {"middle enter enter", "click middle; enter down; enter up", "middle; left", "left"},
+      {"double click", "double", "double; left", "left"},
+      {"drag click move move click click",
+       "press left; move 5 0; move 5 0; release left; left down; left up", "drag; left", "left"},
+      {"drag drag click move click enter click",
+       "press left; move 5 0; release left; press left; release left", "drag; drag kept", "drag"},
+      {"drag click move finish", "press left; move 5 0; release left; finish", "drag; left",
        "left"},
-      {"chosen twice, kept",
-       {"right", "right", "click", "click", "right"},
-       {"click right", "click right"},
-       {"right", "right kept"},
-       "right"},
-      {"ENTER, the user's click, is taken the same way",
-       {"middle", "enter", "enter"},
-       {"click middle", "enter down", "enter up"},
-       {"middle", "left"},
+      // A choice made during a drag waits for its release.
+      {"drag click right move click click click",
+       "press left; move 5 0; release left; click right; left down; left up", "drag; right; left",
        "left"},
-      {"double", {"double", "click"}, {"double"}, {"double", "left"}, "left"},
-      {"a drag holds the button between two clicks",
-       {"drag", "click", "move", "move", "click", "click"},
-       {"press left", "move 5 0", "move 5 0", "release left", "left down", "left up"},
-       {"drag", "left"},
-       "left"},
-      {"a kept drag presses again",
-       {"drag", "drag", "click", "move", "click", "enter", "click"},
-       {"press left", "move 5 0", "release left", "press left", "release left"},
-       {"drag", "drag kept"},
-       "drag"},
-      {"the end of the run lets go of a drag",
-       {"drag", "click", "move", "finish"},
-       {"press left", "move 5 0", "release left", "finish"},
-       {"drag", "left"},
-       "left"},
-      {"a choice during a drag waits for its release",
-       {"drag", "click", "right", "move", "click", "click", "click"},
-       {"press left", "move 5 0", "release left", "click right", "left down", "left up"},
-       {"drag", "right", "left"},
-       "left"},
-      {"scrolling chosen during a drag starts once the drag is released",
-       {"drag", "click", "scroll", "move", "click", "move"},
-       {"press left", "move 5 0", "release left"},
-       {"drag", "scroll"},
+      {"drag click scroll move click move", "press left; move 5 0; release left", "drag; scroll",
        "scroll"},
-      {"left chosen during a drag still releases it",
-       {"drag", "click", "left", "click", "click"},
-       {"press left", "release left", "left down", "left up"},
-       {"drag", "left"},
+      {"drag click left click click", "press left; release left; left down; left up", "drag; left",
        "left"},
-      {"scrolling ends at a click that sends nothing",
-       {"scroll", "click", "move", "click"},
-       {"move 5 0", "left down", "left up"},
-       {"scroll", "left"},
-       "left"},
-      {"kept scrolling rests after a click, and the next click clicks and scrolls again",
-       {"scroll", "scroll", "click", "move", "click"},
-       {"move 5 0", "left down", "left up"},
-       {"scroll", "scroll kept"},
+      // A click ends scrolling and sends nothing; kept, the next one clicks and scrolls again.
+      {"scroll click move click", "move 5 0; left down; left up", "scroll; left", "left"},
+      {"scroll scroll click move click move", "move 5 0; left down; left up", "scroll; scroll kept",
        "scroll"},
   };
   for (const Case& c : cases) {
-    RecordingSink desktop;
-    RecordingListener listener;
-    ActionSink sink(desktop, &listener);
+    Recorder recorder;
+    ActionSink sink(recorder, &recorder);
     Play(sink, c.steps);
-    EXPECT_EQ(desktop.events, c.sent) << c.what;
-    EXPECT_EQ(listener.heard, c.heard) << c.what;
-    EXPECT_EQ(ActionName(sink.action()), c.after) << c.what;
+    EXPECT_EQ(recorder.sent, c.sent) << c.steps;
+    EXPECT_EQ(recorder.heard, c.heard) << c.steps;
+    EXPECT_EQ(ActionName(sink.action()), c.after) << c.steps;
   }
-}
-
-// Steering of a given speed and direction, pass by pass, while scrolling.
-struct Scrolled {
-  int notches = 0;
-  bool wrong_way = false;  // a notch on the other axis or against the steering
-  bool two_in_a_pass = false;
-};
-
-Scrolled Scroll(ActionSink& sink, RecordingSink& desktop, int64_t* pass, int passes, int dx, int dy,
-                int moves_a_pass = 1) {
-  Scrolled scrolled;
-  for (int p = 0; p < passes; ++p) {
-    sink.BeginPass((*pass)++);
-    desktop.events.clear();
-    for (int m = 0; m < moves_a_pass; ++m) EXPECT_EQ(sink.Move(dx, dy), 0);
-    for (const std::string& event : desktop.events) {
-      if (event.rfind("scroll ", 0) != 0) {
-        scrolled.wrong_way = true;
-        continue;
-      }
-      const int x = std::stoi(event.substr(7));
-      const int y = std::stoi(event.substr(event.rfind(' ')));
-      scrolled.wrong_way |= x * dx < 0 || y * dy < 0 || (dx == 0 && x != 0) || (dy == 0 && y != 0);
-      scrolled.notches += std::abs(x) + std::abs(y);
-    }
-    scrolled.two_in_a_pass |= desktop.events.size() > 1;
-  }
-  return scrolled;
 }
 
 TEST(ActionSink, ScrollsAsFastAsItSteersWithinAReadableRate) {
   constexpr double kPassesPerSecond = 8000.0 / 150.0;
-  constexpr int kFiveSeconds = 267;
-  struct Case {
-    int dx, dy;          // the steering, pixels a pass
-    double least, most;  // notches a second
-  };
-  // The default speeds' slowest and quickest step, and the agile cruise, each way.
-  const Case cases[] = {
-      {0, 2, 2.5, 4.0},  {0, -10, 10.0, 15.5}, {10, 0, 10.0, 15.5},
-      {-2, 0, 2.5, 4.0}, {0, 42, 15.5, 20.0},  {-42, 0, 15.5, 20.0},
-  };
-  for (const Case& c : cases) {
-    RecordingSink desktop;
-    ActionSink sink(desktop, nullptr);
+  constexpr int kPasses = 267;  // five seconds
+  // The default speeds' slowest and quickest step, and the agile cruise, pixels a pass, each
+  // way; the notches a second they must give.
+  const struct {
+    int dx, dy;
+    double least, most;
+  } cases[] = {{0, 2, 2.5, 4.0},  {0, -10, 10.0, 15.5}, {10, 0, 10.0, 15.5},
+               {-2, 0, 2.5, 4.0}, {0, 42, 15.5, 20.0},  {-42, 0, 15.5, 20.0}};
+  for (const auto& c : cases) {
+    Recorder recorder;
+    ActionSink sink(recorder, nullptr);
     sink.Choose(PointerAction::kScroll);
+    // Steering pass by pass, `moves` steps in each (a guard's held-back steps come at once);
+    // the notches it gave, each checked to go the steering's way.
     int64_t pass = 0;
-    const Scrolled s = Scroll(sink, desktop, &pass, kFiveSeconds, c.dx, c.dy);
-    const double rate = s.notches * kPassesPerSecond / kFiveSeconds;
+    const auto steer = [&](int passes, int moves, int dx, int dy) {
+      int notches = 0;
+      for (int p = 0; p < passes; ++p) {
+        sink.BeginPass(pass++);
+        recorder.sent.clear();
+        for (int m = 0; m < moves; ++m) sink.Move(dx, dy);
+        if (recorder.sent.empty()) continue;
+        EXPECT_EQ(recorder.sent.find(';'), std::string::npos) << "two notches in a pass";
+        int x = 0, y = 0;
+        EXPECT_EQ(std::sscanf(recorder.sent.c_str(), "scroll %d %d", &x, &y), 2) << recorder.sent;
+        EXPECT_TRUE(x * dx >= 0 && y * dy >= 0 && (dx != 0 || x == 0) && (dy != 0 || y == 0))
+            << recorder.sent << " steering " << dx << "," << dy;
+        notches += std::abs(x) + std::abs(y);
+      }
+      return notches;
+    };
+    const double rate = steer(kPasses, 1, c.dx, c.dy) * kPassesPerSecond / kPasses;
     EXPECT_GE(rate, c.least) << c.dx << "," << c.dy;
     EXPECT_LE(rate, c.most) << c.dx << "," << c.dy;
-    EXPECT_FALSE(s.wrong_way) << c.dx << "," << c.dy;
-
-    // Steps caught up within one pass still scroll one notch at most, and what steering gave
-    // over the rate is not saved up: a pause and one small step scroll nothing.
-    const Scrolled burst = Scroll(sink, desktop, &pass, 3, c.dx, c.dy, 8);
-    EXPECT_FALSE(burst.two_in_a_pass || burst.wrong_way) << c.dx << "," << c.dy;
-    EXPECT_LE(burst.notches, 1);
+    EXPECT_LE(steer(3, 8, c.dx, c.dy), 1);
+    // What steering gave over the rate is not saved up: after a pause a small step scrolls
+    // nothing.
     pass += 60;
-    EXPECT_EQ(Scroll(sink, desktop, &pass, 1, c.dx / 2, c.dy / 2).notches, 0);
-
+    EXPECT_EQ(steer(1, 1, c.dx / 2, c.dy / 2), 0) << c.dx << "," << c.dy;
     // A click ends scrolling: steering moves the pointer again.
     sink.LeftDown();
     sink.LeftUp();
-    desktop.events.clear();
+    recorder.sent.clear();
     sink.Move(c.dx, c.dy);
-    EXPECT_EQ(desktop.events, Strings{"move " + std::to_string(c.dx) + " " + std::to_string(c.dy)});
+    EXPECT_EQ(recorder.sent, "move " + std::to_string(c.dx) + " " + std::to_string(c.dy));
   }
 }
 
