@@ -114,7 +114,9 @@ ActionPalette::ActionPalette(QWidget* parent)
       // The check follows the action in force as the owner reports it back, not the click,
       // which toggled it.
       ShowAction(shown_, shown_kept_);
-      emit Chosen(kOrder[i]);
+      const bool again = last_choice_ == i;
+      last_choice_ = i;
+      emit Chosen(kOrder[i], again);
     });
   }
   column->addSpacing(fontMetrics().height() / 2);
@@ -123,7 +125,10 @@ ActionPalette::ActionPalette(QWidget* parent)
   pause_->setMinimumHeight(height);
   pause_->setToolTip(tr("Deja de escuchar, como «Detener»"));
   column->addWidget(pause_);
-  connect(pause_, &QPushButton::clicked, this, &ActionPalette::PauseChosen);
+  connect(pause_, &QPushButton::clicked, this, [this] {
+    last_choice_ = -1;
+    emit PauseChosen();
+  });
   for (const Choice& choice : choices_) choice.button->setMinimumWidth(width + height);
   ShowAction(PointerAction::kLeft, false);
 }
@@ -146,6 +151,11 @@ QPushButton* ActionPalette::Button(PointerAction action) const {
     if (choice.action == action) return choice.button;
   }
   return nullptr;
+}
+
+void ActionPalette::leaveEvent(QEvent* event) {
+  last_choice_ = -1;
+  QWidget::leaveEvent(event);
 }
 
 void ActionPalette::closeEvent(QCloseEvent* event) {

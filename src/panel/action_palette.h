@@ -17,6 +17,9 @@ namespace sonlet {
 //
 // The click that reaches a button is made by the action then in force, so a button answers a
 // press of any mouse button, and the second click of a double click is not a second choice.
+// That click also uses the action up, so choosing the same button twice to keep it cannot be
+// told from the action in force: the palette tells it itself, as the same button chosen again
+// without the pointer having left the palette in between (it did, to use the action).
 // The palette only shows and asks; whoever owns it carries the choice out and tells it back
 // through ShowAction.
 class ActionPalette : public QWidget {
@@ -38,13 +41,15 @@ class ActionPalette : public QWidget {
   static QString ActionText(PointerAction action);
 
  signals:
-  void Chosen(PointerAction action);
+  // again: the same button was chosen twice in a row, which keeps the action.
+  void Chosen(PointerAction action, bool again);
   void PauseChosen();
   // The user closed the window with its close box.
   void ClosedByUser();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   struct Choice {
@@ -55,6 +60,8 @@ class ActionPalette : public QWidget {
   QPushButton* pause_ = nullptr;
   PointerAction shown_ = PointerAction::kLeft;
   bool shown_kept_ = false;
+  // The button chosen last, while the pointer has stayed on the palette since; -1 for none.
+  int last_choice_ = -1;
 };
 
 }  // namespace sonlet

@@ -404,8 +404,11 @@ void ControlPanel::SetPaletteVisible(bool shown) {
 
 bool ControlPanel::palette_shown() const { return palette_item_->isChecked(); }
 
-void ControlPanel::ChooseAction(PointerAction action) {
-  if (actions_ != nullptr) actions_->Choose(action);
+void ControlPanel::ChooseAction(PointerAction action, bool again) {
+  if (actions_ == nullptr) return;
+  actions_->Choose(action);
+  // The same action chosen while in force is kept.
+  if (again) actions_->Choose(action);
 }
 
 void ControlPanel::OnActionArrived(PointerAction action, bool kept) {

@@ -129,8 +129,9 @@ class ControlPanel : public QDialog {
   // before): the palette, the tray and the session bus choose the next click's action through
   // it.
   ActionSink* actions() const { return actions_.get(); }
-  // As a button of the palette: nothing before the engine runs.
-  void ChooseAction(PointerAction action);
+  // As a button of the palette: nothing before the engine runs. again: chosen twice in a row,
+  // which keeps it, whether or not the click that chose it the second time used it up.
+  void ChooseAction(PointerAction action, bool again = false);
   // The action in force as the engine last reported it, and whether it stays after it is done.
   PointerAction action() const { return action_; }
   bool action_kept() const { return action_kept_; }

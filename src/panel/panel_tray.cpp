@@ -63,6 +63,7 @@ PanelTray::PanelTray(ControlPanel& panel) : panel_(panel), menu_(std::make_uniqu
   connect(show, &QAction::triggered, &panel_, &ControlPanel::BringToFront);
   connect(quit, &QAction::triggered, &panel_, &ControlPanel::CloseAsCloseBox);
   connect(&panel_, &ControlPanel::ListeningChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::PausedChanged, this, &PanelTray::SetPaused);
   connect(&panel_, &ControlPanel::SpeechGuardChanged, this, &PanelTray::Update);
   connect(&panel_, &ControlPanel::AgileChanged, this, &PanelTray::Update);
   connect(&panel_, &ControlPanel::PaletteShownChanged, this, &PanelTray::Update);

@@ -194,10 +194,11 @@ class PanelTest : public QObject {
       QCOMPARE(item->isCheckable(), item->text() != QStringLiteral("&Ajustar umbral"));
       options << item->text();
     }
-    QCOMPARE(options,
-             QStringList({QStringLiteral("&Iniciar con la sesión"),
-                          QStringLiteral("&Pausa con «sss»"), QStringLiteral("I&gnorar el habla"),
-                          QStringLiteral("&Movimiento ágil"), QStringLiteral("&Ajustar umbral")}));
+    QCOMPARE(
+        options,
+        QStringList({QStringLiteral("&Iniciar con la sesión"), QStringLiteral("&Pausa con «sss»"),
+                     QStringLiteral("I&gnorar el habla"), QStringLiteral("&Movimiento ágil"),
+                     QStringLiteral("Paleta de a&cciones"), QStringLiteral("&Ajustar umbral")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
@@ -427,7 +428,7 @@ class PanelTest : public QObject {
     Click(Control<QPushButton>(*t.panel, 1000));
     // Three seconds of room before one short "a": time to choose before the engine clicks.
     const std::vector<int16_t> sound =
-        Join({RoomNoise(24000), SteadyVowel(700, 1300, 12, 12000), RoomNoise(16000)});
+        Join({RoomNoise(24000), SteadyVowel(700, 1300, 16, 12000), RoomNoise(16000)});
     auto right_clicks = std::make_shared<std::atomic<int>>(0);
     RecordedEvents told;
     t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<MemorySource>(sound)),
@@ -436,7 +437,8 @@ class PanelTest : public QObject {
     auto* palette = t.panel->findChild<ActionPalette*>();
     QVERIFY(palette != nullptr && palette->isVisible());
     QVERIFY(palette->windowFlags().testFlags(Qt::Tool | Qt::WindowDoesNotAcceptFocus |
-                                             Qt::WindowStaysOnTopHint));
+                                             Qt::WindowStaysOnTopHint) &&
+            palette->testAttribute(Qt::WA_ShowWithoutActivating));
     QVERIFY(tray.menu()->findChild<QAction*>(QStringLiteral("tray-palette"))->isChecked());
     const QString options = t.dir.filePath(QStringLiteral("options.txt"));
     QVERIFY(ReadFile(options).find("paleta 1") != std::string::npos);
@@ -458,8 +460,16 @@ class PanelTest : public QObject {
       PointerAction action;
       const char* text;
     } choices[] = {
-        {[middle] { QTest::mouseDClick(middle, Qt::MiddleButton); }, PointerAction::kMiddle,
-         "Central"},
+        // A double click as the desktop delivers it, its second press before the double click.
+        {[middle] {
+           using QTest::MouseAction;
+           for (MouseAction act :
+                {MouseAction::MousePress, MouseAction::MouseRelease, MouseAction::MousePress,
+                 MouseAction::MouseDClick, MouseAction::MouseRelease}) {
+             QTest::mouseEvent(act, middle, Qt::MiddleButton, Qt::NoModifier, QPoint());
+           }
+         },
+         PointerAction::kMiddle, "Central"},
         {[middle] { QTest::mouseClick(middle, Qt::RightButton); }, PointerAction::kMiddle,
          "Central (fijo)"},
         {[right] { QTest::mouseClick(right, Qt::RightButton); }, PointerAction::kRight, "Derecho"},
@@ -467,7 +477,6 @@ class PanelTest : public QObject {
     for (const auto& choice : choices) {
       choice.click();
       QTRY_VERIFY2(shows(choice.action, QString::fromUtf8(choice.text)), choice.text);
-      QCOMPARE(QApplication::activeWindow(), t.panel.get());
     }
     // The engine's click is the right button's, and the palette is back on "Izquierdo".
     QTRY_VERIFY_WITH_TIMEOUT(shows(PointerAction::kLeft, QStringLiteral("Izquierdo")), 10000);
