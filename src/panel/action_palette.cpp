@@ -101,13 +101,16 @@ ActionPalette::ActionPalette(QWidget* parent)
   // Big targets: the pointer is steered onto them a vowel at a time.
   const int height = 2 * fontMetrics().height();
   int width = 0;
+  QFont bold_font = font();
+  bold_font.setBold(true);
+  const QFontMetrics bold(bold_font);
   for (int i = 0; i < 6; ++i) {
     auto* button = new PaletteButton(ActionText(kOrder[i]), this);
     button->setObjectName(QStringLiteral("palette-%1").arg(QLatin1String(ActionName(kOrder[i]))));
     button->setCheckable(true);
     button->setMinimumHeight(height);
     // Room for the mark of a kept action, so that no button moves when it comes and goes.
-    width = std::max(width, fontMetrics().horizontalAdvance(tr("%1 (fijo)").arg(button->text())));
+    width = std::max(width, bold.horizontalAdvance(tr("%1 (fijo)").arg(button->text())));
     choices_[i] = {kOrder[i], button};
     column->addWidget(button);
     connect(button, &QPushButton::clicked, this, [this, i] {
@@ -139,6 +142,10 @@ void ActionPalette::ShowAction(PointerAction action, bool kept) {
   for (const Choice& choice : choices_) {
     const bool in_force = choice.action == action;
     choice.button->setChecked(in_force);
+    // Bold as well as pressed in: a checked button's shade alone is faint in some styles.
+    QFont face = choice.button->font();
+    face.setBold(in_force);
+    choice.button->setFont(face);
     const QString name = ActionText(choice.action);
     choice.button->setText(in_force && kept ? tr("%1 (fijo)").arg(name) : name);
   }
