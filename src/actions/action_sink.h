@@ -37,17 +37,19 @@ class ActionListener {
 //
 // The action takes the engine's click at its press; the release that follows is swallowed. A
 // drag that holds the button when another action is chosen is finished first: the next click
-// releases it, and the click after that performs the new choice. Kept scrolling alternates: a
-// click ends scrolling (sending nothing), the pointer steers again, and the next click passes
-// through as the user's own click and starts scrolling again, so that the user can always steer
-// back to the palette.
+// releases it, and the click after that performs the new choice. A drag also holds across a
+// stop of listening (a pause to talk mid-drag); the end of the run lets go. Kept scrolling
+// alternates: a click ends scrolling (sending nothing), the pointer steers again, and the next
+// click passes through as the user's own click and starts scrolling again, so that the user can
+// always steer back to the palette.
 class ActionSink : public InputSink {
  public:
   // Scrolling: a notch for every 36 pixels of steering, at most one per axis in three passes.
   // The default speeds steer 2 to 10 pixels a pass (about 100 to 530 a second), which then
   // scroll 3 to 15 notches a second, a page of text in one to five seconds; quicker steering
   // (the agile cruise of 42 pixels a pass) stops at 18 a second, which the eye can still follow.
-  // Motion beyond the cap is dropped, not saved up, so scrolling stops when the vowel does.
+  // Motion beyond the cap is dropped, not saved up, so scrolling stops when the vowel does, and
+  // each vowel starts afresh.
   static constexpr int kPixelsPerNotch = 36;
   static constexpr int kPassesPerNotch = 3;
 
@@ -115,6 +117,7 @@ class ActionSink : public InputSink {
   bool scrolling_ = false;
   int scroll_pixels_[2] = {};  // by axis, x and y: steering not yet scrolled
   int64_t last_notch_pass_[2] = {};
+  int64_t last_scroll_pass_ = 0;
 };
 
 }  // namespace sonlet
