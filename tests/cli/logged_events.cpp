@@ -58,22 +58,29 @@ uint32_t Le32(const std::string& bytes, size_t at) {
 }  // namespace
 
 void WriteRepeatedVowel(const std::string& path, int times) {
-  std::ifstream in(std::string(SONLET_DATA_DIR) + "/vowel_a_male.wav", std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  // Everything up to the sound stays as it is; the sound, the last chunk, comes `times` over.
-  size_t at = 12;
-  while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0) {
-    at += 8 + Le32(bytes, at + 4) + (Le32(bytes, at + 4) & 1);
+  WriteJoinedRecordings(path, std::vector<std::string>(times, "vowel_a_male.wav"));
+}
+
+void WriteJoinedRecordings(const std::string& path, const std::vector<std::string>& pieces) {
+  std::string header;
+  std::string sounds;
+  for (const std::string& piece : pieces) {
+    std::ifstream in(std::string(SONLET_DATA_DIR) + "/" + piece, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Everything up to the sound stays as it is; the sound is the last chunk.
+    size_t at = 12;
+    while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0) {
+      at += 8 + Le32(bytes, at + 4) + (Le32(bytes, at + 4) & 1);
+    }
+    ASSERT_LT(at + 8, bytes.size()) << "no sound in the bundled recording " << piece;
+    if (header.empty()) header = bytes.substr(0, at + 8);
+    sounds += bytes.substr(at + 8, Le32(bytes, at + 4));
   }
-  ASSERT_LT(at + 8, bytes.size()) << "no sound in the bundled recording";
-  std::string header = bytes.substr(0, at + 8);
-  const std::string sound = bytes.substr(at + 8, Le32(bytes, at + 4));
-  const uint32_t sound_bytes = static_cast<uint32_t>(sound.size() * static_cast<size_t>(times));
-  PutLe32(header, at + 4, sound_bytes);
+  const uint32_t sound_bytes = static_cast<uint32_t>(sounds.size());
+  PutLe32(header, header.size() - 4, sound_bytes);
   PutLe32(header, 4, static_cast<uint32_t>(header.size()) - 8 + sound_bytes);
   std::ofstream out(path, std::ios::binary);
-  out << header;
-  for (int t = 0; t < times; ++t) out << sound;
+  out << header << sounds;
   ASSERT_TRUE(out.good()) << path;
 }
 

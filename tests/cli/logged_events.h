@@ -24,6 +24,10 @@ LoggedEvents EventsLoggedFor(const std::string& recording);
 // steers long enough for a test to take the desktop away while the program runs on it.
 void WriteRepeatedVowel(const std::string& path, int times);
 
+// The bundled recordings `pieces` one after the other, written to `path` as one recording (they
+// share one format). The header is the first piece's.
+void WriteJoinedRecordings(const std::string& path, const std::vector<std::string>& pieces);
+
 // How many events the program's summary says never reached the desktop (or went unconfirmed);
 // 0 when it has no such line.
 long EventsNotDelivered(const std::string& err);
