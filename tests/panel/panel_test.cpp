@@ -426,9 +426,9 @@ class PanelTest : public QObject {
     PanelTray tray(*t.panel);
     QSignalSpy paused(t.panel.get(), &ControlPanel::PausedChanged);
     Click(Control<QPushButton>(*t.panel, 1000));
-    // Three seconds of room before one short "a": time to choose before the engine clicks.
+    // Four seconds of room before one short "a": time to choose before the engine clicks.
     const std::vector<int16_t> sound =
-        Join({RoomNoise(24000), SteadyVowel(700, 1300, 16, 12000), RoomNoise(16000)});
+        Join({RoomNoise(32000), SteadyVowel(700, 1300, 16, 12000), RoomNoise(16000)});
     auto right_clicks = std::make_shared<std::atomic<int>>(0);
     RecordedEvents told;
     t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<MemorySource>(sound)),
