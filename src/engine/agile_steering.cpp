@@ -16,8 +16,11 @@ float AgileSteering::Step(int held, int speed_step, int loudness_bonus) {
   const float cruise = Cruise(speed_step);
   const float share =
       std::min(1.0f, static_cast<float>(std::max(held, 0)) / static_cast<float>(kRampPasses));
-  // Slow at first for a long moment, so that a correction of a few pixels is easy to stop.
-  const float ramp = 1.0f + (cruise - 1.0f) * share * share;
+  // Growing at an even rate: a user who stops the sound on seeing the pointer near the target
+  // stops it a reaction time late, while the step still grows, and an even growth bounds what
+  // that adds (about a third of the cruise at most, wherever on the ramp), where a ramp that
+  // steepens towards the cruise overshoots most on the strokes that stop near its end.
+  const float ramp = 1.0f + (cruise - 1.0f) * share;
   // Each 2 dB above the threshold adds a tenth; a voice near the threshold gives the ramp alone
   // and never a step backwards.
   const float loudness = 1.0f + 0.1f * static_cast<float>(std::clamp(loudness_bonus, 0, 20));

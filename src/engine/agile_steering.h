@@ -36,14 +36,14 @@ class AgileSteering {
   PassEvent Steer(const Pass& pass);
 
   // Pixels a pass moves after `held` passes of steering (0 for the first), at a speed step and
-  // a loudness bonus: from one pixel up to the cruise, quadratically over kRampPasses, times
+  // a loudness bonus: from one pixel up to the cruise, evenly over kRampPasses, times
   // the loudness. Never negative. Fractions are carried from pass to pass.
   static float Step(int held, int speed_step, int loudness_bonus);
 
   // The fastest a pass moves at a speed step, before loudness.
   static float Cruise(int speed_step);
 
-  static constexpr int kRampPasses = 45;  // about 0.85 s to reach the cruise
+  static constexpr int kRampPasses = 35;  // about 0.66 s to reach the cruise
 
  private:
   float carried_x_ = 0.0f;  // the fractions of a pixel not yet sent

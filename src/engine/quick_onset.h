@@ -8,8 +8,9 @@ namespace sonlet {
 // counts as loud some ten passes after it began and still counts four passes after it stopped;
 // a run measured on it begins late, and a click is told from a held vowel only that much later.
 // The frame's own level follows the voice within a pass either way, so a run is as long as the
-// sound itself. A loud sound stays loud until it falls a few dB below the threshold, so that a
-// vowel held near the threshold does not break into short runs, each of which would click.
+// sound itself, and it ends on the first pass whose newest samples are silent. A loud sound stays
+// loud until it falls a few dB below the threshold, so that a vowel held near the threshold does
+// not break into short runs, each of which would click.
 class QuickOnset {
  public:
   // in: frame[0..n-1], the newest samples with their DC removed; in: the threshold level (dB).
@@ -20,6 +21,8 @@ class QuickOnset {
   float level() const { return level_; }
 
   static constexpr float kHysteresisDb = 3.0f;
+  // The newest half-frame this far below the threshold ends a loud sound at once.
+  static constexpr float kEndedBelowDb = 10.0f;
 
  private:
   float level_ = 0.0f;
