@@ -258,19 +258,78 @@ TEST_F(MutterRemoteDesktop, ClosingInTheMiddleOfAClickReleasesTheButton) {
 
 // Mutter 43 itself lets go of what a session holds when it stops, so the pointer alone does not
 // show whether the sink let go first, as it must for a compositor that does not: the bus does.
-TEST_F(MutterRemoteDesktop, ClosingLetsGoOfTheButtonBeforeStopping) {
+TEST_F(MutterRemoteDesktop, ClosingLetsGoOfTheButtonsBeforeStopping) {
   BusMonitor monitor(bus_.address());
   std::unique_ptr<InputSink> sink = Open();
   ASSERT_NE(sink, nullptr);
+  EXPECT_EQ(sink->ButtonDown(PointerButton::kMiddle), 0);
   EXPECT_EQ(sink->LeftDown(), 0);
+  EXPECT_EQ(sink->ButtonDown(PointerButton::kRight), 0);
   sink.reset();
   monitor.WaitFor([&] {
     const std::vector<std::string> calls = monitor.SessionCalls();
     return !calls.empty() && calls.back() == "Stop";
   });
   EXPECT_EQ(monitor.SessionCalls(),
-            (std::vector<std::string>{"Start", "NotifyPointerButton 272 true",
-                                      "NotifyPointerButton 272 false", "Stop"}));
+            (std::vector<std::string>{
+                "Start", "NotifyPointerButton 274 true", "NotifyPointerButton 272 true",
+                "NotifyPointerButton 273 true", "NotifyPointerButton 272 false",
+                "NotifyPointerButton 273 false", "NotifyPointerButton 274 false", "Stop"}));
+}
+
+// The other buttons, the double click and the wheel as an application hears them: evdev's
+// codes, the double click's two clicks at one place and within a toolkit's double-click time
+// (GTK's 400 ms), and every notch a wheel's.
+TEST_F(MutterRemoteDesktop, ButtonsDoubleClickAndWheelReachTheSurface) {
+  struct Case {
+    const char* name;
+    std::function<void(InputSink&)> act;
+    std::vector<std::string> buttons;
+    int down_notches;
+    int right_notches;
+  };
+  const Case cases[] = {
+      {"right and middle clicks",
+       [](InputSink& s) {
+         EXPECT_EQ(s.Click(PointerButton::kRight), 0);
+         EXPECT_EQ(s.Click(PointerButton::kMiddle), 0);
+       },
+       {"press 273", "release 273", "press 274", "release 274"},
+       0,
+       0},
+      {"double click",
+       [](InputSink& s) { EXPECT_EQ(s.DoubleClick(), 0); },
+       {"press 272", "release 272", "press 272", "release 272"},
+       0,
+       0},
+      {"five notches down", [](InputSink& s) { EXPECT_EQ(s.Scroll(0, 5), 0); }, {}, 5, 0},
+      {"up and left", [](InputSink& s) { EXPECT_EQ(s.Scroll(-2, -3), 0); }, {}, -3, -2},
+  };
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  Settle(*sink);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Point at = Pointer();
+    observer_->ClearRecords();
+    c.act(*sink);
+    Mark(*sink);
+    const std::vector<PointerRecord> records = observer_->Records();
+    std::vector<unsigned> press_times;
+    for (const PointerRecord& r : records) {
+      if (r.what == "press") press_times.push_back(r.time);
+      if (r.what == "axis-source") {
+        EXPECT_EQ(r.button, 0u) << "not a wheel";
+      }
+    }
+    EXPECT_EQ(Buttons(records), c.buttons);
+    if (press_times.size() == 2) {
+      EXPECT_LT(press_times[1] - press_times[0], 400u);
+    }
+    EXPECT_EQ(Notches(records, 0), c.down_notches);
+    EXPECT_EQ(Notches(records, 1), c.right_notches);
+    EXPECT_EQ(Pointer(), (Point{at.x, at.y + 1})) << "only the mark may move the pointer";
+  }
 }
 
 // Mutter gives the seat a keyboard only once a session has used its own, so applications never
