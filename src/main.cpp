@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   }
   if (!line.control.empty()) {
     QCoreApplication application(argc, argv);
-    return sonlet::RunRemoteCommand(line.control);
+    return sonlet::RunRemoteCommand(line.control, line.action);
   }
   if (line.headless) {
     sonlet::HeadlessBus bus(line, argc, argv);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <atomic>
+#include <cstdint>
 #include <mutex>
 
 #include "actions/pointer_action.h"
@@ -34,8 +34,23 @@ class ActionListener {
 // A chosen action is done once, then kLeft is in force again; choosing the same action twice in a
 // row keeps it until another is chosen. A click that presses ENTER (the user's click action) is
 // taken by a chosen action the same way as a left click.
+//
+// The action takes the engine's click at its press; the release that follows is swallowed. A
+// drag that holds the button when another action is chosen is finished first: the next click
+// releases it, and the click after that performs the new choice. Kept scrolling alternates: a
+// click ends scrolling (sending nothing), the pointer steers again, and the next click passes
+// through as the user's own click and starts scrolling again, so that the user can always steer
+// back to the palette.
 class ActionSink : public InputSink {
  public:
+  // Scrolling: a notch for every 36 pixels of steering, at most one per axis in three passes.
+  // The default speeds steer 2 to 10 pixels a pass (about 100 to 530 a second), which then
+  // scroll 3 to 15 notches a second, a page of text in one to five seconds; quicker steering
+  // (the agile cruise of 42 pixels a pass) stops at 18 a second, which the eye can still follow.
+  // Motion beyond the cap is dropped, not saved up, so scrolling stops when the vowel does.
+  static constexpr int kPixelsPerNotch = 36;
+  static constexpr int kPassesPerNotch = 3;
+
   // inner and listener must outlive the sink; listener may be null.
   ActionSink(InputSink& inner, ActionListener* listener);
 
@@ -44,7 +59,10 @@ class ActionSink : public InputSink {
   PointerAction action() const;
   bool kept() const;
 
-  void BeginPass(int64_t pass) override { inner_.BeginPass(pass); }
+  void BeginPass(int64_t pass) override {
+    pass_ = pass;
+    inner_.BeginPass(pass);
+  }
   int Move(int dx, int dy) override;
   int LeftDown() override;
   int LeftUp() override;
@@ -62,10 +80,41 @@ class ActionSink : public InputSink {
   DeliveryShortfall Shortfall() const override { return inner_.Shortfall(); }
 
  private:
+  // What a click's press turns into.
+  enum class Deed { kPass, kClick, kDouble, kPress, kRelease, kNothing };
+  struct Taken {
+    Deed deed = Deed::kPass;
+    PointerButton button = PointerButton::kLeft;  // for kClick
+  };
+  Taken TakeClick();
+  // The press of a click (the left button's or ENTER's), and its release.
+  int Press(int (InputSink::*own)(), bool* up_passes);
+  int Release(int (InputSink::*own)(), bool* up_passes);
+  // With mutex_ held.
+  void Done();  // kLeft again once a chosen action is done, unless it is kept
+  void Tell();
+  bool Scrolling() const;
+  int ScrollBy(int dx, int dy);
+
   InputSink& inner_;
   ActionListener* listener_;
-  // The implementation's state (the action in force, kept, a drag's press, the scroll's
-  // remainder) goes here.
+
+  mutable std::mutex mutex_;
+  PointerAction action_ = PointerAction::kLeft;
+  bool kept_ = false;
+  // Kept scrolling, between the click that ended it and the next click.
+  bool scroll_resting_ = false;
+
+  // The engine's thread alone.
+  bool drag_held_ = false;
+  // Whether the release of a click's press goes on to the desktop: a click's press that the
+  // chosen action took has its release swallowed. By left button and ENTER.
+  bool left_up_passes_ = true;
+  bool enter_up_passes_ = true;
+  int64_t pass_ = 0;
+  bool scrolling_ = false;
+  int scroll_pixels_[2] = {};  // by axis, x and y: steering not yet scrolled
+  int64_t last_notch_pass_[2] = {};
 };
 
 }  // namespace sonlet

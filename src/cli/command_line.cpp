@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "actions/pointer_action.h"
+
 namespace sonlet {
 
 namespace {
@@ -23,6 +25,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--make-calibration", "the calibration file to write"},
     {"--from", "a vowel and its recording, as a=FILE"},
     {"--calibrate", "the calibration file to write"},
+    {"--action", "left, right, middle, double, drag or scroll"},
 };
 
 const ValueOption* FindValueOption(const char* name) {
@@ -102,7 +105,7 @@ const char* UsageText() {
          "              [--output auto|uinput|x11|wayland|log|none]\n"
          "              [--trace FILE|-]\n"
          "              [--calibration FILE] [--pause-gesture] [--speech-guard]\n"
-         "              [--agile]\n"
+         "              [--agile] [--action NAME]\n"
          "       sonlet --make-calibration OUT --from a=FILE --from e=FILE --from i=FILE\n"
          "              --from o=FILE [--from u=FILE] [--profile FILE]\n"
          "       sonlet --headless --calibrate OUT [--device NAME | --input FILE]\n"
@@ -110,6 +113,7 @@ const char* UsageText() {
          "       sonlet --headless --suggest-threshold [--device NAME | --input FILE]\n"
          "              [--profile FILE]\n"
          "       sonlet --status | --start | --stop | --toggle | --quit\n"
+         "       sonlet --action left|right|middle|double|drag|scroll\n"
          "       sonlet --list-devices\n"
          "       sonlet --help\n"
          "       sonlet --version\n"
@@ -158,8 +162,13 @@ const char* UsageText() {
          "                    virtual pointer and keyboard (sway, labwc, Hyprland, river,\n"
          "                    Wayfire), else GNOME's remote-desktop service, else the desktop\n"
          "                    portal (KDE Plasma), whose dialog asks consent at every start\n"
-         "  --output log      print each event on standard output instead: the pass number, a\n"
-         "                    tab, and \"move DX DY\", \"click\" or \"enter\"\n"
+         "  --output log      print each event on standard output instead, one a line: the\n"
+         "                    pass number, a tab, and \"move DX DY\" (right and down\n"
+         "                    positive), \"click\" (a left click), \"enter\" (ENTER),\n"
+         "                    \"press BUTTON\" and \"release BUTTON\" (left, right or middle\n"
+         "                    held and let go), \"click right\" or \"click middle\", \"double\"\n"
+         "                    (a left double click) or \"scroll DX DY\" (wheel notches, down\n"
+         "                    and right positive)\n"
          "  --output none     send the events nowhere\n"
          "  --trace FILE      write one CSV row per pass (level, pitch, formants, medians,\n"
          "                    run length, event) to FILE, or to standard output with \"-\":\n"
@@ -191,6 +200,15 @@ const char* UsageText() {
          "                    never turns the pointer back. With --calibration a sound\n"
          "                    between two vowels (\"a\" and \"e\") moves between their\n"
          "                    directions\n"
+         "  --action NAME     with --headless: what a click does in this run, from its start:\n"
+         "                    left (the click as the settings give it: the left button or\n"
+         "                    ENTER), right or middle (that button's click), double (a left\n"
+         "                    double click), drag (a click presses the left button, steering\n"
+         "                    drags, the next click lets go) or scroll (steering scrolls: \"e\"\n"
+         "                    up, \"o\" or \"u\" down, \"a\" right, \"i\" left, louder faster; a\n"
+         "                    click stops scrolling, steering then moves the pointer, and the\n"
+         "                    next click clicks and scrolls again). It stays in force until\n"
+         "                    sonlet --action chooses another\n"
          "  --make-calibration OUT\n"
          "                    make a calibration file OUT from one recorded take of each\n"
          "                    vowel, given with --from VOWEL=FILE (a, e, i and o; u if you\n"
@@ -223,6 +241,11 @@ const char* UsageText() {
          "  --toggle          start it when stopped, stop it when listening; prints the status\n"
          "  --quit            end it as its close box does (headless: as Ctrl-C does), saving\n"
          "                    the settings; returns once it has ended\n"
+         "  --action NAME     without --headless: choose what the next click of the Sonlet\n"
+         "                    running in this session does (names as above); after that one\n"
+         "                    click it is left again. The same name twice in a row keeps it\n"
+         "                    until another is chosen, as the panel's action palette does.\n"
+         "                    Prints the action in force\n"
          "  -h, --help        show this help and exit\n"
          "  --version         print the program's name and version and exit\n"
          "\n"
@@ -243,9 +266,9 @@ const char* UsageText() {
          "back); 255 when the microphone cannot be opened (after a line on standard output,\n"
          "\"Error al abrir el dispositivo de audio A/D\" and PortAudio's error number, and a\n"
          "one-second wait) or no sound input device is found. --status, --start, --stop,\n"
-         "--toggle and --quit reach the running Sonlet over the session bus (D-Bus): 0 when\n"
-         "done, 1 when none runs in this session, 2 when there is no session bus or it did\n"
-         "not answer.\n";
+         "--toggle, --quit and --action reach the running Sonlet over the session bus\n"
+         "(D-Bus): 0 when done, 1 when none runs in this session, 2 when there is no session\n"
+         "bus or it did not answer.\n";
 }
 
 const char* VersionText() { return "sonlet " SONLET_VERSION "\n"; }
@@ -326,6 +349,12 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->make_calibration = value;
     } else if (std::strcmp(arg, "--calibrate") == 0) {
       line->calibrate = value;
+    } else if (std::strcmp(arg, "--action") == 0) {
+      if (!ActionNamed(value)) {
+        *error = "--action takes left, right, middle, double, drag or scroll, not '" + value + "'";
+        return false;
+      }
+      line->action = value;
     } else if (std::strcmp(arg, "--from") == 0) {
       const int vowel = value.size() > 2 && value[1] == '=' ? VowelIndex(value[0]) : -1;
       if (vowel < 0) {
@@ -346,7 +375,19 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
       line->output = value;
     }
   }
-  if (!line->control.empty() && argc > 2) {
+  if (!line->action.empty() && !line->headless) {
+    if (!line->control.empty()) {
+      *error = "--" + line->control + " and --action ask for two things; give one of them";
+      return false;
+    }
+    if (argc > 3) {
+      *error =
+          "--action without --headless chooses for the Sonlet running in this session; it takes "
+          "no other option (with --headless it chooses for this run's start)";
+      return false;
+    }
+    line->control = "action";
+  } else if (!line->control.empty() && argc > 2) {
     *error = "--" + line->control + " asks the Sonlet running in this session; it takes no other " +
              "option";
     return false;
@@ -393,6 +434,12 @@ bool ParseCommandLine(int argc, const char* const argv[], CommandLine* line, std
   }
   if (line->agile && !line->headless) {
     *error = "--agile is for --headless; the panel has it in its menu, Opciones › Movimiento ágil";
+    return false;
+  }
+  if (!line->action.empty() &&
+      (line->suggest_threshold || !line->calibrate.empty() || !line->make_calibration.empty())) {
+    *error =
+        "--action chooses what a click does; a calibration or --suggest-threshold clicks nothing";
     return false;
   }
   if (line->realtime && line->input.empty()) {

@@ -31,8 +31,11 @@ struct CommandLine {
   bool agile = false;  // steering that starts fine and speeds up as a vowel holds
   // Choose the threshold from the room and the voice, and write it into the profile
   bool suggest_threshold = false;
-  // --status, --start, --stop, --toggle or --quit, without its dashes: ask the Sonlet running in
-  // this session over the session bus; empty: run this one
+  // The pointer action (left, right, middle, double, drag, scroll): with --headless, the way this
+  // run clicks from its start; alone, chosen for the Sonlet running in this session
+  std::string action;
+  // --status, --start, --stop, --toggle, --quit or --action, without its dashes: ask the Sonlet
+  // running in this session over the session bus; empty: run this one
   std::string control;
 };
 

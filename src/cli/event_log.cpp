@@ -5,6 +5,22 @@
 
 namespace sonlet {
 
+namespace {
+
+const char* ButtonName(PointerButton button) {
+  switch (button) {
+    case PointerButton::kLeft:
+      return "left";
+    case PointerButton::kRight:
+      return "right";
+    case PointerButton::kMiddle:
+      return "middle";
+  }
+  return "left";
+}
+
+}  // namespace
+
 int LogSink::Move(int dx, int dy) {
   out_.Print("%" PRId64 "\tmove %d %d\n", pass_, dx, dy);
   return 0;
@@ -30,6 +46,36 @@ int LogSink::EnterDown() {
 int LogSink::EnterUp() {
   if (enter_is_down_) out_.Print("%" PRId64 "\tenter\n", pass_);
   enter_is_down_ = false;
+  return 0;
+}
+
+int LogSink::ButtonDown(PointerButton button) {
+  out_.Print("%" PRId64 "\tpress %s\n", pass_, ButtonName(button));
+  return 0;
+}
+
+int LogSink::ButtonUp(PointerButton button) {
+  out_.Print("%" PRId64 "\trelease %s\n", pass_, ButtonName(button));
+  return 0;
+}
+
+// A whole left click reads as the engine's own, so that a reader needs one word for it.
+int LogSink::Click(PointerButton button) {
+  if (button == PointerButton::kLeft) {
+    out_.Print("%" PRId64 "\tclick\n", pass_);
+  } else {
+    out_.Print("%" PRId64 "\tclick %s\n", pass_, ButtonName(button));
+  }
+  return 0;
+}
+
+int LogSink::DoubleClick() {
+  out_.Print("%" PRId64 "\tdouble\n", pass_);
+  return 0;
+}
+
+int LogSink::Scroll(int dx, int dy) {
+  out_.Print("%" PRId64 "\tscroll %d %d\n", pass_, dx, dy);
   return 0;
 }
 

@@ -9,9 +9,16 @@
 namespace sonlet {
 
 // Prints the events instead of sending them: one line each, the pass number, a tab, and
-// "move DX DY", "click" (a left press and release) or "enter" (ENTER down and up). For trying
-// the engine on recordings, for programs that read the events, and for tests. A write that
-// fails is the channel's to report; the engine is told the event went out.
+//   move DX DY        a motion (right and down positive)
+//   click             a left press and release: the engine's click, or a whole left click
+//   enter             ENTER down and up
+//   press BUTTON      a button pressed and held: left, right or middle
+//   release BUTTON    and let go
+//   click BUTTON      a whole click of the right or middle button
+//   double            the left button's double click
+//   scroll DX DY      wheel notches, down and right positive
+// For trying the engine on recordings, for programs that read the events, and for tests. A
+// write that fails is the channel's to report; the engine is told the event went out.
 class LogSink : public InputSink {
  public:
   // out must outlive the sink.
@@ -23,6 +30,11 @@ class LogSink : public InputSink {
   int LeftUp() override;
   int EnterDown() override;
   int EnterUp() override;
+  int ButtonDown(PointerButton button) override;
+  int ButtonUp(PointerButton button) override;
+  int Click(PointerButton button) override;
+  int DoubleClick() override;
+  int Scroll(int dx, int dy) override;
 
  private:
   OutputChannel& out_;

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "actions/action_sink.h"
 #include "calibration/calibration_file.h"
 #include "calibration/vowel_map.h"
 #include "cli/headless_pause.h"
@@ -45,16 +47,18 @@ void PrintSummary(const EngineStats& s, const DeliveryShortfall& shortfall = {})
 // switches it, and the end is asked for as a stop signal asks for it.
 class HeadlessControl : public ProgramControl {
  public:
-  HeadlessControl(EngineSettings& settings, EngineRunner& runner)
-      : settings_(settings), runner_(runner) {}
+  HeadlessControl(EngineSettings& settings, EngineRunner& runner, ActionSink& actions)
+      : settings_(settings), runner_(runner), actions_(actions) {}
   bool Listening() override { return LoadSetting(settings_.listening) != 0; }
   void Start() override { SetListening(&settings_, true); }
   void Stop() override { SetListening(&settings_, false); }
   void Quit() override { runner_.RequestStop(); }
+  ActionSink* Actions() override { return &actions_; }
 
  private:
   EngineSettings& settings_;
   EngineRunner& runner_;
+  ActionSink& actions_;
 };
 
 }  // namespace
@@ -168,10 +172,20 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
     observer = pause.get();
   }
 
+  // Always there, also when no action is chosen: with the left click in force it passes every
+  // event on as it came, and the bus may choose another at any moment.
+  ActionSink actions(*input, nullptr);
+  if (const std::optional<PointerAction> chosen = ActionNamed(line.action)) {
+    // Chosen twice: kept. Given for the run's start, it is the way this run clicks, not a single
+    // click at its start; sonlet --action chooses another meanwhile.
+    actions.Choose(*chosen);
+    actions.Choose(*chosen);
+  }
+
   NoPanel panel;
   NoticePrinter notices(standard_output, output_carries_results);
   // The engine's arrays and tables are large for a stack; it lives on the heap.
-  auto engine = std::make_unique<VoiceEngine>(settings, *audio, *input, panel, notices, observer);
+  auto engine = std::make_unique<VoiceEngine>(settings, *audio, actions, panel, notices, observer);
   // A stop must not wait on a reader of standard output that stopped reading.
   EngineRunner runner(*engine, *audio, [&standard_output] { standard_output.StopWaiting(); });
   // Standard output that can no longer be written (a full disk, a reader that went away) ends
@@ -180,7 +194,7 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   stop_signals.OnSignal([&runner](int) { runner.RequestStop(); });
   runner.Start();
   if (server != nullptr) {
-    HeadlessControl control(settings, runner);
+    HeadlessControl control(settings, runner, actions);
     server->ServeUntil(control, [&runner] { runner.Join(); });
   }
   runner.Join();
@@ -190,7 +204,7 @@ int RunHeadless(const CommandLine& line, StopSignals& stop_signals, OutputChanne
   standard_output.OnFailure(nullptr);
 
   int status = engine->output_lost() ? kOutputLostStatus : 0;
-  input->Finish();
+  actions.Finish();  // releases a drag's button, then the output's own
   const DeliveryShortfall shortfall = input->Shortfall();
   input.reset();  // releases anything held before the summary is written
   standard_output.Flush();

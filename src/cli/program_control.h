@@ -5,10 +5,12 @@
 
 namespace sonlet {
 
+class ActionSink;
+
 // What another program may do to a running Sonlet (sonlet --status, --start, --stop, --toggle,
-// --quit, and a second start of the panel). The panel and the headless run each carry these out
-// in their own way; whoever takes the requests (the session bus) calls them on the program's
-// main thread, one at a time.
+// --quit, --action, and a second start of the panel). The panel and the headless run each carry
+// these out in their own way; whoever takes the requests (the session bus) calls them on the
+// program's main thread, one at a time.
 class ProgramControl {
  public:
   virtual ~ProgramControl() = default;
@@ -23,6 +25,9 @@ class ProgramControl {
   virtual void Quit() = 0;
   // Brings the panel's window to the front. Returns false where there is no window (headless).
   virtual bool Raise() { return false; }
+  // Where the pointer action is chosen (sonlet --action, the bus's SetAction); null where this
+  // Sonlet has none to choose.
+  virtual ActionSink* Actions() { return nullptr; }
 };
 
 // Takes requests from outside while the headless engine runs. The command line knows nothing

@@ -7,6 +7,7 @@
 #include <QDBusServiceWatcher>
 #include <QEventLoop>
 #include <QTimer>
+#include <QVariantList>
 #include <cstdio>
 #include <string>
 
@@ -20,10 +21,12 @@ namespace {
 // settings first, which takes well under a second; a box on its panel may hold it longer.
 constexpr int kEndWaitMs = 30000;
 
-QDBusMessage Call(const QDBusConnection& bus, const char* method) {
+QDBusMessage Call(const QDBusConnection& bus, const char* method,
+                  const QVariantList& arguments = {}) {
   QDBusMessage call = QDBusMessage::createMethodCall(
       QString::fromLatin1(kBusName), QString::fromLatin1(kBusPath),
       QString::fromLatin1(kBusInterface), QString::fromLatin1(method));
+  call.setArguments(arguments);
   // The bus may start nothing in its place.
   call.setAutoStartService(false);
   return CallWithLimit(bus, call);
@@ -106,12 +109,15 @@ int SayBusSilent() {
 
 }  // namespace
 
-int RunRemoteCommand(const std::string& command) {
+int RunRemoteCommand(const std::string& command, const std::string& action) {
   const char* method = command == "status"   ? "Status"
                        : command == "start"  ? "Start"
                        : command == "stop"   ? "Stop"
                        : command == "toggle" ? "Toggle"
+                       : command == "action" ? "SetAction"
                                              : "Quit";
+  QVariantList arguments;
+  if (command == "action") arguments << QString::fromStdString(action);
   std::string why;
   bool silent = false;
   const QDBusConnection bus = OpenSessionBus(&why, &silent);
@@ -136,7 +142,7 @@ int RunRemoteCommand(const std::string& command) {
       break;
   }
 
-  const QDBusMessage reply = Call(bus, method);
+  const QDBusMessage reply = Call(bus, method, arguments);
   switch (OutcomeOf(bus, reply)) {
     case Outcome::kAnswered:
       break;
@@ -148,7 +154,8 @@ int RunRemoteCommand(const std::string& command) {
                    StuckAdvice(bus).c_str());
       return 2;
     case Outcome::kRefused:
-      std::fprintf(stderr, "sonlet: the running Sonlet did not answer: %s\n",
+      std::fprintf(stderr, "sonlet: the running Sonlet %s: %s\n",
+                   command == "action" ? "refused the action" : "did not answer",
                    reply.errorMessage().toLocal8Bit().constData());
       return 2;
   }

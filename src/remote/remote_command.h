@@ -5,14 +5,15 @@
 
 namespace sonlet {
 
-// The command line's side of the session bus: sonlet --status, --start, --stop, --toggle and
-// --quit ask the Sonlet running in this session (command is "status", "start", "stop",
-// "toggle" or "quit"). The answer, "listening" or "stopped", goes to standard output; --quit
-// prints nothing and returns once that Sonlet has ended (it saves its settings first).
+// The command line's side of the session bus: sonlet --status, --start, --stop, --toggle,
+// --quit and --action ask the Sonlet running in this session (command is "status", "start",
+// "stop", "toggle", "quit" or "action", whose pointer action is `action`). The answer,
+// "listening" or "stopped", or for --action the action then in force, goes to standard output;
+// --quit prints nothing and returns once that Sonlet has ended (it saves its settings first).
 // Returns the exit status: 0 when done; 1 when no Sonlet runs in this session; 2 when there is
 // no session bus, or it or the running one did not answer. Every request has a limit of a few
 // seconds (kCallLimitMs); --quit then waits some longer for the end. Needs a QCoreApplication.
-int RunRemoteCommand(const std::string& command);
+int RunRemoteCommand(const std::string& command, const std::string& action = "");
 
 // What came of asking the session's Sonlet to bring its panel to the front.
 enum class RaiseResult {

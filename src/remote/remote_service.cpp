@@ -5,11 +5,23 @@
 #include <QDBusError>
 #include <QDBusReply>
 #include <QTimer>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "actions/action_sink.h"
 #include "remote/session_bus.h"
 
 namespace sonlet {
+
+namespace {
+
+QString NameOf(PointerAction action) {
+  const std::string_view name = ActionName(action);
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+}  // namespace
 
 RemoteService::RemoteService(QObject* parent)
     : QObject(parent), bus_(QStringLiteral("sonlet-no-bus")) {}
@@ -97,6 +109,40 @@ void RemoteService::Quit() {
   QTimer::singleShot(0, this, [this] {
     if (target_ != nullptr) target_->Quit();
   });
+}
+
+ActionSink* RemoteService::Actions() {
+  ProgramControl* target = Target();
+  if (target == nullptr) return nullptr;
+  ActionSink* actions = target->Actions();
+  if (actions == nullptr && calledFromDBus()) {
+    sendErrorReply(QDBusError::NotSupported,
+                   QStringLiteral("this Sonlet has no pointer actions to choose from"));
+  }
+  return actions;
+}
+
+QString RemoteService::SetAction(const QString& name) {
+  const std::optional<PointerAction> action = ActionNamed(name.toStdString());
+  if (!action) {
+    if (calledFromDBus()) {
+      sendErrorReply(QDBusError::InvalidArgs,
+                     QStringLiteral("unknown pointer action '%1'; the actions are left, right, "
+                                    "middle, double, drag and scroll")
+                         .arg(name));
+    }
+    return QString();
+  }
+  ActionSink* actions = Actions();
+  if (actions == nullptr) return QString();
+  actions->Choose(*action);
+  return NameOf(actions->action());
+}
+
+QString RemoteService::Action() {
+  ActionSink* actions = Actions();
+  if (actions == nullptr) return QString();
+  return NameOf(actions->action());
 }
 
 bool RemoteService::Raise() {

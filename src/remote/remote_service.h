@@ -20,6 +20,11 @@ namespace sonlet {
 //   Toggle() -> s   Start when stopped, Stop when listening; then the status
 //   Quit()          as the close box (the panel) or a stop signal (headless)
 //   Raise() -> b    brings the panel to the front; false where there is none (headless)
+//   SetAction(s) -> s
+//                   chooses what the next click does: "left", "right", "middle", "double",
+//                   "drag" or "scroll" (the same twice in a row keeps it); then the action in
+//                   force. Another name is an InvalidArgs error that changes nothing
+//   Action() -> s   the action in force, by the same names
 //
 // Requests are answered on the thread this object lives on, through the target's functions.
 class RemoteService : public QObject, protected QDBusContext {
@@ -61,11 +66,15 @@ class RemoteService : public QObject, protected QDBusContext {
   Q_SCRIPTABLE QString Toggle();
   Q_SCRIPTABLE void Quit();
   Q_SCRIPTABLE bool Raise();
+  Q_SCRIPTABLE QString SetAction(const QString& name);
+  Q_SCRIPTABLE QString Action();
 
  private:
   // The target, or null after an error reply that says Sonlet is not ready.
   ProgramControl* Target();
   QString StatusOf(ProgramControl& target);
+  // The target's actions, or null after an error reply that says this Sonlet has none.
+  ActionSink* Actions();
 
   ProgramControl* target_ = nullptr;
   QDBusConnection bus_;
