@@ -110,6 +110,43 @@ TEST_F(WaylandOutput, ClickRecordingGivesOnePressAndOneReleasePerClick) {
   EXPECT_EQ(buttons, (std::vector<std::string>{"press 272", "release 272"}));
 }
 
+// Every pointer action through the compositor, each chosen with --action for a run on a recording
+// of sounds: the surface hears what the log shows, the buttons in order (a drag's press and
+// release with its motions between, a double click's clicks at one place within GTK's 400 ms)
+// and every notch.
+TEST_F(WaylandOutput, EveryActionReachesTheSurfaceAsTheLogShowsIt) {
+  char folder[] = "/tmp/sonlet-wayland-actions-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  int y = 100;
+  for (const ActionRun& c : ActionRuns()) {
+    SCOPED_TRACE(c.action);
+    std::vector<std::string> args;
+    const LoggedEvents logged = LoggedAction(c, folder, &args);
+    // A new place each time: the surface hears of a placing only when the pointer moves.
+    ASSERT_TRUE(observer_->PlacePointer(100, y += 20));
+    ASSERT_LT(100 + logged.dx, observer_->width()) << "the output's edge would clamp";
+    // From the placing on, which is the last record: the drag is measured from there.
+    const long placed = static_cast<long>(observer_->Records().size()) - 1;
+    args.insert(args.end(), {"--output", "wayland"});
+    const ProgramRun run = RunProgram(kSonlet, args, "", OnTestCompositor());
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(observer_->Settle());
+    const std::vector<PointerRecord> all = observer_->Records();
+    const std::vector<PointerRecord> records(all.begin() + placed, all.end());
+    const HeardButtons heard = ButtonsHeard(records);
+    EXPECT_EQ(heard.changes, logged.buttons);
+    EXPECT_EQ(heard.held_dx, logged.held_dx);
+    EXPECT_EQ(heard.held_dy, logged.held_dy);
+    EXPECT_EQ(Notches(records, 0), logged.scroll_dy);
+    EXPECT_EQ(Notches(records, 1), logged.scroll_dx);
+    if (c.action == "double") {
+      ASSERT_EQ(heard.press_times.size(), 2u);
+      EXPECT_LT(heard.press_times[1] - heard.press_times[0], 400u);
+    }
+  }
+  std::filesystem::remove_all(folder);
+}
+
 // TERM as soon as the compositor has passed on the press: the program ends through the path
 // that releases what it holds, so every press has its release.
 TEST_F(WaylandOutput, TerminatedDuringAClickLeavesNoButtonHeld) {

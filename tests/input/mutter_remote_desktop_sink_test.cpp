@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -402,6 +403,51 @@ TEST_F(MutterRemoteDesktop, ProgramMovesThePointerByItsLoggedMotions) {
     Mark(*sink);
     EXPECT_EQ(Pointer(), (Point{before.x + motion.x, before.y + motion.y + 1}));
   }
+}
+
+// Every pointer action through the whole program on GNOME, each chosen with --action for a run on
+// a recording of sounds: the surface hears what the log shows, the buttons in order (a drag's
+// motions between its press and release, a double click's clicks within GTK's 400 ms) and every
+// notch.
+TEST_F(MutterRemoteDesktop, ProgramGivesEveryActionAsItsLogShowsIt) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  Settle(*sink);
+  const std::vector<std::string> session = {"WAYLAND_DISPLAY=" + mutter_->WaylandSocket(),
+                                            "DBUS_SESSION_BUS_ADDRESS=" + bus_.address(),
+                                            "DISPLAY"};
+  char folder[] = "/tmp/sonlet-mutter-actions-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  for (const ActionRun& c : ActionRuns()) {
+    SCOPED_TRACE(c.action);
+    std::vector<std::string> args;
+    const LoggedEvents logged = LoggedAction(c, folder, &args);
+    ASSERT_LT(Pointer().x + logged.dx, HeadlessMutter::kWidth) << "the screen edge would clamp";
+    // From the last place the pointer was seen at: the drag is measured from there.
+    const std::vector<PointerRecord> before = observer_->Records();
+    const long from =
+        std::find_if(before.rbegin(), before.rend(),
+                     [](const PointerRecord& r) { return r.what == "motion" || r.what == "enter"; })
+            .base() -
+        before.begin() - 1;
+    args.insert(args.end(), {"--output", "wayland"});
+    const ProgramRun run = RunProgram(kSonlet, args, "", session);
+    ASSERT_EQ(run.status, 0) << run.err;
+    Mark(*sink);
+    const std::vector<PointerRecord> all = observer_->Records();
+    const std::vector<PointerRecord> records(all.begin() + from, all.end());
+    const HeardButtons heard = ButtonsHeard(records);
+    EXPECT_EQ(heard.changes, logged.buttons);
+    EXPECT_EQ(heard.held_dx, logged.held_dx);
+    EXPECT_EQ(heard.held_dy, logged.held_dy);
+    EXPECT_EQ(Notches(records, 0), logged.scroll_dy);
+    EXPECT_EQ(Notches(records, 1), logged.scroll_dx);
+    if (c.action == "double") {
+      ASSERT_EQ(heard.press_times.size(), 2u);
+      EXPECT_LT(heard.press_times[1] - heard.press_times[0], 400u);
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // The whole program when mutter ends while it steers: it stops, says why, and ends with the

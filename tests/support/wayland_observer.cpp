@@ -256,6 +256,31 @@ double Notches(const std::vector<PointerRecord>& records, unsigned axis) {
   return notches;
 }
 
+HeardButtons ButtonsHeard(const std::vector<PointerRecord>& records) {
+  HeardButtons heard;
+  int held = 0;
+  const PointerRecord* at = nullptr;
+  for (const PointerRecord& r : records) {
+    if (r.what == "press" || r.what == "release") {
+      const char* names[] = {"left", "right", "middle"};
+      heard.changes.push_back(
+          r.what + " " +
+          (r.button >= 272 && r.button <= 274 ? names[r.button - 272] : std::to_string(r.button)));
+      held += r.what == "press" ? 1 : -1;
+      if (r.what == "press") heard.press_times.push_back(r.time);
+    } else if (r.what == "enter" || r.what == "motion") {
+      if (held > 0 && at != nullptr) {
+        heard.held_dx += r.x - at->x;
+        heard.held_dy += r.y - at->y;
+      }
+      at = &r;
+    } else if (r.what == "leave") {
+      at = nullptr;
+    }
+  }
+  return heard;
+}
+
 WaylandObserver::WaylandObserver(const std::string& socket) {
   display_ = wl_display_connect(socket.c_str());
   if (display_ == nullptr) {

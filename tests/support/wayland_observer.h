@@ -30,6 +30,17 @@ struct PointerRecord {
 // discrete steps, or value120 in whole notches, whichever the compositor sent.
 double Notches(const std::vector<PointerRecord>& records, unsigned axis);
 
+// The buttons among the records, in a log's words: every press and release in order, as
+// "press left" or "release middle" (evdev's codes, other codes by number), and how far the
+// pointer moved while some button was held.
+struct HeardButtons {
+  std::vector<std::string> changes;
+  double held_dx = 0;
+  double held_dy = 0;
+  std::vector<unsigned> press_times;  // each press's time stamp
+};
+HeardButtons ButtonsHeard(const std::vector<PointerRecord>& records);
+
 // The last "enter" or "motion" among the records, which holds where the pointer is; null when
 // there is none.
 const PointerRecord* LastPosition(const std::vector<PointerRecord>& records);
