@@ -38,8 +38,8 @@ void WriteJoinedRecording(const std::string& path, const std::vector<std::string
 void WriteRepeatedVowel(const std::string& path, int times);
 
 // A pointer action proven on a route: chosen with --action for a run on a recording of sounds
-// (bundled recordings joined) that performs it, with room noise first so that a new device has
-// settled in before the first click.
+// (bundled recordings joined) that performs it, with a room heard first, as a microphone hears
+// one before anyone speaks.
 struct ActionRun {
   std::string action;
   std::vector<std::string> sounds;
