@@ -147,6 +147,10 @@ int ActionSink::Move(int dx, int dy) {
 }
 
 int ActionSink::ScrollBy(int dx, int dy) {
+  // A pass without steering ended the vowel: the next one starts afresh, so that what one left
+  // over never turns a short sound into a notch.
+  if (pass_ - last_scroll_pass_ > 1) scroll_pixels_[0] = scroll_pixels_[1] = 0;
+  last_scroll_pass_ = pass_;
   int notches[2] = {};
   const int pixels[2] = {dx, dy};
   for (int axis = 0; axis < 2; ++axis) {

@@ -47,7 +47,8 @@ class ActionSink : public InputSink {
   // The default speeds steer 2 to 10 pixels a pass (about 100 to 530 a second), which then
   // scroll 3 to 15 notches a second, a page of text in one to five seconds; quicker steering
   // (the agile cruise of 42 pixels a pass) stops at 18 a second, which the eye can still follow.
-  // Motion beyond the cap is dropped, not saved up, so scrolling stops when the vowel does.
+  // Motion beyond the cap is dropped, not saved up, so scrolling stops when the vowel does, and
+  // each vowel starts afresh.
   static constexpr int kPixelsPerNotch = 36;
   static constexpr int kPassesPerNotch = 3;
 
@@ -115,6 +116,7 @@ class ActionSink : public InputSink {
   bool scrolling_ = false;
   int scroll_pixels_[2] = {};  // by axis, x and y: steering not yet scrolled
   int64_t last_notch_pass_[2] = {};
+  int64_t last_scroll_pass_ = 0;
 };
 
 }  // namespace sonlet

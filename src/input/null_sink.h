@@ -13,6 +13,9 @@ class NullSink : public InputSink {
   int LeftUp() override { return 0; }
   int EnterDown() override { return 0; }
   int EnterUp() override { return 0; }
+  int ButtonDown(PointerButton) override { return 0; }
+  int ButtonUp(PointerButton) override { return 0; }
+  int Scroll(int, int) override { return 0; }
 };
 
 }  // namespace sonlet

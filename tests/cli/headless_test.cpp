@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "cli/run_program.h"
+#include "support/wav_file.h"
 
 namespace sonlet {
 
@@ -129,6 +131,9 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
       {"--headless", "--bogus"},
       {"--headless", "--input"},
       {"--headless", "--output", "printer"},
+      {"--headless", "--action", "triple"},
+      {"--action", "right", "--output", "log"},
+      {"--headless", "--suggest-threshold", "--action", "drag"},
   };
   for (const auto& args : cases) {
     const ProgramRun run = RunProgram(kSonlet, args);
@@ -138,10 +143,97 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
   }
 }
 
+// A user's session: a click, a held "a", a click, a held "e" and a click, with room noise
+// between, run with each pointer action in force from the start.
+TEST_F(Headless, ActionsTurnTheClickIntoButtonsDragsAndScrolling) {
+  std::vector<int16_t> session, sound;
+  std::string error;
+  ASSERT_TRUE(ReadWav8kMono(kData + "/session.wav", &session, &error)) << error;
+  const std::vector<int16_t> room(session.begin(), session.begin() + 4800);  // its first pause
+  std::vector<int16_t> all = room;
+  for (const char* part : {"click", "vowel_a_male", "click", "vowel_e_male", "click"}) {
+    ASSERT_TRUE(ReadWav8kMono(kData + "/" + part + ".wav", &sound, &error)) << error;
+    all.insert(all.end(), sound.begin(), sound.end());
+    all.insert(all.end(), room.begin(), room.end());
+  }
+  ASSERT_TRUE(WriteWav8kMono(path("session.wav"), all));
+
+  // A run's events, runs of motions or notches one way as one; the passes of the others; the
+  // pixels moved with the left button held, and the notches.
+  struct Logged {
+    std::string events;
+    std::vector<long> passes;
+    int dragged = 0, notches = 0;
+  };
+  const auto run_with = [&](const std::string& output, const std::string& action) {
+    std::vector<std::string> args = {"--headless", "--input",           path("session.wav"),
+                                     "--profile",  kData + "/user.txt", "--output",
+                                     output};
+    if (!action.empty()) args.insert(args.end(), {"--action", action});
+    const ProgramRun run = RunProgram(kSonlet, args);
+    EXPECT_EQ(run.status, 0) << action << run.err;
+    Logged logged;
+    bool held = false;
+    std::string last;
+    for (const std::string& line : LinesOf(run.out)) {
+      std::istringstream words(line.substr(line.find('\t') + 1));
+      std::string event, word;
+      int dx = 0, dy = 0;
+      words >> event;
+      if (event == "move" || event == "scroll") {
+        words >> dx >> dy;
+        if (held || event == "scroll") {
+          (event == "scroll" ? logged.notches : logged.dragged) += std::abs(dx) + std::abs(dy);
+        }
+        event += dx > 0 ? " right" : dx < 0 ? " left" : dy > 0 ? " down" : " up";
+      } else {
+        while (words >> word) event += " " + word;
+        held = event == "press left" || (held && event != "release left");
+        logged.passes.push_back(std::stol(line));
+      }
+      if (event != last) logged.events += (logged.events.empty() ? "" : ", ") + event;
+      last = event;
+    }
+    return std::make_pair(run, logged);
+  };
+
+  const auto [plain, clicks] = run_with("log", "");
+  ASSERT_EQ(clicks.events, "click, move right, click, move up, click");
+  const struct {
+    std::string action, events;
+  } cases[] = {
+      {"left", clicks.events},
+      {"right", "click right, move right, click right, move up, click right"},
+      {"middle", "click middle, move right, click middle, move up, click middle"},
+      {"double", "double, move right, double, move up, double"},
+      // Kept from the start: each click presses or lets go in turn; the end lets go.
+      {"drag", "press left, move right, release left, move up, press left, release left"},
+      // The first click ends scrolling, the "a" moves the pointer, the next click clicks and
+      // scrolling starts again.
+      {"scroll", "move right, click, scroll up"},
+  };
+  for (const auto& c : cases) {
+    auto [run, logged] = run_with("log", c.action);
+    EXPECT_EQ(logged.events, c.events) << c.action;
+    EXPECT_TRUE(c.action != "left" || run.out == plain.out);
+    // Each action at its click's pass, the end's release at the last; scrolling clicks once.
+    if (c.action == "drag") logged.passes.pop_back();
+    EXPECT_EQ(logged.passes,
+              c.action == "scroll" ? std::vector<long>{clicks.passes[1]} : clicks.passes)
+        << c.action;
+    EXPECT_GE(logged.dragged, c.action == "drag" ? 200 : 0);
+    EXPECT_GE(logged.notches, c.action == "scroll" ? 5 : 0);
+    // The engine heard the same, and sent nowhere, no action is refused.
+    EXPECT_EQ(run.err, plain.err) << c.action;
+    EXPECT_EQ(run_with("none", c.action).first.err, plain.err) << c.action;
+  }
+}
+
 TEST_F(Headless, HelpDescribesEveryOption) {
   const ProgramRun run = RunProgram(kSonlet, {"--help"});
   EXPECT_EQ(run.status, 0);
-  for (const char* option : {"--headless", "--input", "--profile", "--output", "--trace"})
+  for (const char* option :
+       {"--headless", "--input", "--profile", "--output", "--trace", "--action", "scroll DX DY"})
     EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 

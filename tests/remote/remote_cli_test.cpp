@@ -107,10 +107,12 @@ TEST_F(RemoteCommands, SayWhyWhenThereIsNothingToReach) {
        2,
        no_bus + "cannot connect to 'unix:path=" + runtime + "/bus'"},
   };
+  const std::vector<std::vector<std::string>> commands = {
+      {"--status"}, {"--start"}, {"--stop"}, {"--toggle"}, {"--quit"}, {"--action", "drag"}};
   for (const Case& c : cases) {
-    for (const char* command : {"--status", "--start", "--stop", "--toggle", "--quit"}) {
-      const ProgramRun run = RunProgram(kSonlet, {command}, "", c.environment);
-      EXPECT_EQ(run.status, c.status) << command << " " << c.says;
+    for (const std::vector<std::string>& command : commands) {
+      const ProgramRun run = RunProgram(kSonlet, command, "", c.environment);
+      EXPECT_EQ(run.status, c.status) << command[0] << " " << c.says;
       EXPECT_EQ(run.out, "");
       EXPECT_EQ(run.err.rfind(c.says, 0), 0u) << run.err;
     }
@@ -159,6 +161,43 @@ TEST_F(RemoteCommands, StopAndStartSwitchAHeadlessRunsListeningAndQuitEndsIt) {
   EXPECT_LT(std::stoi(summary.substr(summary.rfind(' ', passes - 1) + 1)), 700) << summary;
   EXPECT_EQ(sonlet.out().back(), '\n');
   EXPECT_EQ(Ask({"--status"}).status, 1);
+}
+
+// Another program chooses the next click's action: once, then the left click again.
+TEST_F(RemoteCommands, ActionChoosesWhatTheNextClickDoes) {
+  // A held "a" of 3 s, then the bundled session: a held "a", a click and a held "i".
+  const std::string recording = bus_.folder() + "/then-click.wav";
+  const std::string a = kData + "/vowel_a_male.wav";
+  ASSERT_EQ(RunProgram("/usr/bin/sox", {a, a, kData + "/session.wav", recording}).status, 0);
+  LiveProgram sonlet(kSonlet, Headless(recording, "log"), {bus_.Environment()});
+  ASSERT_TRUE(sonlet.WaitFor(Moved, 20s)) << sonlet.err();
+
+  const auto call = [&](const std::string& method, const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = {"--session", "--print-reply", "--dest=org.sonlet.Sonlet",
+                                     "/org/sonlet/Sonlet", "org.sonlet.Sonlet." + method};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    return RunProgram("/usr/bin/dbus-send", args, "", {bus_.Environment()});
+  };
+  const ProgramRun chosen = Ask({"--action", "right"});
+  EXPECT_EQ(chosen.status, 0) << chosen.err;
+  EXPECT_EQ(chosen.out, "right\n");
+  EXPECT_NE(call("Action", {}).out.find("string \"right\""), std::string::npos);
+  // A name it does not know changes nothing and says which it knows.
+  const ProgramRun unknown = call("SetAction", {"string:triple"});
+  EXPECT_NE(unknown.status, 0);
+  EXPECT_NE(unknown.err.find("left, right, middle, double, drag and scroll"), std::string::npos)
+      << unknown.err;
+  EXPECT_NE(call("Action", {}).out.find("string \"right\""), std::string::npos);
+
+  ASSERT_TRUE(sonlet.WaitFor(
+      [](const std::string& out, const std::string&) {
+        return out.find("\tclick right\n") != std::string::npos;
+      },
+      20s))
+      << sonlet.out();
+  EXPECT_EQ(sonlet.out().find("\tclick\n"), std::string::npos);
+  EXPECT_NE(call("Action", {}).out.find("string \"left\""), std::string::npos);
+  EXPECT_EQ(sonlet.Wait(20s), 0) << sonlet.err();
 }
 
 TEST_F(RemoteCommands, OneEngineMovesThePointerPerSession) {
