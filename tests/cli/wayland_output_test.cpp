@@ -135,6 +135,9 @@ TEST_F(WaylandOutput, EveryActionReachesTheSurfaceAsTheLogShowsIt) {
     const std::vector<PointerRecord> records(all.begin() + placed, all.end());
     const HeardButtons heard = ButtonsHeard(records);
     EXPECT_EQ(heard.changes, logged.buttons);
+    ASSERT_NE(LastPosition(records), nullptr);
+    EXPECT_EQ(LastPosition(records)->x, 100 + logged.dx);
+    EXPECT_EQ(LastPosition(records)->y, y + logged.dy);
     EXPECT_EQ(heard.held_dx, logged.held_dx);
     EXPECT_EQ(heard.held_dy, logged.held_dy);
     EXPECT_EQ(Notches(records, 0), logged.scroll_dy);

@@ -389,7 +389,8 @@ TEST_F(MutterRemoteDesktop, ProgramGivesEveryActionAsItsLogShowsIt) {
     SCOPED_TRACE(c.action);
     std::vector<std::string> args;
     const LoggedEvents logged = LoggedAction(c, folder, &args);
-    ASSERT_LT(Pointer().x + logged.dx, HeadlessMutter::kWidth) << "the screen edge would clamp";
+    const Point start = Pointer();
+    ASSERT_LT(start.x + logged.dx, HeadlessMutter::kWidth) << "the screen edge would clamp";
     // From the last place the pointer was seen at: the drag is measured from there.
     const std::vector<PointerRecord> before = observer_->Records();
     const long from =
@@ -405,6 +406,7 @@ TEST_F(MutterRemoteDesktop, ProgramGivesEveryActionAsItsLogShowsIt) {
     const std::vector<PointerRecord> records(all.begin() + from, all.end());
     const HeardButtons heard = ButtonsHeard(records);
     EXPECT_EQ(heard.changes, logged.buttons);
+    EXPECT_EQ(Pointer(), (Point{start.x + logged.dx, start.y + logged.dy + 1}));
     EXPECT_EQ(heard.held_dx, logged.held_dx);
     EXPECT_EQ(heard.held_dy, logged.held_dy);
     EXPECT_EQ(Notches(records, 0), logged.scroll_dy);
