@@ -203,9 +203,12 @@ class VoiceSounds {
 class PassWatch : public PassObserver {
  public:
   void PassDone(const PassRecord& r) override {
-    std::fprintf(stderr, "   level %.1f loud %d pitch %.0f run %d f1 %.0f f2 %.0f event %d\n",
+    std::fprintf(stderr,
+                 "   level %.1f loud %d pitch %.0f run %d f1 %.0f f2 %.0f vowel %c event %d c",
                  r.level, r.loud, r.pitch_median, r.run, r.f1_normalised, r.f2_normalised,
-                 static_cast<int>(r.event.kind));
+                 r.vowel != 0 ? r.vowel : '-', static_cast<int>(r.event.kind));
+    for (float c : r.candidates) std::fprintf(stderr, " %.0f", c);
+    std::fprintf(stderr, "\n");
   }
 };
 
@@ -279,7 +282,18 @@ bool Calibrate(const Voice& voice, VoiceSounds* sounds, VowelMap* map) {
     Pointer pointer;
     QuietPanel quiet;
     TakeCollector collector;
-    VoiceEngine engine(settings, audio, pointer, quiet, quiet, &collector);
+    struct Both : PassObserver {
+      PassObserver* a;
+      PassObserver* b;
+      void PassDone(const PassRecord& r) override {
+        a->PassDone(r);
+        if (b != nullptr) b->PassDone(r);
+      }
+    } both;
+    PassWatch watch;
+    both.a = &collector;
+    both.b = std::getenv("POINTING_DEBUG") != nullptr ? &watch : nullptr;
+    VoiceEngine engine(settings, audio, pointer, quiet, quiet, &both);
     const std::vector<float> take = sounds->Take(v);
     const double gain = Amplitude(kNormalAbove);
     const size_t blocks = take.size() / kBlockSamples;
@@ -294,6 +308,11 @@ bool Calibrate(const Voice& voice, VoiceSounds* sounds, VowelMap* map) {
       if (b == 0 ? !engine.Start() : !engine.Pass()) break;
     }
     takes[v] = collector.passes();
+    if (std::getenv("POINTING_DEBUG") != nullptr) {
+      for (const SteadyFormants& f : takes[v]) {
+        std::fprintf(stderr, "take %c %.0f %.0f %.0f\n", kVowelLetters[v], f.f1, f.f2, f.f3);
+      }
+    }
   }
   const CalibrationResult result = BuildCalibration(takes, true);
   if (result.status != CalibrationResult::Status::kOk) return false;
@@ -604,6 +623,14 @@ int main(int argc, char** argv) {
     VoiceSounds sounds(voice);
     VowelMap map;
     const bool calibrated = Calibrate(voice, &sounds, &map);
+    if (std::getenv("POINTING_DEBUG") != nullptr) {
+      for (int v = 0; v < kVowelCount; ++v) {
+        const VowelArea& a = map.vowels[v];
+        std::fprintf(stderr, "%s %c: %.0f %.0f %.0f (%.2f %.2f %.2f) %d passes\n", voice.name,
+                     kVowelLetters[v], a.f1_hz, a.f2_hz, a.f3_hz, a.f1_spread, a.f2_spread,
+                     a.f3_spread, a.passes);
+      }
+    }
     for (const Mode& mode : kModes) {
       if (!Listed(modes, mode.name)) continue;
       if (mode.calibrated && !calibrated) {

@@ -13,6 +13,7 @@ namespace sonlet {
 struct FrameAnalysis {
   PitchResult pitch;
   float candidates[kFormantRoots] = {};  // accepted frequencies, lowest first, then zeros
+  float bandwidths[kFormantRoots] = {};  // Hz: each candidate's, in the same order
   // kTooManyIterations: the root finder gave up, and some candidates come from earlier roots.
   RootsStatus roots = RootsStatus::kFound;
 

@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibration/take_collector.h"
 
+#include "engine/direction_strategy.h"
+
 namespace sonlet {
 
 void TakeCollector::PassDone(const PassRecord& record) {
   // The same passes a vowel map hears when it steers.
   SteadyFormants steady;
-  if (record.listening && record.loud && record.voiced) steady = formants_.Hear(record.candidates);
+  if (record.listening && record.loud && record.voiced) {
+    float narrow[kFormantRoots];
+    NarrowCandidates(record.candidates, record.bandwidths, narrow);
+    steady = formants_.Hear(narrow);
+  }
   // Active as the run tracker counts it: loud, with a pitch.
   const bool active = record.listening && record.loud && record.pitch_median != 0.0f;
   if (!active) {

@@ -20,6 +20,7 @@ ListeningPass::ListeningPass(InputSink& input, PanelView& panel, NoticeSink& not
 
 void ListeningPass::Run(const int16_t block[], float level, int threshold_level, bool loud,
                         const PassSettings& settings, PassRecord* record) {
+  const float shown_level = level;
   for (int i = 0; i < kBlockSamples; ++i) frame_[i] = frame_[i + kBlockSamples];
   dc_block(block, &dc_state_, frame_ + kBlockSamples);
 
@@ -36,6 +37,15 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   const bool voiced = static_cast<double>(pitch.ratio) > kVoicingThreshold;
   const bool in_range = kLowestPitch <= pitch.f0 && pitch.f0 <= kHighestPitch;
 
+  // Agile steering judges loudness on the frame's own level, so that a run starts and ends
+  // with the sound rather than with the slow meter: a held vowel then steers some ten passes
+  // sooner and stops some four passes sooner.
+  const bool agile = settings.agile != nullptr;
+  if (agile) {
+    loud = quick_onset_.Loud(frame_, kFrameSamples, threshold_level);
+    level = quick_onset_.level();
+  }
+
   pitch_median_ = 0.0f;
   if (loud && voiced) {
     formant_medians(analysis_.f1_candidate(), analysis_.f2_candidate(), f1_history_, f2_history_,
@@ -45,7 +55,7 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
 
   normalisation_ = NormaliseSpeaker(settings.height, settings.speed, settings.male, f1_median_,
                                     f2_median_, loud && voiced);
-  panel_.ShowReadings({level, pitch_median_, f1_median_, f2_median_, normalisation_.height_cm,
+  panel_.ShowReadings({shown_level, pitch_median_, f1_median_, f2_median_, normalisation_.height_cm,
                        normalisation_.tract_length});
 
   const int bonus = LoudnessBonus(level, threshold_level);
@@ -76,12 +86,14 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   }
   VowelDecision heard;
   if (settings.strategy != nullptr && loud && voiced) {
-    heard = settings.strategy->Hear(analysis_.candidates);
+    float narrow[kFormantRoots];
+    NarrowCandidates(analysis_.candidates, analysis_.bandwidths, narrow);
+    heard = settings.strategy->Hear(narrow);
   }
   // With a guard too, agile steering moves only where the guard lets the run steer.
   const bool agile_active =
       active && (settings.guard == nullptr || action == RunTracker::Action::kSteer);
-  const PassEvent event = settings.agile != nullptr && action != RunTracker::Action::kClick
+  const PassEvent event = agile && action != RunTracker::Action::kClick
                               ? SteerAgile(agile_active, bonus, settings, heard)
                               : Act(action, step, bonus, settings, heard, repeats);
 
@@ -98,6 +110,7 @@ void ListeningPass::Run(const int16_t block[], float level, int threshold_level,
   record->run = tracker_.run_length();
   record->voiced = voiced;
   for (int i = 0; i < kFormantRoots; ++i) record->candidates[i] = analysis_.candidates[i];
+  for (int i = 0; i < kFormantRoots; ++i) record->bandwidths[i] = analysis_.bandwidths[i];
   record->vowel = heard.vowel;
   record->vowel_f1 = heard.f1;
   record->vowel_f2 = heard.f2;

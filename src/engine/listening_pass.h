@@ -11,6 +11,7 @@
 #include "engine/notice_sink.h"
 #include "engine/panel_view.h"
 #include "engine/pass_record.h"
+#include "engine/quick_onset.h"
 #include "engine/run_tracker.h"
 #include "engine/speaker_normalisation.h"
 
@@ -70,6 +71,7 @@ class ListeningPass {
   float f2_history_[5] = {};
 
   SpeakerNormalisation normalisation_;
+  QuickOnset quick_onset_;  // agile steering's own loudness
   RunTracker tracker_;
   bool input_refusal_told_ = false;
   bool root_finder_failing_ = false;  // the last frame's roots were not all found

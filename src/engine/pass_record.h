@@ -42,6 +42,7 @@ struct PassRecord {
   int run = 0;  // run length after this pass's tracking
   bool voiced = false;
   float candidates[kFormantRoots] = {};  // every accepted formant frequency, as listed
+  float bandwidths[kFormantRoots] = {};  // Hz, of each candidate
   // With a vowel map, on loud, voiced passes: the formants it judged by, and the vowel they are
   // nearest (0 for none).
   char vowel = 0;

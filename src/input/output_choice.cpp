@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "input/kwin_fake_input_sink.h"
 #include "input/mutter_remote_desktop_sink.h"
 #include "input/portal_remote_desktop_sink.h"
 #include "input/queued_sink.h"
@@ -25,8 +26,9 @@ std::string WaylandWarning() {
   return "this is a Wayland session: through X11 the events reach X11 windows only, and may not "
          "move the desktop's pointer.\n"
          "--output wayland uses the compositor's own way where it offers one (sway, labwc,\n"
-         "Hyprland, river, Wayfire, GNOME) or the desktop portal (KDE Plasma, asking consent\n"
-         "at every start), and needs no permission; else uinput does.\n" +
+         "Hyprland, river, Wayfire, GNOME, KDE Plasma with Sonlet's desktop file) or the\n"
+         "desktop portal (asking consent at every start), and needs no permission; else uinput\n"
+         "does.\n" +
          UinputAccessAdvice();
 }
 
@@ -37,9 +39,9 @@ std::string UinputNotice(const UinputSink& sink) {
 }
 
 // The compositor's own routes, in the order tried: the wlroots virtual pointer (sway, labwc,
-// Hyprland, river, Wayfire), then GNOME's remote-desktop service. Both need no group input and
-// no consent, and the compositor applies no acceleration to them. On failure *why lists each
-// route's reason.
+// Hyprland, river, Wayfire), then GNOME's remote-desktop service, then KDE Plasma's fake input.
+// None needs group input or consent, and the compositor applies no acceleration to them. On
+// failure *why lists each route's reason.
 std::unique_ptr<InputSink> OpenCompositorRoute(std::string* notice, std::string* why) {
   std::string wlroots_why;
   std::unique_ptr<WaylandPointerSink> wlroots = WaylandPointerSink::Open(&wlroots_why);
@@ -62,12 +64,26 @@ std::unique_ptr<InputSink> OpenCompositorRoute(std::string* notice, std::string*
               wlroots_why + ")";
     return gnome;
   }
-  *why = "wlroots virtual pointer: " + wlroots_why + "; GNOME remote desktop: " + gnome_why;
+  std::string kde_why;
+  std::unique_ptr<KWinFakeInputSink> kde = KWinFakeInputSink::Open(&kde_why);
+  if (kde != nullptr) {
+    *notice = "pointer events go to KDE Plasma's compositor " + kde->display_name() +
+              " through its fake input (wlroots virtual pointer: " + wlroots_why +
+              "; GNOME remote desktop: " + gnome_why + ")";
+    if (!kde->has_keyboard()) {
+      *notice += " (this KWin is older than 5.20: ENTER cannot be sent this way)";
+    }
+    KWinFakeInputSink* compositor = kde.get();
+    return std::make_unique<QueuedSink>(std::move(kde), [compositor] { compositor->Abandon(); });
+  }
+  *why = "wlroots virtual pointer: " + wlroots_why + "; GNOME remote desktop: " + gnome_why +
+         "; KDE fake input: " + kde_why;
   return nullptr;
 }
 
-// The desktop portal, the route of the remaining desktops (KDE Plasma). Its dialog asks the person
-// at every start, which someone without hands may not be able to answer.
+// The desktop portal, the route of the remaining desktops (a KDE Plasma where Sonlet is not
+// installed with its desktop file). Its dialog asks the person at every start, which someone
+// without hands may not be able to answer.
 std::unique_ptr<InputSink> OpenPortalRoute(const std::function<void(const std::string&)>& waiting,
                                            std::string* notice, std::string* why) {
   std::string portal_why;

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -25,6 +26,13 @@ constexpr auto kNodeTimeout = std::chrono::seconds(1);
 constexpr auto kDesktopSettleTime = std::chrono::milliseconds(200);
 // Far longer than a desktop takes to read a pending event, short enough not to delay the exit.
 constexpr auto kReleaseReadTime = std::chrono::milliseconds(50);
+
+// The kernel's unit of the high-resolution wheels: a fraction of a notch, 120 a whole one.
+constexpr int kHighResolutionPerNotch = 120;
+
+constexpr unsigned int kButtonCodes[] = {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE};  // by PointerButton
+
+unsigned int ButtonCode(PointerButton button) { return kButtonCodes[static_cast<int>(button)]; }
 
 std::string OpenFailure(int error) {
   const std::string node = UinputSink::kControlNode;
@@ -69,8 +77,15 @@ std::unique_ptr<UinputSink> UinputSink::Create(std::string* why) {
   libevdev_enable_event_type(description, EV_REL);
   libevdev_enable_event_code(description, EV_REL, REL_X, nullptr);
   libevdev_enable_event_code(description, EV_REL, REL_Y, nullptr);
+  // With the high-resolution wheels declared, libinput reads those and ignores the notches; older
+  // readers (X's evdev driver, the console) read the notches.
+  for (unsigned int wheel : {REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES}) {
+    libevdev_enable_event_code(description, EV_REL, wheel, nullptr);
+  }
   libevdev_enable_event_type(description, EV_KEY);
-  libevdev_enable_event_code(description, EV_KEY, BTN_LEFT, nullptr);
+  for (unsigned int button : kButtonCodes) {
+    libevdev_enable_event_code(description, EV_KEY, button, nullptr);
+  }
   libevdev_enable_event_code(description, EV_KEY, KEY_ENTER, nullptr);
 
   libevdev_uinput* device = nullptr;
@@ -97,8 +112,13 @@ UinputSink::~UinputSink() {
   // Removing the device ends its event stream at once: events the desktop has not read by then
   // are lost, and whether it counts a button as released then is the desktop's affair. So what is
   // held is released while the device exists, and the desktop gets a moment to read it.
-  const bool held = left_is_down_ || enter_is_down_;
-  if (left_is_down_) LeftUp();
+  bool held = enter_is_down_;
+  for (PointerButton button :
+       {PointerButton::kLeft, PointerButton::kRight, PointerButton::kMiddle}) {
+    if (!button_is_down_[static_cast<int>(button)]) continue;
+    held = true;
+    ButtonUp(button);
+  }
   if (enter_is_down_) EnterUp();
   if (held) std::this_thread::sleep_for(kReleaseReadTime);
   libevdev_uinput_destroy(device_);
@@ -116,6 +136,10 @@ int UinputSink::Write(unsigned int type, unsigned int code, int value) {
 // The first error of an event's writes. Every write is still tried, so that a report is not
 // left half sent.
 int UinputSink::Report(std::initializer_list<Entry> entries) {
+  return Report(std::vector<Entry>(entries));
+}
+
+int UinputSink::Report(const std::vector<Entry>& entries) {
   int error = 0;
   for (const Entry& e : entries) {
     const int e_error = Write(e.type, e.code, e.value);
@@ -131,14 +155,41 @@ int UinputSink::Report(std::initializer_list<Entry> entries) {
 // is what a motion of nothing amounts to; the pointer would not have moved either.
 int UinputSink::Move(int dx, int dy) { return Report({{EV_REL, REL_X, dx}, {EV_REL, REL_Y, dy}}); }
 
-int UinputSink::LeftDown() {
-  left_is_down_ = true;
-  return Report({{EV_KEY, BTN_LEFT, 1}});
+int UinputSink::LeftDown() { return ButtonDown(PointerButton::kLeft); }
+
+int UinputSink::LeftUp() { return ButtonUp(PointerButton::kLeft); }
+
+int UinputSink::ButtonDown(PointerButton button) {
+  button_is_down_[static_cast<int>(button)] = true;
+  return Report({{EV_KEY, ButtonCode(button), 1}});
 }
 
-int UinputSink::LeftUp() {
-  left_is_down_ = false;
-  return Report({{EV_KEY, BTN_LEFT, 0}});
+int UinputSink::ButtonUp(PointerButton button) {
+  button_is_down_[static_cast<int>(button)] = false;
+  return Report({{EV_KEY, ButtonCode(button), 0}});
+}
+
+// The kernel's wheel turns positive upwards, ours scrolls down for a positive dy; its horizontal
+// wheel is positive to the right, as ours is. An axis of 0 is left out: the kernel would drop it.
+std::vector<UinputSink::Entry> UinputSink::ScrollEntries(int dx, int dy) {
+  constexpr int kLargest = INT_MAX / kHighResolutionPerNotch;
+  if (dx < -kLargest || dx > kLargest || dy < -kLargest || dy > kLargest) return {};
+  std::vector<Entry> entries;
+  if (dy != 0) {
+    entries.push_back({EV_REL, REL_WHEEL, -dy});
+    entries.push_back({EV_REL, REL_WHEEL_HI_RES, -dy * kHighResolutionPerNotch});
+  }
+  if (dx != 0) {
+    entries.push_back({EV_REL, REL_HWHEEL, dx});
+    entries.push_back({EV_REL, REL_HWHEEL_HI_RES, dx * kHighResolutionPerNotch});
+  }
+  return entries;
+}
+
+int UinputSink::Scroll(int dx, int dy) {
+  if (dx == 0 && dy == 0) return 0;
+  const std::vector<Entry> entries = ScrollEntries(dx, dy);
+  return entries.empty() ? EINVAL : Report(entries);
 }
 
 int UinputSink::EnterDown() {

@@ -13,7 +13,13 @@ namespace sonlet {
 
 namespace {
 
-constexpr unsigned int kLeftButton = 1;
+constexpr unsigned int kXButtons[] = {1, 3, 2};  // by PointerButton: left, right, middle
+constexpr unsigned int kWheelUp = 4;
+constexpr unsigned int kWheelDown = 5;
+constexpr unsigned int kWheelLeft = 6;
+constexpr unsigned int kWheelRight = 7;
+
+unsigned int XButton(PointerButton button) { return kXButtons[static_cast<int>(button)]; }
 
 // Xlib's own handler prints a line of its own and ends the process; the sink's exit handler
 // decides instead, and the program says what happened in its own words.
@@ -66,7 +72,10 @@ X11Sink::X11Sink(_XDisplay* display, unsigned int return_keycode)
 }
 
 X11Sink::~X11Sink() {
-  if (left_is_down_) LeftUp();
+  for (PointerButton button :
+       {PointerButton::kLeft, PointerButton::kRight, PointerButton::kMiddle}) {
+    if (button_is_down_[static_cast<int>(button)]) ButtonUp(button);
+  }
   if (enter_is_down_) EnterUp();
   // A connection broken by Abandon while no event was under way is found out here, by a round
   // trip on this thread, which then frees the display as Lose does; XCloseDisplay is left only
@@ -109,17 +118,41 @@ int X11Sink::Move(int dx, int dy) {
   return Sync();
 }
 
-int X11Sink::LeftDown() {
+void X11Sink::Queue(unsigned int x_button, bool press) {
+  XTestFakeButtonEvent(display_, x_button, press ? True : False, CurrentTime);
+}
+
+int X11Sink::LeftDown() { return ButtonDown(PointerButton::kLeft); }
+
+int X11Sink::LeftUp() { return ButtonUp(PointerButton::kLeft); }
+
+int X11Sink::ButtonDown(PointerButton button) {
   if (lost_.load()) return Lose();
-  XTestFakeButtonEvent(display_, kLeftButton, True, CurrentTime);
-  left_is_down_ = true;
+  Queue(XButton(button), true);
+  button_is_down_[static_cast<int>(button)] = true;
   return Sync();
 }
 
-int X11Sink::LeftUp() {
+int X11Sink::ButtonUp(PointerButton button) {
   if (lost_.load()) return Lose();
-  XTestFakeButtonEvent(display_, kLeftButton, False, CurrentTime);
-  left_is_down_ = false;
+  Queue(XButton(button), false);
+  button_is_down_[static_cast<int>(button)] = false;
+  return Sync();
+}
+
+int X11Sink::Scroll(int dx, int dy) {
+  if (dx < -kMostNotches || dx > kMostNotches || dy < -kMostNotches || dy > kMostNotches) {
+    return EINVAL;
+  }
+  if (lost_.load()) return Lose();
+  const auto notches = [this](int count, unsigned int negative, unsigned int positive) {
+    for (int n = 0; n < (count < 0 ? -count : count); ++n) {
+      Queue(count < 0 ? negative : positive, true);
+      Queue(count < 0 ? negative : positive, false);
+    }
+  };
+  notches(dy, kWheelUp, kWheelDown);
+  notches(dx, kWheelLeft, kWheelRight);
   return Sync();
 }
 

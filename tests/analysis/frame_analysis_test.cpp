@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "analysis/frame_preparation.h"
+#include "engine/direction_strategy.h"
 #include "support/synthetic_vowel.h"
 #include "support/wav_file.h"
 
@@ -17,7 +19,8 @@ namespace {
 
 TEST(FrameAnalysis, SyntheticVowelGivesItsPitchAndFormants) {
   // Three resonances at 500, 1500 and 2500 Hz excited at 100 Hz. The smoothed envelope puts the
-  // first candidates near 540, 1505 and 2470 Hz, then a broad pole above 2800 Hz. Sixteen
+  // first candidates near 540, 1505 and 2470 Hz, then a pole above 2800 Hz more than a
+  // kilohertz broad, which NarrowCandidates leaves out. Sixteen
   // frames in a row cover every phase of the 80-sample period against the 150-sample blocks.
   const std::vector<std::vector<float>> frames = AnalysisFrames(SyntheticVowel(60 * 150));
   FrameAnalyser analyser;
@@ -33,6 +36,16 @@ TEST(FrameAnalysis, SyntheticVowelGivesItsPitchAndFormants) {
     EXPECT_NEAR(result.candidates[1], 1505.0f, 25.0f);
     EXPECT_NEAR(result.candidates[2], 2470.0f, 25.0f);
     EXPECT_GT(result.candidates[3], 2800.0f);
+    // The spare pole pair fills the band above the formants: broad, and no formant.
+    float narrow[kFormantRoots];
+    NarrowCandidates(result.candidates, result.bandwidths, narrow);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_GT(result.bandwidths[i], 30.0f);
+      EXPECT_LT(result.bandwidths[i], 400.0f);
+      EXPECT_EQ(narrow[i], result.candidates[i]);
+    }
+    EXPECT_GT(result.bandwidths[3], kBroadestFormantHz);
+    EXPECT_EQ(narrow[3], 0.0f);
     EXPECT_EQ(result.f1_candidate(), result.candidates[0]);
     EXPECT_EQ(result.f2_candidate(), result.candidates[1]);
   }

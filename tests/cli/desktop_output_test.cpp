@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,98 @@ TEST_F(DesktopOutput, ClickRecordingClicksTheWindowUnderThePointer) {
   for (int i = 0; i < logged.clicks; ++i) expected.insert(expected.end(), {"press 1", "release 1"});
   EXPECT_EQ(Whats(watcher_->WindowEvents()), expected);
   EXPECT_FALSE(watcher_->LeftButtonDown());
+}
+
+// A run's --output log: the sum of its motions, and its scrolling as X's wheel buttons take it,
+// notches of 4 up, 5 down, 6 left, 7 right.
+struct Logged {
+  ScreenPoint moved;
+  std::map<int, int> notches;
+};
+
+Logged LoggedFor(const std::vector<std::string>& args) {
+  const ProgramRun run = RunProgram(kSonlet, args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  Logged logged;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line.substr(line.find('\t') + 1));
+    std::string kind;
+    int dx = 0;
+    int dy = 0;
+    if (fields >> kind >> dx >> dy && kind == "move") {
+      logged.moved = {logged.moved.x + dx, logged.moved.y + dy};
+    } else if (kind == "scroll") {
+      if (dy != 0) logged.notches[dy < 0 ? 4 : 5] += std::abs(dy);
+      if (dx != 0) logged.notches[dx < 0 ? 6 : 7] += std::abs(dx);
+    }
+  }
+  return logged;
+}
+
+// The pointer actions chosen for a run's start, on recordings of sounds, reach the window as a
+// mouse's would, and as the run's log says.
+TEST_F(DesktopOutput, ActionsGiveRightAndDoubleClicksADragAndScrolling) {
+  char folder[] = "/tmp/sonlet-x-actions-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string recording = std::string(folder) + "/sounds.wav";
+  const std::string pause = "room_noise.wav";
+  const struct {
+    const char* action;
+    std::vector<std::string> sounds;
+    std::vector<int> clicked;  // the buttons pressed and released, the wheel aside
+  } runs[] = {
+      {"right", {"click.wav"}, {3}},
+      {"double", {"click.wav"}, {1, 1}},
+      {"drag", {"click.wav", pause, "vowel_a_male.wav", pause, "click.wav"}, {1}},
+      // Up, then right, then a click that only ends the scrolling.
+      {"scroll", {"vowel_e_male.wav", pause, "vowel_a_male.wav", pause, "click.wav"}, {}},
+  };
+  watcher_->OpenWindow(0, 0, XvfbServer::kWidth, XvfbServer::kHeight);
+  for (const auto& r : runs) {
+    WriteJoinedRecordings(recording, r.sounds);
+    std::vector<std::string> args = HeadlessOnRecording("", "log");
+    args[2] = recording;
+    args.insert(args.end(), {"--action", r.action});
+    const Logged logged = LoggedFor(args);
+    const ScreenPoint start = {200, 300};
+    watcher_->WarpPointer(start);
+
+    args[args.size() - 3] = "x11";
+    const ProgramRun run = RunProgram(kSonlet, args, "", OnTestDisplay());
+    ASSERT_EQ(run.status, 0) << r.action << run.err;
+    std::vector<WindowEvent> buttons;
+    std::vector<WindowEvent> motions;
+    std::map<int, int> notches;
+    for (const WindowEvent& e : watcher_->WindowEvents()) {
+      const int button = e.what == "motion" ? 0 : e.what.back() - '0';
+      if (button >= 4) {
+        notches[button] += e.what.starts_with("press") ? 1 : 0;
+      } else {
+        (button == 0 ? motions : buttons).push_back(e);
+      }
+    }
+    ASSERT_EQ(Whats(buttons), PressesAndReleases(r.clicked)) << r.action;
+    EXPECT_EQ(notches, logged.notches) << r.action;
+    EXPECT_EQ(watcher_->Pointer(),
+              (ScreenPoint{start.x + logged.moved.x, start.y + logged.moved.y}))
+        << r.action;
+    EXPECT_EQ(watcher_->HeldButtons(), std::vector<int>{}) << r.action;
+    if (r.action == std::string("scroll")) {
+      EXPECT_GE(notches[4], 5);
+      EXPECT_GE(notches[7], 5);
+    } else if (r.action == std::string("double")) {
+      // One place, within any toolkit's double-click interval (200 ms for Xt, 400 for GTK, Qt).
+      EXPECT_EQ(buttons[2].at, buttons[0].at);
+      EXPECT_LT(buttons[3].time - buttons[0].time, 200u);
+    } else if (r.action == std::string("drag")) {
+      // The window hears of motions only while a button is held.
+      EXPECT_GE(buttons[1].at.x - buttons[0].at.x, 200);
+      ASSERT_FALSE(motions.empty());
+      EXPECT_EQ(motions.back().at, buttons[1].at);
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(DesktopOutput, AutoTakesX11WhenUinputCannotBeOpenedAndSaysSo) {

@@ -84,31 +84,29 @@ uint32_t Le32(const std::string& bytes, size_t at) {
 }  // namespace
 
 void WriteRepeatedVowel(const std::string& path, int times) {
-  WriteJoinedRecording(path,
-                       std::vector<std::string>(static_cast<size_t>(times), "vowel_a_male.wav"));
+  WriteJoinedRecordings(path, std::vector<std::string>(times, "vowel_a_male.wav"));
 }
 
-void WriteJoinedRecording(const std::string& path, const std::vector<std::string>& bundled) {
-  // The first recording's header serves them all: every bundled recording has the same format.
+void WriteJoinedRecordings(const std::string& path, const std::vector<std::string>& pieces) {
   std::string header;
-  std::string sound;
-  for (const std::string& name : bundled) {
-    std::ifstream in(std::string(SONLET_DATA_DIR) + "/" + name, std::ios::binary);
+  std::string sounds;
+  for (const std::string& piece : pieces) {
+    std::ifstream in(std::string(SONLET_DATA_DIR) + "/" + piece, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // Everything up to the sound stays as it is; the sound is the last chunk.
     size_t at = 12;
     while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0) {
       at += 8 + Le32(bytes, at + 4) + (Le32(bytes, at + 4) & 1);
     }
-    ASSERT_LT(at + 8, bytes.size()) << "no sound in the bundled recording " << name;
+    ASSERT_LT(at + 8, bytes.size()) << "no sound in the bundled recording " << piece;
     if (header.empty()) header = bytes.substr(0, at + 8);
-    sound += bytes.substr(at + 8, Le32(bytes, at + 4));
+    sounds += bytes.substr(at + 8, Le32(bytes, at + 4));
   }
-  const uint32_t sound_bytes = static_cast<uint32_t>(sound.size());
+  const uint32_t sound_bytes = static_cast<uint32_t>(sounds.size());
   PutLe32(header, header.size() - 4, sound_bytes);
   PutLe32(header, 4, static_cast<uint32_t>(header.size()) - 8 + sound_bytes);
   std::ofstream out(path, std::ios::binary);
-  out << header << sound;
+  out << header << sounds;
   ASSERT_TRUE(out.good()) << path;
 }
 
@@ -131,7 +129,7 @@ std::vector<ActionRun> ActionRuns() {
 LoggedEvents LoggedAction(const ActionRun& run, const std::string& folder,
                           std::vector<std::string>* args) {
   const std::string recording = folder + "/" + run.action + ".wav";
-  WriteJoinedRecording(recording, run.sounds);
+  WriteJoinedRecordings(recording, run.sounds);
   *args = HeadlessOnRecording("click.wav", "");
   (*args)[2] = recording;
   args->insert(args->end(), {"--action", run.action});

@@ -29,13 +29,13 @@ LoggedEvents EventsLoggedFor(const std::string& recording);
 // The same for the program run with `args` (without --output) and --output log.
 LoggedEvents EventsLogged(std::vector<std::string> args);
 
-// The bundled recordings `bundled` one after the other, written to `path`: sounds in the order a
-// test needs them, e.g. {"room_noise.wav", "click.wav"}.
-void WriteJoinedRecording(const std::string& path, const std::vector<std::string>& bundled);
-
 // The bundled held "a" (vowel_a_male.wav) `times` over, written to `path`: a recording that
 // steers long enough for a test to take the desktop away while the program runs on it.
 void WriteRepeatedVowel(const std::string& path, int times);
+
+// The bundled recordings `pieces` one after the other, written to `path` as one recording (they
+// share one format). The header is the first piece's.
+void WriteJoinedRecordings(const std::string& path, const std::vector<std::string>& pieces);
 
 // A pointer action proven on a route: chosen with --action for a run on a recording of sounds
 // (bundled recordings joined) that performs it, with a room heard first, as a microphone hears

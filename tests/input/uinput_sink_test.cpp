@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -102,9 +103,9 @@ class UinputSinkTest : public testing::Test {
   std::unique_ptr<NodeReader> reader_;
 };
 
-// The desktop classes a device by what it declares: relative X and Y with a left button make a
-// mouse, ENTER a key. Anything more (absolute axes, other buttons) could make it a tablet or
-// offer buttons the engine never uses.
+// The desktop classes a device by what it declares: relative X and Y with buttons make a mouse,
+// ENTER a key. Anything more (absolute axes, other buttons) could make it a tablet or offer
+// buttons Sonlet never uses.
 TEST_F(UinputSinkTest, DeviceIsNamedSonletAndDeclaresOnlyWhatTheEngineSends) {
   libevdev* d = reader_->device();
   EXPECT_STREQ(libevdev_get_name(d), "Sonlet");
@@ -115,10 +116,16 @@ TEST_F(UinputSinkTest, DeviceIsNamedSonletAndDeclaresOnlyWhatTheEngineSends) {
       if (libevdev_has_event_code(d, type, code)) declared.push_back({type, code, 0});
     }
   }
-  EXPECT_EQ(
-      declared,
-      (std::vector<Event>{
-          {EV_REL, REL_X, 0}, {EV_REL, REL_Y, 0}, {EV_KEY, KEY_ENTER, 0}, {EV_KEY, BTN_LEFT, 0}}));
+  EXPECT_EQ(declared, (std::vector<Event>{{EV_REL, REL_X, 0},
+                                          {EV_REL, REL_Y, 0},
+                                          {EV_REL, REL_HWHEEL, 0},
+                                          {EV_REL, REL_WHEEL, 0},
+                                          {EV_REL, REL_WHEEL_HI_RES, 0},
+                                          {EV_REL, REL_HWHEEL_HI_RES, 0},
+                                          {EV_KEY, KEY_ENTER, 0},
+                                          {EV_KEY, BTN_LEFT, 0},
+                                          {EV_KEY, BTN_RIGHT, 0},
+                                          {EV_KEY, BTN_MIDDLE, 0}}));
   EXPECT_FALSE(libevdev_has_event_type(d, EV_REP));
 }
 
@@ -132,6 +139,8 @@ TEST_F(UinputSinkTest, EventsComeBackInOrderEachEndedByASyncReport) {
   sink_->LeftUp();
   sink_->EnterDown();
   sink_->EnterUp();
+  sink_->ButtonDown(PointerButton::kRight);
+  sink_->Scroll(0, 1);
   EXPECT_EQ(reader_->Queued(), (std::vector<Event>{{EV_REL, REL_X, 3},
                                                    {EV_REL, REL_Y, -2},
                                                    kSync,
@@ -144,21 +153,58 @@ TEST_F(UinputSinkTest, EventsComeBackInOrderEachEndedByASyncReport) {
                                                    {EV_KEY, KEY_ENTER, 1},
                                                    kSync,
                                                    {EV_KEY, KEY_ENTER, 0},
+                                                   kSync,
+                                                   {EV_KEY, BTN_RIGHT, 1},
+                                                   kSync,
+                                                   {EV_REL, REL_WHEEL, -1},
+                                                   {EV_REL, REL_WHEEL_HI_RES, -120},
                                                    kSync}));
+}
+
+// The kernel's wheel turns positive upwards and counts 120 high-resolution units a notch; ours
+// scrolls down for a positive dy. Checked without a device, since these machines have none.
+TEST(UinputScrollEntries, WheelsTurnTheKernelsWay) {
+  const struct {
+    int dx;
+    int dy;
+    std::vector<Event> events;
+  } cases[] = {
+      {0, -3, {{EV_REL, REL_WHEEL, 3}, {EV_REL, REL_WHEEL_HI_RES, 360}}},
+      {-1,
+       2,
+       {{EV_REL, REL_WHEEL, -2},
+        {EV_REL, REL_WHEEL_HI_RES, -240},
+        {EV_REL, REL_HWHEEL, -1},
+        {EV_REL, REL_HWHEEL_HI_RES, -120}}},
+      {2, 0, {{EV_REL, REL_HWHEEL, 2}, {EV_REL, REL_HWHEEL_HI_RES, 240}}},
+      {0, INT_MAX / 60, {}},  // too large to encode
+  };
+  for (const auto& c : cases) {
+    std::vector<Event> events;
+    for (const UinputSink::Entry& e : UinputSink::ScrollEntries(c.dx, c.dy)) {
+      events.push_back({e.type, e.code, e.value});
+    }
+    EXPECT_EQ(events, c.events) << c.dx << ", " << c.dy;
+  }
 }
 
 // Once the device is removed its node answers nothing more, not even events already queued: the
 // releases must come while it exists, in time for a reader that reads at once.
 TEST_F(UinputSinkTest, WhatIsHeldIsReleasedBeforeTheDeviceGoes) {
+  sink_->ButtonDown(PointerButton::kMiddle);
   sink_->LeftDown();
   sink_->EnterDown();
-  ASSERT_EQ(reader_->Queued().size(), 4u);
+  ASSERT_EQ(reader_->Queued().size(), 6u);
 
   std::thread closer([this] { sink_.reset(); });
-  const std::vector<Event> events = reader_->WaitFor(4, std::chrono::seconds(2));
+  const std::vector<Event> events = reader_->WaitFor(6, std::chrono::seconds(2));
   closer.join();
-  EXPECT_EQ(events,
-            (std::vector<Event>{{EV_KEY, BTN_LEFT, 0}, kSync, {EV_KEY, KEY_ENTER, 0}, kSync}));
+  EXPECT_EQ(events, (std::vector<Event>{{EV_KEY, BTN_LEFT, 0},
+                                        kSync,
+                                        {EV_KEY, BTN_MIDDLE, 0},
+                                        kSync,
+                                        {EV_KEY, KEY_ENTER, 0},
+                                        kSync}));
 }
 
 }  // namespace

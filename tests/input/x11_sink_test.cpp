@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,22 +80,55 @@ TEST_F(X11SinkTest, ClickAndEnterReachTheWindowInTheOrderSent) {
   EXPECT_EQ(events[2].at, (ScreenPoint{start.x + 20 - 5, start.y + 10}));
 }
 
+// X's buttons: 2 middle, 3 right; the wheel a press and release of 4 up, 5 down, 6 left, 7 right
+// per notch, vertical first.
+TEST_F(X11SinkTest, EveryButtonAndWheelNotchReachesTheWindowWhereThePointerIs) {
+  using P = PointerButton;
+  const struct {
+    std::function<int(X11Sink&)> send;
+    std::vector<int> clicked;
+  } cases[] = {
+      {[](X11Sink& s) { return s.ButtonDown(P::kRight) | s.ButtonUp(P::kRight); }, {3}},
+      {[](X11Sink& s) { return s.ButtonDown(P::kMiddle) | s.ButtonUp(P::kMiddle); }, {2}},
+      {[](X11Sink& s) { return s.Click(P::kRight); }, {3}},
+      {[](X11Sink& s) { return s.DoubleClick(); }, {1, 1}},
+      {[](X11Sink& s) { return s.Scroll(0, 3); }, {5, 5, 5}},
+      {[](X11Sink& s) { return s.Scroll(2, -1); }, {4, 7, 7}},
+      {[](X11Sink& s) { return s.Scroll(-1, 0); }, {6}},
+      {[](X11Sink& s) { return s.Scroll(0, 0); }, {}},
+  };
+  watcher_->OpenWindow(100, 100, 300, 200);
+  const ScreenPoint at = {150, 160};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    watcher_->WarpPointer(at);
+    EXPECT_EQ(cases[i].send(*sink_), 0) << i;
+    const std::vector<WindowEvent> events = watcher_->WindowEvents();
+    EXPECT_EQ(Whats(events), PressesAndReleases(cases[i].clicked)) << i;
+    for (const WindowEvent& e : events) EXPECT_EQ(e.at, at) << i << ": " << e.what;
+    EXPECT_EQ(watcher_->HeldButtons(), std::vector<int>{}) << i;
+  }
+  EXPECT_EQ(sink_->Scroll(0, X11Sink::kMostNotches + 1), EINVAL);
+}
+
 // The X server keeps a button or key held by a client that disconnects: closing the sink must
 // release them itself.
 TEST_F(X11SinkTest, WhatIsHeldIsReleasedWhenTheSinkCloses) {
   watcher_->OpenWindow(100, 100, 300, 200);
   watcher_->WarpPointer({150, 150});
+  sink_->ButtonDown(PointerButton::kRight);
   sink_->LeftDown();
+  sink_->ButtonDown(PointerButton::kMiddle);
   sink_->EnterDown();
-  ASSERT_TRUE(watcher_->LeftButtonDown());
+  ASSERT_EQ(watcher_->HeldButtons(), (std::vector<int>{1, 2, 3}));
   ASSERT_TRUE(watcher_->ReturnKeyDown());
 
   sink_.reset();
-  EXPECT_FALSE(watcher_->LeftButtonDown());
+  EXPECT_EQ(watcher_->HeldButtons(), std::vector<int>{});
   EXPECT_FALSE(watcher_->ReturnKeyDown());
   EXPECT_EQ(
       Whats(watcher_->WindowEvents()),
-      (std::vector<std::string>{"press 1", "key-press Return", "release 1", "key-release Return"}));
+      (std::vector<std::string>{"press 3", "press 1", "press 2", "key-press Return", "release 1",
+                                "release 3", "release 2", "key-release Return"}));
 }
 
 TEST(X11SinkOpen, SaysWhyWhenTheServerIsGoneOrHasNoXtest) {

@@ -114,6 +114,7 @@ TEST_F(Package, InstallsEveryFileWhereItsUsersLook) {
       // Where udev reads the rules packages ship.
       {"usr/lib/udev/rules.d/60-sonlet-uinput.rules", false},
       {"usr/share/applications/org.sonlet.Sonlet.desktop", false},
+      {"usr/share/applications/org.sonlet.Sonlet.Pointer.desktop", false},
       {"usr/share/icons/hicolor/scalable/apps/org.sonlet.Sonlet.svg", false},
       {"usr/share/metainfo/org.sonlet.Sonlet.metainfo.xml", false},
       {"usr/share/man/man1/sonlet.1.gz", false},
@@ -181,6 +182,14 @@ TEST_F(Package, DesktopEntryAndMetainfoNameWhatThePackageHolds) {
   EXPECT_TRUE(
       fs::is_regular_file(Installed("usr/share/icons/hicolor/scalable/apps/" + icon + ".svg")))
       << icon;
+
+  // KWin grants its fake input to the program whose installed path is this entry's command.
+  const std::string pointer =
+      ReadFile(Installed("usr/share/applications/org.sonlet.Sonlet.Pointer.desktop"));
+  const std::string program = DesktopKey(pointer, "Exec");
+  ASSERT_EQ(program.rfind('/', 0), 0u) << program;
+  EXPECT_TRUE(fs::is_regular_file(Installed(program.substr(1)))) << program;
+  EXPECT_EQ(DesktopKey(pointer, "X-KDE-Wayland-Interfaces"), "org_kde_kwin_fake_input");
 
   const std::string metainfo =
       ReadFile(Installed("usr/share/metainfo/org.sonlet.Sonlet.metainfo.xml"));

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <utility>
 
+#include "fake-input-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -40,6 +41,8 @@ struct WaylandObserver::State {
   wl_pointer* pointer = nullptr;
   wl_keyboard* keyboard = nullptr;
   zwlr_virtual_pointer_v1* placer = nullptr;  // null without the manager
+  // KWin's way to place the pointer, for a test process that KWin grants it; else null.
+  org_kde_kwin_fake_input* kde_placer = nullptr;
   wl_buffer* buffer = nullptr;
   wl_callback* frame = nullptr;  // pending while the surface settles
 
@@ -222,6 +225,11 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
   } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
     s->manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
         bind(&zwlr_virtual_pointer_manager_v1_interface, 1));
+  } else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 3) {
+    // Version 3 brought absolute motion.
+    s->kde_placer =
+        static_cast<org_kde_kwin_fake_input*>(bind(&org_kde_kwin_fake_input_interface, 3));
+    org_kde_kwin_fake_input_authenticate(s->kde_placer, "Sonlet's tests", "places the pointer");
   }
 }
 void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
@@ -326,7 +334,8 @@ WaylandObserver::WaylandObserver(const std::string& socket) {
     // The seat's pointer comes with the placer's device; without the pointer bound, the surface
     // would not hear where the placer put it.
     return state_->width > 64 && state_->height > 64 && state_->frames_drawn >= kSettleFrames &&
-           (state_->placer == nullptr || state_->pointer != nullptr);
+           ((state_->placer == nullptr && state_->kde_placer == nullptr) ||
+            state_->pointer != nullptr);
   });
   if (!settled) {
     error_ = state_->width > 64 ? "the compositor stopped drawing the observer's surface"
@@ -353,6 +362,7 @@ WaylandObserver::~WaylandObserver() {
     State* s = state_;
     if (s->frame != nullptr) wl_callback_destroy(s->frame);
     if (s->placer != nullptr) zwlr_virtual_pointer_v1_destroy(s->placer);
+    if (s->kde_placer != nullptr) org_kde_kwin_fake_input_destroy(s->kde_placer);
     if (s->pointer != nullptr) wl_pointer_release(s->pointer);
     if (s->keyboard != nullptr) wl_keyboard_release(s->keyboard);
     if (s->buffer != nullptr) wl_buffer_destroy(s->buffer);
@@ -399,11 +409,17 @@ void WaylandObserver::Read() {
 }
 
 bool WaylandObserver::PlacePointer(int x, int y) {
-  if (state_->placer == nullptr) return false;
-  zwlr_virtual_pointer_v1_motion_absolute(state_->placer, 0, static_cast<uint32_t>(x),
-                                          static_cast<uint32_t>(y), static_cast<uint32_t>(width_),
-                                          static_cast<uint32_t>(height_));
-  zwlr_virtual_pointer_v1_frame(state_->placer);
+  if (state_->placer != nullptr) {
+    zwlr_virtual_pointer_v1_motion_absolute(state_->placer, 0, static_cast<uint32_t>(x),
+                                            static_cast<uint32_t>(y), static_cast<uint32_t>(width_),
+                                            static_cast<uint32_t>(height_));
+    zwlr_virtual_pointer_v1_frame(state_->placer);
+  } else if (state_->kde_placer != nullptr) {
+    org_kde_kwin_fake_input_pointer_motion_absolute(state_->kde_placer, wl_fixed_from_int(x),
+                                                    wl_fixed_from_int(y));
+  } else {
+    return false;
+  }
   wl_display_flush(display_);
   return WaitFor(
       [x, y](const std::vector<PointerRecord>& records) {

@@ -48,7 +48,8 @@ const PointerRecord* LastPosition(const std::vector<PointerRecord>& records);
 // The test's own Wayland client, for sway and for mutter: a fullscreen surface (app_id
 // "sonlet-observer") that records the pointer and keyboard events it gets, read on a thread of
 // its own so that the compositor never waits for it. Where the compositor has the wlroots
-// virtual pointer (sway, not mutter), it can also place the pointer.
+// virtual pointer (sway, not mutter) or grants the test KWin's fake input, it can also place the
+// pointer.
 class WaylandObserver {
  public:
   explicit WaylandObserver(const std::string& socket);
@@ -63,7 +64,7 @@ class WaylandObserver {
   int height() const { return height_; }
 
   // Puts the pointer at (x, y) and waits until the surface sees it there; false where the
-  // compositor has no wlroots virtual pointer.
+  // compositor has no wlroots virtual pointer and does not grant this process KWin's fake input.
   bool PlacePointer(int x, int y);
   // Waits until the compositor has sent this client everything it owed before now: after a
   // client that sent events has ended, everything they caused has then been recorded.

@@ -68,7 +68,9 @@ void XWatcher::OpenWindow(int x, int y, int width, int height) {
   Display* d = display_;
   window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned int>(width),
                                 static_cast<unsigned int>(height), 0, 0, 0);
-  XSelectInput(d, window_, ButtonPressMask | ButtonReleaseMask | KeyPressMask | KeyReleaseMask);
+  XSelectInput(
+      d, window_,
+      ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | KeyPressMask | KeyReleaseMask);
   XMapWindow(d, window_);
   XSync(d, False);  // without a window manager the window is viewable once the map is done
   XSetInputFocus(d, window_, RevertToParent, CurrentTime);
@@ -85,13 +87,19 @@ void XWatcher::Collect() {
       case ButtonRelease:
         window_events_.push_back({(event.type == ButtonPress ? "press " : "release ") +
                                       std::to_string(event.xbutton.button),
-                                  {event.xbutton.x_root, event.xbutton.y_root}});
+                                  {event.xbutton.x_root, event.xbutton.y_root},
+                                  event.xbutton.time});
+        break;
+      case MotionNotify:
+        window_events_.push_back(
+            {"motion", {event.xmotion.x_root, event.xmotion.y_root}, event.xmotion.time});
         break;
       case KeyPress:
       case KeyRelease:
         window_events_.push_back(
             {(event.type == KeyPress ? "key-press " : "key-release ") + KeyName(&event.xkey),
-             {event.xkey.x_root, event.xkey.y_root}});
+             {event.xkey.x_root, event.xkey.y_root},
+             event.xkey.time});
         break;
       case GenericEvent:
         if (event.xcookie.extension == xinput_opcode_ && XGetEventData(display_, &event.xcookie)) {
@@ -130,13 +138,23 @@ std::vector<ScreenPoint> XWatcher::RawMotions() {
 }
 
 bool XWatcher::LeftButtonDown() {
+  const std::vector<int> held = HeldButtons();
+  return !held.empty() && held.front() == 1;
+}
+
+std::vector<int> XWatcher::HeldButtons() {
   Window root;
   Window child;
   int x;
   int y;
   unsigned int mask = 0;
   XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &x, &y, &x, &y, &mask);
-  return (mask & Button1Mask) != 0;
+  std::vector<int> held;
+  const unsigned int masks[] = {Button1Mask, Button2Mask, Button3Mask};
+  for (int button = 1; button <= 3; ++button) {
+    if ((mask & masks[button - 1]) != 0) held.push_back(button);
+  }
+  return held;
 }
 
 bool XWatcher::ReturnKeyDown() {
@@ -150,6 +168,14 @@ std::vector<std::string> Whats(const std::vector<WindowEvent>& events) {
   std::vector<std::string> result;
   for (const WindowEvent& e : events) result.push_back(e.what);
   return result;
+}
+
+std::vector<std::string> PressesAndReleases(const std::vector<int>& buttons) {
+  std::vector<std::string> whats;
+  for (int b : buttons) {
+    whats.insert(whats.end(), {"press " + std::to_string(b), "release " + std::to_string(b)});
+  }
+  return whats;
 }
 
 }  // namespace sonlet

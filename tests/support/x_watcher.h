@@ -21,10 +21,12 @@ inline void PrintTo(const ScreenPoint& p, std::ostream* out) {
 }
 
 // What a test window was sent: "press 1", "release 1", "key-press Return", "key-release Return"
-// (the button number or the key's X name), and where the pointer was on the screen.
+// (the button number, 4 to 7 for the wheel, or the key's X name), "motion" while a button is held,
+// where the pointer was on the screen, and the server's time of it in milliseconds.
 struct WindowEvent {
   std::string what;
   ScreenPoint at;
+  unsigned long time = 0;
 };
 
 // The test's own X client: sets the scene (pointer position, a window with the keyboard focus)
@@ -53,6 +55,8 @@ class XWatcher {
   std::vector<ScreenPoint> RawMotions();
 
   bool LeftButtonDown();
+  // The buttons held now, among 1 (left), 2 (middle) and 3 (right).
+  std::vector<int> HeldButtons();
   bool ReturnKeyDown();
 
  private:
@@ -68,5 +72,7 @@ class XWatcher {
 
 // The events' `what`s, for comparing a sequence at a glance.
 std::vector<std::string> Whats(const std::vector<WindowEvent>& events);
+// The `what`s of a press and release of each button in turn.
+std::vector<std::string> PressesAndReleases(const std::vector<int>& buttons);
 
 }  // namespace sonlet
