@@ -37,10 +37,11 @@ class ActionListener {
 //
 // The action takes the engine's click at its press; the release that follows is swallowed. A
 // drag that holds the button when another action is chosen is finished first: the next click
-// releases it, and the click after that performs the new choice. Kept scrolling alternates: a
-// click ends scrolling (sending nothing), the pointer steers again, and the next click passes
-// through as the user's own click and starts scrolling again, so that the user can always steer
-// back to the palette.
+// releases it, and the click after that performs the new choice. A drag also holds across a
+// stop of listening (a pause to talk mid-drag); the end of the run lets go. Kept scrolling
+// alternates: a click ends scrolling (sending nothing), the pointer steers again, and the next
+// click passes through as the user's own click and starts scrolling again, so that the user can
+// always steer back to the palette.
 class ActionSink : public InputSink {
  public:
   // Scrolling: a notch for every 36 pixels of steering, at most one per axis in three passes.

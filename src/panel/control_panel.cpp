@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "actions/action_sink.h"
 #include "calibration/calibration_file.h"
 #include "engine/audio_source.h"
 #include "engine/engine_runner.h"
@@ -34,6 +35,7 @@
 #include "engine/voice_engine.h"
 #include "input/gated_sink.h"
 #include "panel/about_dialog.h"
+#include "panel/action_palette.h"
 #include "panel/calibration_dialog.h"
 #include "panel/file_reasons.h"
 #include "panel/icons.h"
@@ -108,6 +110,7 @@ ControlPanel::ControlPanel(std::string profile_path, QWidget* parent)
   pause_gesture_listener_->SetEnabled(false);
   speech_guard_judge_ = std::make_unique<SpeechGuard>();
   connect(relay_, &PanelRelay::PassesArrived, this, &ControlPanel::ShowSpeechIgnored);
+  connect(relay_, &PanelRelay::ActionArrived, this, &ControlPanel::OnActionArrived);
 
   auto* upper = new QHBoxLayout;
   upper->addLayout(MakeButtons());
@@ -160,6 +163,7 @@ bool ControlPanel::LoadProfile(int* open_error) {
   settings_.agile_steering.store(options_.Get(kAgileSteering) ? &agile_steering_ : nullptr,
                                  std::memory_order_release);
   emit AgileChanged(agile());
+  SetPaletteVisible(options_.Get(kActionPalette));
   return true;
 }
 
@@ -207,8 +211,10 @@ void ControlPanel::StartEngine(std::unique_ptr<AudioSource> audio, std::unique_p
   input_ = std::move(input);
   gate_ = std::make_unique<GatedSink>(*input_);
   gate_->SetOpen(!input_held_);
+  actions_ = std::make_unique<ActionSink>(*gate_, relay_);
+  OnActionArrived(actions_->action(), actions_->kept());
   notices_ = std::make_unique<SavingNotices>(*this, notices);
-  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *gate_, *relay_, *notices_,
+  engine_ = std::make_unique<VoiceEngine>(settings_, *audio_, *actions_, *relay_, *notices_,
                                           pause_gesture_listener_.get());
   runner_ = std::make_unique<EngineRunner>(*engine_, *audio_, std::move(also_on_stop));
   runner_->Start();
@@ -219,11 +225,14 @@ void ControlPanel::StopEngine() {
     runner_->RequestStop();
     runner_->Join();
   }
+  // A drag's press is let go while the desktop can still take the release.
+  if (actions_ != nullptr) actions_->Finish();
   // The input goes after the engine's thread has ended: letting it go releases anything it
   // holds pressed, and nothing can press it again.
   runner_.reset();
   engine_.reset();
   notices_.reset();
+  actions_.reset();
   gate_.reset();
   input_.reset();
   audio_.reset();
@@ -241,6 +250,8 @@ void ControlPanel::done(int result) {
   if (calibration_ != nullptr) calibration_->reject();
   if (threshold_box_ != nullptr) threshold_box_->reject();
   if (vowel_chart_ != nullptr) vowel_chart_->close();
+  // Hidden rather than closed: a palette open when the user leaves opens again next time.
+  if (palette_ != nullptr) palette_->hide();
   QDialog::done(result);
 }
 
@@ -348,6 +359,69 @@ void ControlPanel::OnAgileSwitch(bool on) {
                  "remembered\n",
                  path.c_str(), FileErrorText(error).c_str());
   }
+}
+
+void ControlPanel::SwitchPalette(bool shown) {
+  SetPaletteVisible(shown);
+  // A palette closed with another action in force would leave the clicks doing what nothing on
+  // screen says any more (a kept "Derecho" opening menus); without it the click is the left
+  // one, as it always was.
+  if (!shown && actions_ != nullptr && actions_->action() != PointerAction::kLeft) {
+    actions_->Choose(PointerAction::kLeft);
+  }
+  options_.Set(kActionPalette, shown);
+  const std::string path = PanelOptionsPathBeside(profile_path_);
+  if (const int error = options_.Write(path); error != 0) {
+    std::fprintf(stderr,
+                 "sonlet: cannot write the options file '%s' (%s); \"Paleta de acciones\" is "
+                 "not remembered\n",
+                 path.c_str(), FileErrorText(error).c_str());
+  }
+}
+
+void ControlPanel::SetPaletteVisible(bool shown) {
+  if (shown && palette_ == nullptr) {
+    palette_ = new ActionPalette(this);
+    palette_->setWindowIcon(ApplicationIcon());
+    palette_->ShowAction(action_, action_kept_);
+    palette_->SetCanPause(CanStop());
+    connect(palette_, &ActionPalette::Chosen, this, &ControlPanel::ChooseAction);
+    connect(palette_, &ActionPalette::PauseChosen, this, &ControlPanel::Pause);
+    connect(palette_, &ActionPalette::ClosedByUser, this, [this] { SwitchPalette(false); });
+    connect(this, &ControlPanel::ListeningChanged, palette_,
+            [this] { palette_->SetCanPause(CanStop()); });
+    // In the screen's top right corner, out of the way of most windows' contents and apart
+    // from the panel, which the user may want to hide.
+    palette_->adjustSize();
+    const QRect room = screen()->availableGeometry();
+    const int margin = fontMetrics().height();
+    palette_->move(room.right() - palette_->width() - 2 * margin, room.top() + 2 * margin);
+  }
+  if (palette_ != nullptr) palette_->setVisible(shown);
+  palette_item_->setChecked(shown);
+  emit PaletteShownChanged(shown);
+}
+
+bool ControlPanel::palette_shown() const { return palette_item_->isChecked(); }
+
+void ControlPanel::ChooseAction(PointerAction action, bool again) {
+  if (actions_ == nullptr) return;
+  actions_->Choose(action);
+  // The same action chosen while in force is kept.
+  if (again) actions_->Choose(action);
+}
+
+void ControlPanel::OnActionArrived(PointerAction action, bool kept) {
+  action_ = action;
+  action_kept_ = kept;
+  if (palette_ != nullptr) palette_->ShowAction(action, kept);
+  emit ActionChanged(action, kept);
+}
+
+void ControlPanel::Pause() {
+  if (!CanStop()) return;
+  PressStop();
+  emit PausedChanged(true);
 }
 
 void ControlPanel::ShowSpeechIgnored(const PassBatch& passes) {

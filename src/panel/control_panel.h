@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/pointer_action.h"
 #include "calibration/vowel_map.h"
 #include "engine/engine_settings.h"
 #include "engine/panel_view.h"
@@ -26,6 +27,8 @@ class QTimer;
 
 namespace sonlet {
 
+class ActionPalette;
+class ActionSink;
 class AudioSource;
 class CalibrationDialog;
 class ThresholdDialog;
@@ -57,7 +60,8 @@ struct PassBatch;
 // The menu "Opciones" holds "Iniciar con la sesión", which puts Sonlet in the desktop's
 // autostart folder or takes it out (its check shows whether the entry is there), the pause
 // gesture's switch and "Movimiento ágil", the quicker steering that starts fine and speeds up
-// (both remembered in options.txt).
+// (both remembered in options.txt), and "Paleta de acciones", the palette of pointer actions
+// (remembered too, and reopened at the next start).
 //
 // Other programs (sonlet --start and the like, the tray icon) start and stop listening through
 // PressStart and PressStop, which press the buttons themselves.
@@ -121,6 +125,24 @@ class ControlPanel : public QDialog {
   // Shows the panel, raised over the other windows and active.
   void BringToFront();
 
+  // The pointer actions between the engine and the output, while the engine runs (null
+  // before): the palette, the tray and the session bus choose the next click's action through
+  // it.
+  ActionSink* actions() const { return actions_.get(); }
+  // As a button of the palette: nothing before the engine runs. again: chosen twice in a row,
+  // which keeps it, whether or not the click that chose it the second time used it up.
+  void ChooseAction(PointerAction action, bool again = false);
+  // The action in force as the engine last reported it, and whether it stays after it is done.
+  PointerAction action() const { return action_; }
+  bool action_kept() const { return action_kept_; }
+  // "Opciones › Paleta de acciones" (and the tray's item): opens or closes the palette and
+  // remembers which. Closing it returns the click to "Izquierdo".
+  void SwitchPalette(bool shown);
+  bool palette_shown() const;
+  // The palette's "Pausa": stops listening as "Detener" does, and says so as the pause gesture
+  // does.
+  void Pause();
+
  signals:
   // Listening started or stopped, or whether it can be changed did (a calibration began or
   // ended).
@@ -131,6 +153,10 @@ class ControlPanel : public QDialog {
   void SpeechGuardChanged(bool on);
   // "Movimiento ágil" was switched on or off.
   void AgileChanged(bool on);
+  // The palette was opened or closed.
+  void PaletteShownChanged(bool shown);
+  // The pointer action in force changed (a choice, or the return to "Izquierdo" once done).
+  void ActionChanged(sonlet::PointerAction action, bool kept);
 
  public slots:
   void done(int result) override;
@@ -160,6 +186,8 @@ class ControlPanel : public QDialog {
   // Shows the mark beside the meters for a moment when the guard let a sound go as speech.
   void ShowSpeechIgnored(const PassBatch& passes);
   void OnAgileSwitch(bool on);
+  void SetPaletteVisible(bool shown);
+  void OnActionArrived(PointerAction action, bool kept);
   // On the panel's thread: the gesture was heard while listening was (was_listening) on or off.
   void OnPauseGesture(bool was_listening);
   void SaveAndEnd();
@@ -229,8 +257,12 @@ class ControlPanel : public QDialog {
   QAction* speech_guard_ = nullptr;        // "Ignorar el habla"
   QLabel* speech_mark_ = nullptr;          // "habla" beside the meters
   QTimer* speech_mark_timer_ = nullptr;
-  QAction* agile_ = nullptr;                  // "Movimiento ágil"
-  QAction* adjust_threshold_ = nullptr;       // "Ajustar umbral"
+  QAction* agile_ = nullptr;             // "Movimiento ágil"
+  QAction* adjust_threshold_ = nullptr;  // "Ajustar umbral"
+  QAction* palette_item_ = nullptr;      // "Paleta de acciones"
+  ActionPalette* palette_ = nullptr;     // once shown
+  PointerAction action_ = PointerAction::kLeft;
+  bool action_kept_ = false;
   CalibrationDialog* calibration_ = nullptr;  // while a calibration goes on
   ThresholdDialog* threshold_box_ = nullptr;  // while "Ajustar umbral" listens
   VowelChart* vowel_chart_ = nullptr;         // once shown
@@ -245,6 +277,9 @@ class ControlPanel : public QDialog {
   std::unique_ptr<AudioSource> audio_;
   std::unique_ptr<InputSink> input_;
   std::unique_ptr<GatedSink> gate_;  // goes before input_, to which it passes the events
+  // Goes before gate_: the gate's promise that a release follows its press covers a drag's
+  // press too.
+  std::unique_ptr<ActionSink> actions_;
   std::unique_ptr<VoiceEngine> engine_;
   std::unique_ptr<SavingNotices> notices_;
   std::unique_ptr<EngineRunner> runner_;

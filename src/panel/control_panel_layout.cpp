@@ -355,6 +355,11 @@ void ControlPanel::MakeMenu(QLayout* layout) {
   agile_->setObjectName(QStringLiteral("agile"));
   agile_->setCheckable(true);
   connect(agile_, &QAction::triggered, this, &ControlPanel::OnAgileSwitch);
+  // Right, middle and double clicks, dragging and scrolling, chosen by steering onto a button.
+  palette_item_ = options->addAction(tr("Paleta de a&cciones"));
+  palette_item_->setObjectName(QStringLiteral("action-palette"));
+  palette_item_->setCheckable(true);
+  connect(palette_item_, &QAction::triggered, this, &ControlPanel::SwitchPalette);
   // The threshold from the room and the user's voice, for whoever cannot drag the slider.
   adjust_threshold_ = options->addAction(tr("&Ajustar umbral"));
   adjust_threshold_->setObjectName(QStringLiteral("adjust-threshold"));

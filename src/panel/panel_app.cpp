@@ -218,7 +218,6 @@ int PanelApp::Run() {
   panel.StartEngine(std::move(audio), std::move(input), notices,
                     [this] { standard_output_.StopWaiting(); });
   PanelTray tray(panel);
-  QObject::connect(&panel, &ControlPanel::PausedChanged, &tray, &PanelTray::SetPaused);
   panel.exec();
   if (panel.exit_status() != 0) {
     std::fprintf(stderr, "%s\n%s\n", kProfileWriteError,

@@ -56,6 +56,16 @@ void PanelRelay::PassDone(const PassRecord& record) {
   Wake();
 }
 
+void PanelRelay::ActionChanged(PointerAction action, bool kept) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    latest_.has_action = true;
+    latest_.action = action;
+    latest_.action_kept = kept;
+  }
+  Wake();
+}
+
 void PanelRelay::Wake() {
   // The values are stored before this, so a panel that clears the flag and then takes the
   // values sees these or newer ones; a wake-up is only needed when none is pending.
@@ -83,6 +93,7 @@ void PanelRelay::Deliver() {
     latest = latest_;
     latest_.has_meters = false;
     latest_.has_readings = false;
+    latest_.has_action = false;
     delivered_.count = ring_count_;
     delivered_.dropped = ring_dropped_;
     for (int i = 0; i < ring_count_; ++i) {
@@ -93,6 +104,7 @@ void PanelRelay::Deliver() {
   }
   if (latest.has_meters || latest.has_readings) emit Arrived(latest);
   if (delivered_.count > 0) emit PassesArrived(delivered_);
+  if (latest.has_action) emit ActionArrived(latest.action, latest.action_kept);
 }
 
 }  // namespace sonlet

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "actions/action_sink.h"
 #include "engine/panel_view.h"
 #include "engine/pass_record.h"
 
@@ -20,6 +21,9 @@ struct PanelSnapshot {
   int voice_window = 1;
   bool has_readings = false;  // readings arrived since the last hand-over
   Readings readings;
+  bool has_action = false;  // the action in force changed since the last hand-over
+  PointerAction action = PointerAction::kLeft;
+  bool action_kept = false;
 };
 
 // The engine's passes since the last hand-over, oldest first: what the vowel chart and the
@@ -45,7 +49,9 @@ struct PassBatch {
 // The wake-up is an eventfd rather than a posted Qt event so that nothing allocated on the
 // engine's thread is used on the panel's: the hand-over is all in this class, where a thread
 // checker can see it.
-class PanelRelay : public QObject, public PanelView, public PassObserver {
+//
+// The pointer action in force is carried the same way: the palette and the tray show the latest.
+class PanelRelay : public QObject, public PanelView, public PassObserver, public ActionListener {
   Q_OBJECT
  public:
   explicit PanelRelay(QObject* parent = nullptr);
@@ -55,12 +61,16 @@ class PanelRelay : public QObject, public PanelView, public PassObserver {
   void ShowMeters(int intensity, int speed, int voice_window) override;
   void ShowReadings(const Readings& readings) override;
   void PassDone(const PassRecord& record) override;
+  // Engine thread, or whichever thread chose the action.
+  void ActionChanged(PointerAction action, bool kept) override;
 
  signals:
   // Panel thread: the latest values, once per wake-up.
   void Arrived(const PanelSnapshot& latest);
   // Panel thread, after Arrived: the passes since the last hand-over, when there are any.
   void PassesArrived(const PassBatch& passes);
+  // Panel thread: the action in force now, when it has changed since the last hand-over.
+  void ActionArrived(sonlet::PointerAction action, bool kept);
 
  private:
   void Wake();     // engine thread

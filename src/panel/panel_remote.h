@@ -22,6 +22,7 @@ class PanelRemote : public ProgramControl {
   void Stop() override { panel_.PressStop(); }
   void Quit() override { panel_.CloseAsCloseBox(); }
   bool Raise() override;
+  ActionSink* Actions() override { return panel_.actions(); }
 
  private:
   ControlPanel& panel_;

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+#include "panel/action_palette.h"
 #include "panel/control_panel.h"
 #include "panel/icons.h"
 
@@ -46,6 +47,12 @@ PanelTray::PanelTray(ControlPanel& panel) : panel_(panel), menu_(std::make_uniqu
   stop_ = menu_->addAction(tr("Detener"));
   stop_->setObjectName(QStringLiteral("tray-stop"));
   menu_->addSeparator();
+  QAction* palette = menu_->addAction(tr("Paleta de acciones"));
+  palette->setObjectName(QStringLiteral("tray-palette"));
+  palette->setCheckable(true);
+  palette->setChecked(panel_.palette_shown());
+  connect(palette, &QAction::triggered, &panel_, &ControlPanel::SwitchPalette);
+  connect(&panel_, &ControlPanel::PaletteShownChanged, palette, &QAction::setChecked);
   QAction* show = menu_->addAction(tr("Mostrar panel"));
   show->setObjectName(QStringLiteral("tray-show"));
   menu_->addSeparator();
@@ -56,8 +63,11 @@ PanelTray::PanelTray(ControlPanel& panel) : panel_(panel), menu_(std::make_uniqu
   connect(show, &QAction::triggered, &panel_, &ControlPanel::BringToFront);
   connect(quit, &QAction::triggered, &panel_, &ControlPanel::CloseAsCloseBox);
   connect(&panel_, &ControlPanel::ListeningChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::PausedChanged, this, &PanelTray::SetPaused);
   connect(&panel_, &ControlPanel::SpeechGuardChanged, this, &PanelTray::Update);
   connect(&panel_, &ControlPanel::AgileChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::PaletteShownChanged, this, &PanelTray::Update);
+  connect(&panel_, &ControlPanel::ActionChanged, this, &PanelTray::Update);
 
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     icon_ = new QSystemTrayIcon(this);
@@ -97,7 +107,14 @@ QString PanelTray::ToolTip() const {
   // Whoever wonders why talk near the microphone does nothing finds the reason here.
   if (panel_.speech_guard_on()) state = tr("%1 (ignora el habla)").arg(state);
   // How the pointer will move matters as much as whether it will.
-  return panel_.agile() ? tr("%1, movimiento ágil").arg(state) : state;
+  if (panel_.agile()) state = tr("%1, movimiento ágil").arg(state);
+  // What the next click does, once the user deals in actions at all.
+  if (panel_.palette_shown() || panel_.action() != PointerAction::kLeft) {
+    QString action = ActionPalette::ActionText(panel_.action());
+    if (panel_.action_kept()) action = tr("%1 (fijo)").arg(action);
+    state = tr("%1; acción: %2").arg(state, action);
+  }
+  return state;
 }
 
 void PanelTray::Update() {

@@ -15,10 +15,11 @@ class ControlPanel;
 
 // The panel's icon in the desktop's tray (a StatusNotifierItem where the desktop takes them, the
 // older system tray elsewhere): its picture and tooltip say whether Sonlet is listening, stopped
-// or paused, a click on it brings the panel to the front, and its menu holds "Iniciar" and
-// "Detener" (the panel's own buttons, enabled as they are), "Mostrar panel" and "Salir" (the
-// close box: the settings are saved). Where the desktop has no tray there is no icon, and
-// nothing is said: the panel is all there is, as before.
+// or paused (and, while the palette is open or another than "Izquierdo" is in force, the pointer
+// action), a click on it brings the panel to the front, and its menu holds "Iniciar" and
+// "Detener" (the panel's own buttons, enabled as they are), "Paleta de acciones" (as the
+// panel's item), "Mostrar panel" and "Salir" (the close box: the settings are saved). Where the
+// desktop has no tray there is no icon, and nothing is said: the panel is all there is, as before.
 class PanelTray : public QObject {
   Q_OBJECT
  public:

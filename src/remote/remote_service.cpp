@@ -33,7 +33,9 @@ RemoteService::Claim RemoteService::ClaimName(std::string* why) {
   bus_ = OpenSessionBus(why, &silent);
   if (!bus_.isConnected()) return silent ? Claim::kSilent : Claim::kNoBus;
   // The object first: whoever sees the name appear may call it straight away.
-  bus_.registerObject(QString::fromLatin1(kBusPath), this, QDBusConnection::ExportScriptableSlots);
+  bus_.registerObject(
+      QString::fromLatin1(kBusPath), this,
+      QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties);
   const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
       bus_.interface()->registerService(QString::fromLatin1(kBusName),
                                         QDBusConnectionInterface::DontQueueService,

@@ -24,12 +24,14 @@ namespace sonlet {
 //                   chooses what the next click does: "left", "right", "middle", "double",
 //                   "drag" or "scroll" (the same twice in a row keeps it); then the action in
 //                   force. Another name is an InvalidArgs error that changes nothing
-//   Action() -> s   the action in force, by the same names
+//   Action() -> s   the action in force, by the same names; also the property Action
 //
 // Requests are answered on the thread this object lives on, through the target's functions.
 class RemoteService : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.sonlet.Sonlet")
+  // Also readable as a property, for tools that watch properties rather than call methods.
+  Q_PROPERTY(QString Action READ Action)
 
  public:
   enum class Claim {

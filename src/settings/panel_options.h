@@ -41,6 +41,8 @@ inline constexpr OnOffOption kPauseGesture{"pausa", false};
 inline constexpr OnOffOption kSpeechGuard{"habla", false};
 // "Movimiento ágil": steering that starts fine and speeds up as a vowel is held.
 inline constexpr OnOffOption kAgileSteering{"agil", false};
+// "Paleta de acciones": the palette of pointer actions is on screen, and opens at the next start.
+inline constexpr OnOffOption kActionPalette{"paleta", false};
 
 // The options file that goes with a settings file: options.txt in its folder.
 std::string PanelOptionsPathBeside(const std::string& profile_path);

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "panel/about_dialog.h"
+#include "panel/action_palette.h"
 #include "panel/calibration_dialog.h"
 #include "panel/panel_app.h"
 #include "panel/panel_fixture.h"
@@ -116,6 +117,7 @@ std::vector<ShownText> AllTexts(const QLocale* language) {
   take(AboutDialog());
   take(CalibrationDialog(55));
   take(VowelChart());
+  take(ActionPalette(nullptr));
   PanelTray tray(*t.panel);
   take(*tray.menu());
   return texts;

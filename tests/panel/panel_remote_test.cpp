@@ -19,11 +19,15 @@
 #include <memory>
 
 #include "cli/run_program.h"
+#include "engine/notice_sink.h"
+#include "input/null_sink.h"
+#include "panel/action_palette.h"
 #include "panel/calibration_dialog.h"
 #include "panel/panel_fixture.h"
 #include "panel/panel_tray.h"
 #include "remote/remote_service.h"
 #include "settings/autostart_entry.h"
+#include "support/memory_source.h"
 #include "support/private_bus.h"
 
 namespace sonlet {
@@ -111,6 +115,27 @@ class PanelRemoteTest : public QObject {
       started = started || step.listening;
       QCOMPARE(LoadSetting(panel.settings().threshold), started ? 60 : 45);
       QCOMPARE(LoadSetting(panel.settings().male), started ? 1 : 0);
+    }
+  }
+
+  // sonlet --action reaches the panel's own pointer actions: its palette and its tray show what
+  // was chosen, a name given twice kept.
+  void theActionCommandChoosesAsThePaletteDoes() {
+    ControlPanel& panel = *fixture_->panel;
+    struct : NoticeSink {
+      void Notify(Notice, int) override {}
+    } notices;
+    panel.StartEngine(std::make_unique<MemorySource>(std::vector<int16_t>(1500)),
+                      std::make_unique<NullSink>(), notices);
+    PanelTray tray(panel);
+    Item(panel, "action-palette")->trigger();
+    QPushButton* right = panel.findChild<ActionPalette*>()->Button(PointerAction::kRight);
+    for (const char* shown : {"Derecho", "Derecho (fijo)"}) {
+      QCOMPARE(Ask({QStringLiteral("--action"), QStringLiteral("right")}),
+               QStringLiteral("right\n"));
+      QTRY_COMPARE(right->text(), QString::fromUtf8(shown));
+      QVERIFY(right->isChecked());
+      QCOMPARE(tray.ToolTip(), QStringLiteral("Sonlet: detenido; acción: ") + right->text());
     }
   }
 

@@ -12,13 +12,16 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "audio/paced_source.h"
 #include "engine/engine_harness.h"
 #include "input/null_sink.h"
+#include "panel/action_palette.h"
 #include "panel/meter_bar.h"
 #include "panel/panel_fixture.h"
+#include "panel/panel_tray.h"
 #include "panel/readout.h"
 #include "panel/track_bar.h"
 #include "settings/profile_file.h"
@@ -86,6 +89,17 @@ struct CountedClicks : InputSink {
   int EnterDown() override { return 0; }
   int EnterUp() override { return 0; }
   std::shared_ptr<std::atomic<int>> clicks_;
+};
+
+// Counts the right button's clicks, which only a chosen action gives.
+struct CountedRightClicks : CountedClicks {
+  using CountedClicks::CountedClicks;
+  int Click(PointerButton button) override { return ButtonDown(button); }
+  int ButtonDown(PointerButton button) override {
+    if (button == PointerButton::kRight) ++*clicks_;
+    return 0;
+  }
+  int ButtonUp(PointerButton) override { return 0; }
 };
 
 }  // namespace
@@ -180,10 +194,11 @@ class PanelTest : public QObject {
       QCOMPARE(item->isCheckable(), item->text() != QStringLiteral("&Ajustar umbral"));
       options << item->text();
     }
-    QCOMPARE(options,
-             QStringList({QStringLiteral("&Iniciar con la sesión"),
-                          QStringLiteral("&Pausa con «sss»"), QStringLiteral("I&gnorar el habla"),
-                          QStringLiteral("&Movimiento ágil"), QStringLiteral("&Ajustar umbral")}));
+    QCOMPARE(
+        options,
+        QStringList({QStringLiteral("&Iniciar con la sesión"), QStringLiteral("&Pausa con «sss»"),
+                     QStringLiteral("I&gnorar el habla"), QStringLiteral("&Movimiento ágil"),
+                     QStringLiteral("Paleta de a&cciones"), QStringLiteral("&Ajustar umbral")}));
     auto* corner = qobject_cast<QMenuBar*>(bar->cornerWidget(Qt::TopRightCorner));
     QVERIFY(corner != nullptr);
     QCOMPARE(corner->actions()[0]->text(), QStringLiteral("&Acerca de"));
@@ -399,6 +414,91 @@ class PanelTest : public QObject {
     QVERIFY(again.LoadProfile());
     QVERIFY(again.findChild<QAction*>(QStringLiteral("agile"))->isChecked());
     QVERIFY(again.settings().agile_steering.load() != nullptr);
+  }
+
+  // "Paleta de acciones": chosen by whatever button the action in force clicks with, a double
+  // click being one choice; the engine's click carries the choice out and the palette and the
+  // tray follow it back to "Izquierdo"; "Pausa" stops listening; the window never takes the
+  // focus from the one being worked on; open or closed is remembered, and closing it returns the
+  // click to "Izquierdo".
+  void ActionPaletteChoosesFollowsTheEngineAndIsRemembered() {
+    PanelUnderTest t(kProfile);
+    PanelTray tray(*t.panel);
+    QSignalSpy paused(t.panel.get(), &ControlPanel::PausedChanged);
+    Click(Control<QPushButton>(*t.panel, 1000));
+    // Four seconds of room before one short "a": time to choose before the engine clicks.
+    const std::vector<int16_t> sound =
+        Join({RoomNoise(32000), SteadyVowel(700, 1300, 16, 12000), RoomNoise(16000)});
+    auto right_clicks = std::make_shared<std::atomic<int>>(0);
+    RecordedEvents told;
+    t.panel->StartEngine(std::make_unique<PacedSource>(std::make_unique<MemorySource>(sound)),
+                         std::make_unique<CountedRightClicks>(right_clicks), told);
+    t.panel->findChild<QAction*>(QStringLiteral("action-palette"))->trigger();
+    auto* palette = t.panel->findChild<ActionPalette*>();
+    QVERIFY(palette != nullptr && palette->isVisible());
+    QVERIFY(palette->windowFlags().testFlags(Qt::Tool | Qt::WindowDoesNotAcceptFocus |
+                                             Qt::WindowStaysOnTopHint) &&
+            palette->testAttribute(Qt::WA_ShowWithoutActivating));
+    QVERIFY(tray.menu()->findChild<QAction*>(QStringLiteral("tray-palette"))->isChecked());
+    const QString options = t.dir.filePath(QStringLiteral("options.txt"));
+    QVERIFY(ReadFile(options).find("paleta 1") != std::string::npos);
+
+    auto shows = [&](PointerAction action, const QString& text) {
+      for (PointerAction other :
+           {PointerAction::kLeft, PointerAction::kRight, PointerAction::kDouble,
+            PointerAction::kMiddle, PointerAction::kDrag, PointerAction::kScroll}) {
+        if (palette->Button(other)->isChecked() != (other == action)) return false;
+      }
+      return palette->Button(action)->text() == text &&
+             tray.ToolTip() == QStringLiteral("Sonlet: escuchando; acción: ") + text;
+    };
+    QVERIFY(shows(PointerAction::kLeft, QStringLiteral("Izquierdo")));
+    QPushButton* middle = palette->Button(PointerAction::kMiddle);
+    QPushButton* right = palette->Button(PointerAction::kRight);
+    const struct {
+      std::function<void()> click;
+      PointerAction action;
+      const char* text;
+    } choices[] = {
+        // A double click as the desktop delivers it, its second press before the double click.
+        {[middle] {
+           using QTest::MouseAction;
+           for (MouseAction act :
+                {MouseAction::MousePress, MouseAction::MouseRelease, MouseAction::MousePress,
+                 MouseAction::MouseDClick, MouseAction::MouseRelease}) {
+             QTest::mouseEvent(act, middle, Qt::MiddleButton, Qt::NoModifier, QPoint());
+           }
+         },
+         PointerAction::kMiddle, "Central"},
+        {[middle] { QTest::mouseClick(middle, Qt::RightButton); }, PointerAction::kMiddle,
+         "Central (fijo)"},
+        {[right] { QTest::mouseClick(right, Qt::RightButton); }, PointerAction::kRight, "Derecho"},
+    };
+    for (const auto& choice : choices) {
+      choice.click();
+      QTRY_VERIFY2(shows(choice.action, QString::fromUtf8(choice.text)), choice.text);
+    }
+    // The engine's click is the right button's, and the palette is back on "Izquierdo".
+    QTRY_VERIFY_WITH_TIMEOUT(shows(PointerAction::kLeft, QStringLiteral("Izquierdo")), 10000);
+    QCOMPARE(*right_clicks, 1);
+
+    QTest::mouseClick(palette->PauseButton(), Qt::LeftButton);
+    QVERIFY(!t.panel->listening());
+    QCOMPARE(paused.count(), 1);
+    QCOMPARE(tray.ToolTip(), QStringLiteral("Sonlet: en pausa; acción: Izquierdo"));
+    QVERIFY(!palette->PauseButton()->isEnabled());
+
+    ControlPanel again(t.profile_path().toStdString());
+    QVERIFY(again.LoadProfile());
+    QVERIFY(again.findChild<ActionPalette*>() != nullptr &&
+            again.findChild<ActionPalette*>()->isVisible());
+
+    QTest::mouseClick(right, Qt::LeftButton);
+    QTRY_COMPARE(t.panel->action(), PointerAction::kRight);
+    palette->close();
+    QTRY_COMPARE(t.panel->action(), PointerAction::kLeft);
+    QVERIFY(ReadFile(options).find("paleta 0") != std::string::npos);
+    QCOMPARE(tray.ToolTip(), QStringLiteral("Sonlet: en pausa"));
   }
 
   // Leaving while listening stops the engine, which then waits for sound that would come

@@ -174,20 +174,24 @@ TEST_F(RemoteCommands, ActionChoosesWhatTheNextClickDoes) {
 
   const auto call = [&](const std::string& method, const std::vector<std::string>& arguments) {
     std::vector<std::string> args = {"--session", "--print-reply", "--dest=org.sonlet.Sonlet",
-                                     "/org/sonlet/Sonlet", "org.sonlet.Sonlet." + method};
+                                     "/org/sonlet/Sonlet", method};
     args.insert(args.end(), arguments.begin(), arguments.end());
     return RunProgram("/usr/bin/dbus-send", args, "", {bus_.Environment()});
   };
   const ProgramRun chosen = Ask({"--action", "right"});
   EXPECT_EQ(chosen.status, 0) << chosen.err;
   EXPECT_EQ(chosen.out, "right\n");
-  EXPECT_NE(call("Action", {}).out.find("string \"right\""), std::string::npos);
+  EXPECT_NE(call("org.sonlet.Sonlet.Action", {}).out.find("string \"right\""), std::string::npos);
+  EXPECT_NE(
+      call("org.freedesktop.DBus.Properties.Get", {"string:org.sonlet.Sonlet", "string:Action"})
+          .out.find("string \"right\""),
+      std::string::npos);
   // A name it does not know changes nothing and says which it knows.
-  const ProgramRun unknown = call("SetAction", {"string:triple"});
+  const ProgramRun unknown = call("org.sonlet.Sonlet.SetAction", {"string:triple"});
   EXPECT_NE(unknown.status, 0);
   EXPECT_NE(unknown.err.find("left, right, middle, double, drag and scroll"), std::string::npos)
       << unknown.err;
-  EXPECT_NE(call("Action", {}).out.find("string \"right\""), std::string::npos);
+  EXPECT_NE(call("org.sonlet.Sonlet.Action", {}).out.find("string \"right\""), std::string::npos);
 
   ASSERT_TRUE(sonlet.WaitFor(
       [](const std::string& out, const std::string&) {
@@ -196,7 +200,7 @@ TEST_F(RemoteCommands, ActionChoosesWhatTheNextClickDoes) {
       20s))
       << sonlet.out();
   EXPECT_EQ(sonlet.out().find("\tclick\n"), std::string::npos);
-  EXPECT_NE(call("Action", {}).out.find("string \"left\""), std::string::npos);
+  EXPECT_NE(call("org.sonlet.Sonlet.Action", {}).out.find("string \"left\""), std::string::npos);
   EXPECT_EQ(sonlet.Wait(20s), 0) << sonlet.err();
 }
 

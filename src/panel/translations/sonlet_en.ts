@@ -27,6 +27,49 @@ Free software: GNU GPL version 3 or later.</translation>
     </message>
 </context>
 <context>
+    <name>sonlet::ActionPalette</name>
+    <message>
+        <source>Izquierdo</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source>Derecho</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>Doble</source>
+        <translation>Double</translation>
+    </message>
+    <message>
+        <source>Central</source>
+        <translation>Middle</translation>
+    </message>
+    <message>
+        <source>Arrastrar</source>
+        <translation>Drag</translation>
+    </message>
+    <message>
+        <source>Desplazar</source>
+        <translation>Scroll</translation>
+    </message>
+    <message>
+        <source>Acciones</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <source>%1 (fijo)</source>
+        <translation>%1 (kept)</translation>
+    </message>
+    <message>
+        <source>Pausa</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Deja de escuchar, como «Detener»</source>
+        <translation>Stops listening, as “Stop” does</translation>
+    </message>
+</context>
+<context>
     <name>sonlet::CalibrationDialog</name>
     <message>
         <source>la derecha</source>
@@ -283,6 +326,10 @@ Sonlet goes on with the fixed vowel regions. To make a calibration with your voi
         <source>Se ha tomado un sonido por habla y se ha ignorado</source>
         <translation>A sound was taken for speech and ignored</translation>
     </message>
+    <message>
+        <source>Paleta de a&amp;cciones</source>
+        <translation>A&amp;ction palette</translation>
+    </message>
 </context>
 <context>
     <name>sonlet::FileReasons</name>
@@ -451,6 +498,18 @@ Check that it is connected and not muted, and start Sonlet again. The command �
     <message>
         <source>%1, movimiento ágil</source>
         <translation>%1, agile movement</translation>
+    </message>
+    <message>
+        <source>Paleta de acciones</source>
+        <translation>Action palette</translation>
+    </message>
+    <message>
+        <source>%1 (fijo)</source>
+        <translation>%1 (kept)</translation>
+    </message>
+    <message>
+        <source>%1; acción: %2</source>
+        <translation>%1; action: %2</translation>
     </message>
 </context>
 <context>
