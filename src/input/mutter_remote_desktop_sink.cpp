@@ -22,8 +22,12 @@ const char kService[] = "org.gnome.Mutter.RemoteDesktop";
 const char kPath[] = "/org/gnome/Mutter/RemoteDesktop";
 const char kSessionInterface[] = "org.gnome.Mutter.RemoteDesktop.Session";
 
-// Linux's code for the left button (BTN_LEFT), which mutter takes as it is.
-constexpr int kLeftButton = 272;
+// Linux's codes for the buttons (BTN_LEFT, BTN_RIGHT, BTN_MIDDLE), by PointerButton, which
+// mutter takes as they are.
+constexpr int kButtonCodes[] = {272, 273, 274};
+// Mutter's scroll axes, as Wayland's.
+constexpr unsigned int kVerticalAxis = 0;
+constexpr unsigned int kHorizontalAxis = 1;
 // The X keysym of Return: mutter finds the key for it in the desktop's current keymap, so ENTER
 // works whatever the keyboard layout.
 constexpr unsigned int kReturnKeysym = 0xff0d;
@@ -71,7 +75,10 @@ class MutterRemoteDesktopSink : public InputSink {
   // stopped, and only then the connection closed.
   ~MutterRemoteDesktopSink() override {
     if (!lost_) {
-      if (left_is_down_) Button(false, kReleaseTimeoutMs);
+      for (const PointerButton button :
+           {PointerButton::kLeft, PointerButton::kRight, PointerButton::kMiddle}) {
+        if (held_[static_cast<int>(button)]) Button(button, false, kReleaseTimeoutMs);
+      }
       if (enter_is_down_) Key(false, kReleaseTimeoutMs);
       SessionCall("Stop", {}, kReleaseTimeoutMs);
     }
@@ -86,13 +93,26 @@ class MutterRemoteDesktopSink : public InputSink {
                                {static_cast<double>(dx), static_cast<double>(dy)},
                                kEventTimeoutMs));
   }
-  int LeftDown() override {
-    left_is_down_ = true;
-    return Button(true, kEventTimeoutMs);
-  }
-  int LeftUp() override {
-    left_is_down_ = false;
-    return Button(false, kEventTimeoutMs);
+  int LeftDown() override { return ButtonDown(PointerButton::kLeft); }
+  int LeftUp() override { return ButtonUp(PointerButton::kLeft); }
+  int ButtonDown(PointerButton button) override { return Button(button, true, kEventTimeoutMs); }
+  int ButtonUp(PointerButton button) override { return Button(button, false, kEventTimeoutMs); }
+  // Discrete steps reach applications as a wheel's notches; mutter 43 takes one step a call (it
+  // treats more as one), so each notch is a call of its own. 0, or the first refusal.
+  int Scroll(int dx, int dy) override {
+    const struct {
+      unsigned int axis;
+      int notches;
+    } axes[] = {{kVerticalAxis, dy}, {kHorizontalAxis, dx}};
+    for (const auto& a : axes) {
+      const int step = a.notches > 0 ? 1 : -1;
+      for (int i = 0; i != a.notches; i += step) {
+        const int error =
+            Checked(SessionCall("NotifyPointerAxisDiscrete", {a.axis, step}, kEventTimeoutMs));
+        if (error != 0) return error;
+      }
+    }
+    return 0;
   }
   int EnterDown() override {
     enter_is_down_ = true;
@@ -112,8 +132,10 @@ class MutterRemoteDesktopSink : public InputSink {
     call.setArguments(arguments);
     return bus_.call(call, QDBus::Block, timeout_ms);
   }
-  int Button(bool pressed, int timeout_ms) {
-    return Checked(SessionCall("NotifyPointerButton", {kLeftButton, pressed}, timeout_ms));
+  int Button(PointerButton button, bool pressed, int timeout_ms) {
+    const int index = static_cast<int>(button);
+    held_[index] = pressed;
+    return Checked(SessionCall("NotifyPointerButton", {kButtonCodes[index], pressed}, timeout_ms));
   }
   int Key(bool pressed, int timeout_ms) {
     return Checked(SessionCall("NotifyKeyboardKeysym", {kReturnKeysym, pressed}, timeout_ms));
@@ -129,7 +151,7 @@ class MutterRemoteDesktopSink : public InputSink {
   QString connection_name_;
   QDBusConnection bus_;
   QString session_;
-  bool left_is_down_ = false;  // the sender's thread
+  bool held_[3] = {};  // by PointerButton; the sender's thread
   bool enter_is_down_ = false;
   bool lost_ = false;  // the sender's thread
 };

@@ -31,7 +31,11 @@ constexpr guint32 kPointer = 2;
 constexpr guint32 kGranted = 0;
 constexpr guint32 kCancelledByUser = 1;
 
-constexpr int kLeftButton = 272;          // Linux's BTN_LEFT, which the portal takes as it is
+// Linux's BTN_LEFT, BTN_RIGHT and BTN_MIDDLE, by PointerButton, which the portal takes as they are.
+constexpr int kButtonCodes[] = {272, 273, 274};
+// The portal's scroll axes, as Wayland's.
+constexpr guint32 kVerticalAxis = 0;
+constexpr guint32 kHorizontalAxis = 1;
 constexpr gint32 kReturnKeysym = 0xff0d;  // found in the desktop's own keymap
 // The events wait for the portal on the QueuedSink's thread, never on the engine's: as for the
 // GNOME route, the limit is for a desktop that answers nothing, not for a busy one.
@@ -202,7 +206,10 @@ class PortalRemoteDesktopSink : public InputSink {
   // affair: so what is held is let go first, then the session is closed, then the connection.
   ~PortalRemoteDesktopSink() override {
     if (!lost_) {
-      if (left_is_down_) Button(false, kReleaseTimeoutMs);
+      for (const PointerButton button :
+           {PointerButton::kLeft, PointerButton::kRight, PointerButton::kMiddle}) {
+        if (held_[static_cast<int>(button)]) Button(button, false, kReleaseTimeoutMs);
+      }
       if (enter_is_down_) Key(false, kReleaseTimeoutMs);
       CloseSession(bus_, session_);
     }
@@ -226,13 +233,28 @@ class PortalRemoteDesktopSink : public InputSink {
                                 static_cast<double>(dy)),
                   kEventTimeoutMs);
   }
-  int LeftDown() override {
-    left_is_down_ = true;
-    return Button(true, kEventTimeoutMs);
-  }
-  int LeftUp() override {
-    left_is_down_ = false;
-    return Button(false, kEventTimeoutMs);
+  int LeftDown() override { return ButtonDown(PointerButton::kLeft); }
+  int LeftUp() override { return ButtonUp(PointerButton::kLeft); }
+  int ButtonDown(PointerButton button) override { return Button(button, true, kEventTimeoutMs); }
+  int ButtonUp(PointerButton button) override { return Button(button, false, kEventTimeoutMs); }
+  // Discrete steps reach applications as a wheel's notches. GNOME's backend passes them on to
+  // mutter, which takes one step a call, so each notch is a call of its own. 0, or the first
+  // refusal.
+  int Scroll(int dx, int dy) override {
+    const struct {
+      guint32 axis;
+      int notches;
+    } axes[] = {{kVerticalAxis, dy}, {kHorizontalAxis, dx}};
+    for (const auto& a : axes) {
+      const gint32 step = a.notches > 0 ? 1 : -1;
+      for (int i = 0; i != a.notches; i += step) {
+        const int error = Notify(
+            "NotifyPointerAxisDiscrete",
+            g_variant_new("(oa{sv}ui)", session_.c_str(), nullptr, a.axis, step), kEventTimeoutMs);
+        if (error != 0) return error;
+      }
+    }
+    return 0;
   }
   int EnterDown() override {
     if ((devices_ & kKeyboard) == 0) return ENOTSUP;
@@ -257,11 +279,13 @@ class PortalRemoteDesktopSink : public InputSink {
     if (number == ENOTCONN || number == ENODEV) lost_ = true;
     return number;
   }
-  int Button(bool pressed, int timeout_ms) {
-    return Notify(
-        "NotifyPointerButton",
-        g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, kLeftButton, pressed ? 1u : 0u),
-        timeout_ms);
+  int Button(PointerButton button, bool pressed, int timeout_ms) {
+    const int index = static_cast<int>(button);
+    held_[index] = pressed;
+    return Notify("NotifyPointerButton",
+                  g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, kButtonCodes[index],
+                                pressed ? 1u : 0u),
+                  timeout_ms);
   }
   int Key(bool pressed, int timeout_ms) {
     return Notify(
@@ -274,7 +298,7 @@ class PortalRemoteDesktopSink : public InputSink {
   GMainContext* context_;
   std::string session_;
   guint32 devices_;
-  bool left_is_down_ = false;  // the sender's thread
+  bool held_[3] = {};  // by PointerButton; the sender's thread
   bool enter_is_down_ = false;
   bool lost_ = false;
 };

@@ -10,9 +10,9 @@
 namespace sonlet {
 
 // Opens a remote-desktop session through the desktop portal, org.freedesktop.portal.RemoteDesktop
-// on the session bus, and sends the engine's events into it: relative motion, the left button and
-// the Return key. This is the route of desktops that offer neither the wlroots virtual pointer
-// nor GNOME's own service to any client (KDE Plasma; GNOME too offers it).
+// on the session bus, and sends the engine's events into it: relative motion, the three buttons,
+// the wheel and the Return key. This is the route of desktops that offer neither the wlroots
+// virtual pointer nor GNOME's own service to any client (KDE Plasma; GNOME too offers it).
 //
 // The portal shows the person a dialog and starts the session only once it is accepted, at every
 // start: Debian 12's portal keeps no permission between sessions. `waiting` is told, once, when

@@ -19,7 +19,12 @@ namespace sonlet {
 
 namespace {
 
-constexpr uint32_t kLeftButton = 272;  // BTN_LEFT in linux/input-event-codes.h
+// BTN_LEFT, BTN_RIGHT and BTN_MIDDLE in linux/input-event-codes.h, by PointerButton.
+constexpr uint32_t kButtonCodes[] = {272, 273, 274};
+
+// What libinput reports for one notch of a wheel, in the smooth axis value: clients that ignore
+// the discrete step scroll by this, and expect it of a wheel.
+constexpr int kAxisPerNotch = 15;
 
 constexpr uint32_t kEnterKey = 28;  // KEY_ENTER in linux/input-event-codes.h
 
@@ -230,7 +235,10 @@ WaylandPointerSink::~WaylandPointerSink() {
   // the connection go. A compositor that does not answer in time gets no second wait.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLimitMs);
   const bool lost = Lost();
-  if (left_is_down_ && !lost) Button(false);
+  for (const PointerButton button :
+       {PointerButton::kLeft, PointerButton::kRight, PointerButton::kMiddle}) {
+    if (held_[static_cast<int>(button)] && !lost) Button(button, false);
+  }
   if (enter_is_down_ && !lost) Key(false);
   const bool answered = !lost && RoundTrip(display_, RemainingMs(deadline)) == 0;
   zwlr_virtual_pointer_v1_destroy(pointer_);
@@ -257,9 +265,30 @@ int WaylandPointerSink::Move(int dx, int dy) {
   return Flush();
 }
 
-int WaylandPointerSink::LeftDown() { return Button(true); }
+int WaylandPointerSink::LeftDown() { return Button(PointerButton::kLeft, true); }
 
-int WaylandPointerSink::LeftUp() { return Button(false); }
+int WaylandPointerSink::LeftUp() { return Button(PointerButton::kLeft, false); }
+
+int WaylandPointerSink::ButtonDown(PointerButton button) { return Button(button, true); }
+
+int WaylandPointerSink::ButtonUp(PointerButton button) { return Button(button, false); }
+
+int WaylandPointerSink::Scroll(int dx, int dy) {
+  const struct {
+    uint32_t axis;
+    int notches;
+  } axes[] = {{WL_POINTER_AXIS_VERTICAL_SCROLL, dy}, {WL_POINTER_AXIS_HORIZONTAL_SCROLL, dx}};
+  for (const auto& a : axes) {
+    const int step = a.notches > 0 ? 1 : -1;
+    for (int i = 0; i != a.notches; i += step) {
+      zwlr_virtual_pointer_v1_axis_source(pointer_, WL_POINTER_AXIS_SOURCE_WHEEL);
+      zwlr_virtual_pointer_v1_axis_discrete(pointer_, NowMs(), a.axis,
+                                            wl_fixed_from_int(step * kAxisPerNotch), step);
+      zwlr_virtual_pointer_v1_frame(pointer_);
+    }
+  }
+  return Flush();
+}
 
 int WaylandPointerSink::EnterDown() { return Key(true); }
 
@@ -274,12 +303,13 @@ int WaylandPointerSink::Key(bool down) {
   return Flush();
 }
 
-int WaylandPointerSink::Button(bool down) {
+int WaylandPointerSink::Button(PointerButton button, bool down) {
+  const int index = static_cast<int>(button);
   zwlr_virtual_pointer_v1_button(
-      pointer_, NowMs(), kLeftButton,
+      pointer_, NowMs(), kButtonCodes[index],
       down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
   zwlr_virtual_pointer_v1_frame(pointer_);
-  left_is_down_ = down;
+  held_[index] = down;
   return Flush();
 }
 

@@ -31,7 +31,7 @@ class WaylandPointerSink : public InputSink {
   // returns null with the reason, for the user, in *why.
   static std::unique_ptr<WaylandPointerSink> Open(std::string* why);
 
-  // Releases the left button if it is down and waits until the compositor has taken everything
+  // Releases the buttons and the key it holds and waits until the compositor has taken everything
   // sent: a client that leaves with requests still unread loses them.
   ~WaylandPointerSink() override;
   WaylandPointerSink(const WaylandPointerSink&) = delete;
@@ -48,6 +48,12 @@ class WaylandPointerSink : public InputSink {
   int LeftUp() override;
   int EnterDown() override;
   int EnterUp() override;
+  int ButtonDown(PointerButton button) override;
+  int ButtonUp(PointerButton button) override;
+  // Each notch goes as a wheel's would: its own frame with the wheel as the source, the discrete
+  // step and libinput's 15 units of smooth scrolling per notch, so that clients that read either
+  // scroll alike.
+  int Scroll(int dx, int dy) override;
 
   // Filled in by the registry listener while connecting.
   struct Globals {
@@ -70,7 +76,7 @@ class WaylandPointerSink : public InputSink {
  private:
   WaylandPointerSink(wl_display* display, Globals globals, zwlr_virtual_pointer_v1* pointer,
                      zwp_virtual_keyboard_v1* keyboard, std::string display_name);
-  int Button(bool down);
+  int Button(PointerButton button, bool down);
   int Key(bool down);
   int Flush();
   // Takes in what the compositor has sent, if anything, without blocking.
@@ -81,7 +87,7 @@ class WaylandPointerSink : public InputSink {
   zwlr_virtual_pointer_v1* pointer_;
   zwp_virtual_keyboard_v1* keyboard_;  // null when the compositor has no virtual keyboard
   std::string display_name_;
-  bool left_is_down_ = false;
+  bool held_[3] = {};  // by PointerButton
   bool enter_is_down_ = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -23,9 +24,19 @@ std::vector<std::string> HeadlessOnRecording(const std::string& recording,
 }
 
 LoggedEvents EventsLoggedFor(const std::string& recording) {
-  const ProgramRun run = RunProgram(SONLET_BINARY, HeadlessOnRecording(recording, "log"));
+  return EventsLogged(HeadlessOnRecording(recording, ""));
+}
+
+LoggedEvents EventsLogged(std::vector<std::string> args) {
+  args.insert(args.end(), {"--output", "log"});
+  const ProgramRun run = RunProgram(SONLET_BINARY, args);
   EXPECT_EQ(run.status, 0) << run.err;
   LoggedEvents logged;
+  int held = 0;
+  const auto button = [&](const std::string& change, const std::string& which) {
+    logged.buttons.push_back(change + " " + which);
+    held += change == "press" ? 1 : -1;
+  };
   std::istringstream lines(run.out);
   for (std::string line; std::getline(lines, line);) {
     std::istringstream fields(line.substr(line.find('\t') + 1));
@@ -33,11 +44,26 @@ LoggedEvents EventsLoggedFor(const std::string& recording) {
     fields >> kind;
     int dx = 0;
     int dy = 0;
+    std::string which;
     if (kind == "move" && fields >> dx >> dy) {
       logged.dx += dx;
       logged.dy += dy;
-    } else if (kind == "click") {
-      ++logged.clicks;
+      logged.held_dx += held > 0 ? dx : 0;
+      logged.held_dy += held > 0 ? dy : 0;
+    } else if (kind == "scroll" && fields >> dx >> dy) {
+      logged.scroll_dx += dx;
+      logged.scroll_dy += dy;
+    } else if (kind == "press" || kind == "release") {
+      fields >> which;
+      button(kind, which);
+    } else if (kind == "click" || kind == "double") {
+      // The engine's own click and the double click name no button: theirs is the left.
+      if (!(fields >> which)) which = "left";
+      logged.clicks += kind == "click" && which == "left" ? 1 : 0;
+      for (int i = 0; i < (kind == "double" ? 2 : 1); ++i) {
+        button("press", which);
+        button("release", which);
+      }
     }
   }
   return logged;
@@ -82,6 +108,37 @@ void WriteJoinedRecordings(const std::string& path, const std::vector<std::strin
   std::ofstream out(path, std::ios::binary);
   out << header << sounds;
   ASSERT_TRUE(out.good()) << path;
+}
+
+std::vector<ActionRun> ActionRuns() {
+  const std::string room = "room_noise.wav";
+  const std::string click = "click.wav";
+  return {
+      {"right", {room, room, click, room}, {"press right", "release right"}},
+      {"double",
+       {room, room, click, room},
+       {"press left", "release left", "press left", "release left"}},
+      {"drag",
+       {room, room, click, room, "vowel_a_male.wav", room, click, room},
+       {"press left", "release left"},
+       200},
+      {"scroll", {room, room, "vowel_e_male.wav", room}, {}, 0, 5},
+  };
+}
+
+LoggedEvents LoggedAction(const ActionRun& run, const std::string& folder,
+                          std::vector<std::string>* args) {
+  const std::string recording = folder + "/" + run.action + ".wav";
+  WriteJoinedRecordings(recording, run.sounds);
+  *args = HeadlessOnRecording("click.wav", "");
+  (*args)[2] = recording;
+  args->insert(args->end(), {"--action", run.action});
+  const LoggedEvents logged = EventsLogged(*args);
+  EXPECT_EQ(logged.buttons, run.buttons) << run.action;
+  EXPECT_GE(logged.held_dx, run.least_held_dx) << run.action;
+  EXPECT_GE(std::abs(logged.scroll_dx) + std::abs(logged.scroll_dy), run.least_notches)
+      << run.action;
+  return logged;
 }
 
 long EventsNotDelivered(const std::string& err) {

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -131,6 +132,67 @@ TEST_F(PortalOutput, AcceptedSessionCarriesTheLoggedEventsAndIsClosed) {
     EXPECT_EQ(Received(lines), expected) << recording;
     EXPECT_EQ(lines.back(), "close");
   }
+}
+
+// What the backend was asked to do, in the log's words: the buttons, the motion while one was
+// held, and the notches.
+LoggedEvents Passed(const std::vector<std::string>& backend_lines) {
+  LoggedEvents passed;
+  int held = 0;
+  for (const std::string& line : backend_lines) {
+    double x = 0;
+    double y = 0;
+    int code = 0;
+    unsigned state = 0;
+    unsigned axis = 0;
+    int steps = 0;
+    if (std::sscanf(line.c_str(), "motion %lf %lf", &x, &y) == 2 && held > 0) {
+      passed.held_dx += static_cast<int>(x);
+      passed.held_dy += static_cast<int>(y);
+    } else if (std::sscanf(line.c_str(), "button %d %u", &code, &state) == 2) {
+      const char* names[] = {"left", "right", "middle"};
+      passed.buttons.push_back(
+          std::string(state != 0 ? "press " : "release ") +
+          (code >= 272 && code <= 274 ? names[code - 272] : std::to_string(code).c_str()));
+      held += state != 0 ? 1 : -1;
+    } else if (std::sscanf(line.c_str(), "axis-discrete %u %d", &axis, &steps) == 2) {
+      (axis == 0 ? passed.scroll_dy : passed.scroll_dx) += steps;
+    }
+  }
+  return passed;
+}
+
+// Every pointer action through the portal, each chosen with --action for a run on a recording of
+// sounds: the backend is asked for what the log shows, and every held button is let go.
+TEST_F(PortalOutput, EveryActionReachesTheBackendAsTheLogShowsIt) {
+  Start("grant");
+  char folder[] = "/tmp/sonlet-portal-actions-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  for (const ActionRun& c : ActionRuns()) {
+    SCOPED_TRACE(c.action);
+    std::vector<std::string> args;
+    const LoggedEvents logged = LoggedAction(c, folder, &args);
+    const size_t before = BackendLines().size();
+    args.insert(args.end(), {"--output", "wayland"});
+    const ProgramRun run = RunProgram(kSonlet, args, "", Environment());
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(backend_->WaitFor(
+        [before](const std::string& out, const std::string&) {
+          const std::vector<std::string> lines = LinesOf(out);
+          return lines.size() > before && lines.back() == "close";
+        },
+        kLimit))
+        << backend_->out();
+    const std::vector<std::string> all = BackendLines();
+    const LoggedEvents passed =
+        Passed(std::vector<std::string>(all.begin() + static_cast<long>(before), all.end()));
+    EXPECT_EQ(passed.buttons, logged.buttons);
+    EXPECT_EQ(passed.held_dx, logged.held_dx);
+    EXPECT_EQ(passed.held_dy, logged.held_dy);
+    EXPECT_EQ(passed.scroll_dx, logged.scroll_dx);
+    EXPECT_EQ(passed.scroll_dy, logged.scroll_dy);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // auto, in a Wayland session whose compositor offers no route of its own, takes the portal only

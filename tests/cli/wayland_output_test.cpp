@@ -38,12 +38,14 @@ int Count(const std::vector<PointerRecord>& records, const std::string& what) {
 // The compositors of the Wayland route, each with the route's name in what auto says it took.
 struct Sway : HeadlessSway {
   static constexpr char kRoute[] = "wlroots virtual pointer";
+  static constexpr bool kWheelSteps = true;  // a wheel's discrete steps beside the smooth value
 };
 // KWin grants its fake input to the program and to this test, whose observer places the pointer
 // with it.
 struct KWin : HeadlessKWin {
   KWin() : HeadlessKWin({kSonlet, std::filesystem::read_symlink("/proc/self/exe")}) {}
   static constexpr char kRoute[] = "KDE Plasma's compositor";
+  static constexpr bool kWheelSteps = false;  // the fake input scrolls by the smooth value alone
 };
 struct CompositorName {
   template <typename T>
@@ -130,6 +132,56 @@ TYPED_TEST(WaylandOutput, ClickRecordingGivesOnePressAndOneReleasePerClick) {
     }
   }
   EXPECT_EQ(buttons, (std::vector<std::string>{"press 272", "release 272"}));
+}
+
+// Every pointer action through the compositor, each chosen with --action for a run on a recording
+// of sounds: the surface hears what the log shows, the buttons in order (a drag's press and
+// release with its motions between, a double click's clicks at one place within GTK's 400 ms)
+// and every notch.
+TYPED_TEST(WaylandOutput, EveryActionReachesTheSurfaceAsTheLogShowsIt) {
+  char folder[] = "/tmp/sonlet-wayland-actions-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  int y = 100;
+  for (const ActionRun& c : ActionRuns()) {
+    SCOPED_TRACE(c.action);
+    std::vector<std::string> args;
+    const LoggedEvents logged = LoggedAction(c, folder, &args);
+    // A new place each time: the surface hears of a placing only when the pointer moves.
+    ASSERT_TRUE(this->observer_->PlacePointer(100, y += 20));
+    ASSERT_LT(100 + logged.dx, this->observer_->width()) << "the output's edge would clamp";
+    // From the placing on, which is the last record: the drag is measured from there.
+    const long placed = static_cast<long>(this->observer_->Records().size()) - 1;
+    args.insert(args.end(), {"--output", "wayland"});
+    const ProgramRun run = RunProgram(kSonlet, args, "", this->OnTestCompositor());
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(this->observer_->Settle());
+    const std::vector<PointerRecord> all = this->observer_->Records();
+    const std::vector<PointerRecord> records(all.begin() + placed, all.end());
+    const HeardButtons heard = ButtonsHeard(records);
+    EXPECT_EQ(heard.changes, logged.buttons);
+    ASSERT_NE(LastPosition(records), nullptr);
+    EXPECT_EQ(LastPosition(records)->x, 100 + logged.dx);
+    EXPECT_EQ(LastPosition(records)->y, y + logged.dy);
+    EXPECT_EQ(heard.held_dx, logged.held_dx);
+    EXPECT_EQ(heard.held_dy, logged.held_dy);
+    // Every notch is libinput's 15 units of smooth scrolling, and where the compositor passes
+    // them on, a wheel's step.
+    double smooth[2] = {0, 0};
+    for (const PointerRecord& r : records) {
+      if (r.what == "axis" && r.button < 2) smooth[r.button] += r.x;
+    }
+    EXPECT_EQ(smooth[0], 15.0 * logged.scroll_dy);
+    EXPECT_EQ(smooth[1], 15.0 * logged.scroll_dx);
+    if (TypeParam::kWheelSteps) {
+      EXPECT_EQ(Notches(records, 0), logged.scroll_dy);
+      EXPECT_EQ(Notches(records, 1), logged.scroll_dx);
+    }
+    if (c.action == "double") {
+      ASSERT_EQ(heard.press_times.size(), 2u);
+      EXPECT_LT(heard.press_times[1] - heard.press_times[0], 400u);
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // TERM as soon as the compositor has passed on the press: the program ends through the path

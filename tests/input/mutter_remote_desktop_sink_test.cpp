@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -258,19 +259,45 @@ TEST_F(MutterRemoteDesktop, ClosingInTheMiddleOfAClickReleasesTheButton) {
 
 // Mutter 43 itself lets go of what a session holds when it stops, so the pointer alone does not
 // show whether the sink let go first, as it must for a compositor that does not: the bus does.
-TEST_F(MutterRemoteDesktop, ClosingLetsGoOfTheButtonBeforeStopping) {
+TEST_F(MutterRemoteDesktop, ClosingLetsGoOfTheButtonsBeforeStopping) {
   BusMonitor monitor(bus_.address());
   std::unique_ptr<InputSink> sink = Open();
   ASSERT_NE(sink, nullptr);
+  EXPECT_EQ(sink->ButtonDown(PointerButton::kMiddle), 0);
   EXPECT_EQ(sink->LeftDown(), 0);
+  EXPECT_EQ(sink->ButtonDown(PointerButton::kRight), 0);
   sink.reset();
   monitor.WaitFor([&] {
     const std::vector<std::string> calls = monitor.SessionCalls();
     return !calls.empty() && calls.back() == "Stop";
   });
   EXPECT_EQ(monitor.SessionCalls(),
-            (std::vector<std::string>{"Start", "NotifyPointerButton 272 true",
-                                      "NotifyPointerButton 272 false", "Stop"}));
+            (std::vector<std::string>{
+                "Start", "NotifyPointerButton 274 true", "NotifyPointerButton 272 true",
+                "NotifyPointerButton 273 true", "NotifyPointerButton 272 false",
+                "NotifyPointerButton 273 false", "NotifyPointerButton 274 false", "Stop"}));
+}
+
+// The other buttons and the wheel as an application hears them: evdev's codes, and every notch
+// one, in both directions on both axes (mutter takes one step a call), the pointer still.
+TEST_F(MutterRemoteDesktop, ButtonsAndWheelReachTheSurface) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  const Point at = Settle(*sink);
+  observer_->ClearRecords();
+  EXPECT_EQ(sink->ButtonDown(PointerButton::kMiddle), 0);
+  EXPECT_EQ(sink->Click(PointerButton::kRight), 0);
+  EXPECT_EQ(sink->ButtonUp(PointerButton::kMiddle), 0);
+  EXPECT_EQ(sink->Scroll(0, 5), 0);
+  EXPECT_EQ(sink->Scroll(-2, -3), 0);
+  Mark(*sink);
+  const std::vector<PointerRecord> records = observer_->Records();
+  EXPECT_EQ(
+      ButtonsHeard(records).changes,
+      (std::vector<std::string>{"press middle", "press right", "release right", "release middle"}));
+  EXPECT_EQ(Notches(records, 0), 2);
+  EXPECT_EQ(Notches(records, 1), -2);
+  EXPECT_EQ(Pointer(), (Point{at.x, at.y + 1})) << "only the mark may move the pointer";
 }
 
 // Mutter gives the seat a keyboard only once a session has used its own, so applications never
@@ -343,6 +370,53 @@ TEST_F(MutterRemoteDesktop, ProgramMovesThePointerByItsLoggedMotions) {
     Mark(*sink);
     EXPECT_EQ(Pointer(), (Point{before.x + motion.x, before.y + motion.y + 1}));
   }
+}
+
+// Every pointer action through the whole program on GNOME, each chosen with --action for a run on
+// a recording of sounds: the surface hears what the log shows, the buttons in order (a drag's
+// motions between its press and release, a double click's clicks within GTK's 400 ms) and every
+// notch.
+TEST_F(MutterRemoteDesktop, ProgramGivesEveryActionAsItsLogShowsIt) {
+  std::unique_ptr<InputSink> sink = Open();
+  ASSERT_NE(sink, nullptr);
+  Settle(*sink);
+  const std::vector<std::string> session = {"WAYLAND_DISPLAY=" + mutter_->WaylandSocket(),
+                                            "DBUS_SESSION_BUS_ADDRESS=" + bus_.address(),
+                                            "DISPLAY"};
+  char folder[] = "/tmp/sonlet-mutter-actions-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  for (const ActionRun& c : ActionRuns()) {
+    SCOPED_TRACE(c.action);
+    std::vector<std::string> args;
+    const LoggedEvents logged = LoggedAction(c, folder, &args);
+    const Point start = Pointer();
+    ASSERT_LT(start.x + logged.dx, HeadlessMutter::kWidth) << "the screen edge would clamp";
+    // From the last place the pointer was seen at: the drag is measured from there.
+    const std::vector<PointerRecord> before = observer_->Records();
+    const long from =
+        std::find_if(before.rbegin(), before.rend(),
+                     [](const PointerRecord& r) { return r.what == "motion" || r.what == "enter"; })
+            .base() -
+        before.begin() - 1;
+    args.insert(args.end(), {"--output", "wayland"});
+    const ProgramRun run = RunProgram(kSonlet, args, "", session);
+    ASSERT_EQ(run.status, 0) << run.err;
+    Mark(*sink);
+    const std::vector<PointerRecord> all = observer_->Records();
+    const std::vector<PointerRecord> records(all.begin() + from, all.end());
+    const HeardButtons heard = ButtonsHeard(records);
+    EXPECT_EQ(heard.changes, logged.buttons);
+    EXPECT_EQ(Pointer(), (Point{start.x + logged.dx, start.y + logged.dy + 1}));
+    EXPECT_EQ(heard.held_dx, logged.held_dx);
+    EXPECT_EQ(heard.held_dy, logged.held_dy);
+    EXPECT_EQ(Notches(records, 0), logged.scroll_dy);
+    EXPECT_EQ(Notches(records, 1), logged.scroll_dx);
+    if (c.action == "double") {
+      ASSERT_EQ(heard.press_times.size(), 2u);
+      EXPECT_LT(heard.press_times[1] - heard.press_times[0], 400u);
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // The whole program when mutter ends while it steers: it stops, says why, and ends with the

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <wayland-client-protocol.h>
 
 #include <cerrno>
 #include <chrono>
@@ -115,6 +116,40 @@ TEST_F(WaylandPointerSinkTest, ClosingWhileTheButtonIsDownReleasesIt) {
   sink.reset();
   ASSERT_TRUE(observer_->Settle());
   EXPECT_EQ(Buttons(observer_->Records()), (std::vector<std::string>{"press", "release"}));
+}
+
+// Every button and the wheel as the surface hears them: evdev's codes, what is held when the sink
+// goes let go, and each notch a wheel's (the source, the discrete step and libinput's 15 units),
+// in both directions on both axes, the pointer still.
+TEST_F(WaylandPointerSinkTest, ButtonsAndWheelReachTheSurfaceAndHeldButtonsAreLetGo) {
+  ASSERT_TRUE(observer_->PlacePointer(100, 120));
+  observer_->ClearRecords();
+  std::string why;
+  std::unique_ptr<WaylandPointerSink> sink = WaylandPointerSink::Open(&why);
+  ASSERT_NE(sink, nullptr) << why;
+  EXPECT_EQ(sink->ButtonDown(PointerButton::kMiddle), 0);
+  EXPECT_EQ(sink->Click(PointerButton::kRight), 0);
+  EXPECT_EQ(sink->ButtonDown(PointerButton::kLeft), 0);
+  EXPECT_EQ(sink->Scroll(0, 5), 0);
+  EXPECT_EQ(sink->Scroll(-2, -3), 0);
+  sink.reset();
+  ASSERT_TRUE(observer_->Settle());
+  const std::vector<PointerRecord> records = observer_->Records();
+  EXPECT_EQ(ButtonsHeard(records).changes,
+            (std::vector<std::string>{"press middle", "press right", "release right", "press left",
+                                      "release left", "release middle"}));
+  EXPECT_EQ(Notches(records, 0), 2);
+  EXPECT_EQ(Notches(records, 1), -2);
+  double smooth[2] = {0, 0};
+  std::vector<unsigned> sources;
+  for (const PointerRecord& r : records) {
+    EXPECT_NE(r.what, "motion") << "the pointer moved";
+    if (r.what == "axis" && r.button < 2) smooth[r.button] += r.x;
+    if (r.what == "axis-source") sources.push_back(r.button);
+  }
+  EXPECT_EQ(smooth[0], 15.0 * 2);
+  EXPECT_EQ(smooth[1], 15.0 * -2);
+  EXPECT_EQ(sources, std::vector<unsigned>(10, WL_POINTER_AXIS_SOURCE_WHEEL));
 }
 
 // A compositor that stops reading (frozen here with SIGSTOP) must not freeze the engine or the

@@ -81,6 +81,10 @@ class StandinRemoteDesktop : public QObject, protected QDBusContext {
                            int button, uint state) {
     Print("button " + std::to_string(button) + " " + std::to_string(state));
   }
+  void NotifyPointerAxisDiscrete(const QDBusObjectPath& /*session*/, const QVariantMap& /*options*/,
+                                 uint axis, int steps) {
+    Print("axis-discrete " + std::to_string(axis) + " " + std::to_string(steps));
+  }
   void NotifyKeyboardKeysym(const QDBusObjectPath& /*session*/, const QVariantMap& /*options*/,
                             int keysym, uint state) {
     Print("keysym " + std::to_string(keysym) + " " + std::to_string(state));

@@ -125,19 +125,29 @@ void OnPointerLeave(void* data, wl_pointer*, uint32_t, wl_surface*) {
 void OnPointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
   Record(static_cast<State*>(data), {"motion", wl_fixed_to_double(x), wl_fixed_to_double(y), 0});
 }
-void OnPointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button, uint32_t state) {
+void OnPointerButton(void* data, wl_pointer*, uint32_t, uint32_t time, uint32_t button,
+                     uint32_t state) {
   Record(static_cast<State*>(data),
-         {state == WL_POINTER_BUTTON_STATE_PRESSED ? "press" : "release", 0, 0, button});
+         {state == WL_POINTER_BUTTON_STATE_PRESSED ? "press" : "release", 0, 0, button, time});
 }
-void OnPointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+void OnPointerAxis(void* data, wl_pointer*, uint32_t time, uint32_t axis, wl_fixed_t value) {
+  Record(static_cast<State*>(data), {"axis", wl_fixed_to_double(value), 0, axis, time});
+}
 void OnPointerFrame(void*, wl_pointer*) {}
-void OnPointerAxisSource(void*, wl_pointer*, uint32_t) {}
+void OnPointerAxisSource(void* data, wl_pointer*, uint32_t source) {
+  Record(static_cast<State*>(data), {"axis-source", 0, 0, source});
+}
 void OnPointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
-void OnPointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+void OnPointerAxisDiscrete(void* data, wl_pointer*, uint32_t axis, int32_t discrete) {
+  Record(static_cast<State*>(data), {"axis-discrete", static_cast<double>(discrete), 0, axis});
+}
+void OnPointerAxisValue120(void* data, wl_pointer*, uint32_t axis, int32_t value120) {
+  Record(static_cast<State*>(data), {"axis-value120", static_cast<double>(value120), 0, axis});
+}
 const wl_pointer_listener kPointerListener = {
-    OnPointerEnter,        OnPointerLeave, OnPointerMotion,     OnPointerButton,
-    OnPointerAxis,         OnPointerFrame, OnPointerAxisSource, OnPointerAxisStop,
-    OnPointerAxisDiscrete, nullptr};  // axis_value120 comes only to version 8, above the one bound
+    OnPointerEnter,        OnPointerLeave,       OnPointerMotion,     OnPointerButton,
+    OnPointerAxis,         OnPointerFrame,       OnPointerAxisSource, OnPointerAxisStop,
+    OnPointerAxisDiscrete, OnPointerAxisValue120};
 
 void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); }
 void OnKeyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {
@@ -205,7 +215,9 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
   } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
     s->shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
   } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && s->seat == nullptr) {
-    s->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
+    // Version 8 hears a wheel in value120 where the compositor has it, older ones in discrete
+    // steps: both are recorded.
+    s->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 8));
     wl_seat_add_listener(s->seat, &kSeatListener, s);
   } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
     s->shell = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
@@ -240,6 +252,41 @@ const PointerRecord* LastPosition(const std::vector<PointerRecord>& records) {
     if (it->what == "leave") return nullptr;
   }
   return nullptr;
+}
+
+double Notches(const std::vector<PointerRecord>& records, unsigned axis) {
+  double notches = 0;
+  for (const PointerRecord& r : records) {
+    if (r.button != axis) continue;
+    if (r.what == "axis-discrete") notches += r.x;
+    if (r.what == "axis-value120") notches += r.x / 120;
+  }
+  return notches;
+}
+
+HeardButtons ButtonsHeard(const std::vector<PointerRecord>& records) {
+  HeardButtons heard;
+  int held = 0;
+  const PointerRecord* at = nullptr;
+  for (const PointerRecord& r : records) {
+    if (r.what == "press" || r.what == "release") {
+      const char* names[] = {"left", "right", "middle"};
+      heard.changes.push_back(
+          r.what + " " +
+          (r.button >= 272 && r.button <= 274 ? names[r.button - 272] : std::to_string(r.button)));
+      held += r.what == "press" ? 1 : -1;
+      if (r.what == "press") heard.press_times.push_back(r.time);
+    } else if (r.what == "enter" || r.what == "motion") {
+      if (held > 0 && at != nullptr) {
+        heard.held_dx += r.x - at->x;
+        heard.held_dy += r.y - at->y;
+      }
+      at = &r;
+    } else if (r.what == "leave") {
+      at = nullptr;
+    }
+  }
+  return heard;
 }
 
 WaylandObserver::WaylandObserver(const std::string& socket) {

@@ -14,13 +14,32 @@ namespace sonlet {
 // What the observer's surface was sent by the compositor: "enter", "motion" (at x, y in surface
 // coordinates, which equal output coordinates for a surface that fills the output), "leave",
 // "press" / "release" of `button`, "keyboard-enter", or "key-press" / "key-release" of the key
-// whose evdev code is in `button`.
+// whose evdev code is in `button`. Scrolling: "axis-source" (the source in `button`), and for the
+// axis in `button` (0 vertical, 1 horizontal) "axis" (the smooth value in x), "axis-discrete"
+// (the notches in x) or, to clients of wl_seat version 8, "axis-value120" (120 a notch, in x).
+// `time` is the event's time stamp in milliseconds, where it has one.
 struct PointerRecord {
   std::string what;
   double x = 0;
   double y = 0;
   unsigned button = 0;
+  unsigned time = 0;
 };
+
+// The notches scrolled on `axis` (0 vertical, 1 horizontal), down and right positive: the
+// discrete steps, or value120 in whole notches, whichever the compositor sent.
+double Notches(const std::vector<PointerRecord>& records, unsigned axis);
+
+// The buttons among the records, in a log's words: every press and release in order, as
+// "press left" or "release middle" (evdev's codes, other codes by number), and how far the
+// pointer moved while some button was held.
+struct HeardButtons {
+  std::vector<std::string> changes;
+  double held_dx = 0;
+  double held_dy = 0;
+  std::vector<unsigned> press_times;  // each press's time stamp
+};
+HeardButtons ButtonsHeard(const std::vector<PointerRecord>& records);
 
 // The last "enter" or "motion" among the records, which holds where the pointer is; null when
 // there is none.
