@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/wayland_pointer_sink.h"
 
-#include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "input/wayland_connection.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -81,90 +81,9 @@ void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
 
 const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 
-// The protocol's time stamps: milliseconds of a clock that does not jump.
-uint32_t NowMs() {
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
-
-// How long an event may wait for a compositor that has stopped reading (its socket is full),
-// how long the start waits for its answer, and how long the end waits, all told. A compositor
-// that keeps up reads within a frame; one that has not read for this long is stopped or hung, and
-// must not keep the program's exit waiting with it: a stop signal must end the program within a
-// second or two.
-constexpr int kStalledLimitMs = 1000;
-constexpr int kAnswerLimitMs = 5000;
+// How long the end waits, all told, for a compositor to take what is left: a stop signal must end
+// the program within a second or two, whatever the compositor does.
 constexpr int kCloseLimitMs = 600;
-
-int RemainingMs(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// Writes what is buffered, waiting while the socket is full, at most until the deadline. 0, or
-// the error number (ETIMEDOUT when the compositor did not read in time).
-int FlushBefore(wl_display* display, std::chrono::steady_clock::time_point deadline) {
-  // A connection already failed keeps failing, with the error it failed with (EAGAIN when a full
-  // socket made it fail): waiting for room would not mend it.
-  if (const int failed = wl_display_get_error(display); failed != 0) return failed;
-  while (wl_display_flush(display) < 0) {
-    if (errno != EAGAIN) return errno != 0 ? errno : EPIPE;
-    pollfd writable = {wl_display_get_fd(display), POLLOUT, 0};
-    const int ready = poll(&writable, 1, RemainingMs(deadline));
-    if (ready == 0) return ETIMEDOUT;
-    if (ready < 0 && errno != EINTR) return errno;
-  }
-  return 0;
-}
-
-// wl_display_roundtrip with a limit: sends everything, then reads the compositor's messages until
-// it has answered all of it. 0, ETIMEDOUT when the limit passed first, or the error of a failed
-// connection.
-int RoundTrip(wl_display* display, int limit_ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-  bool answered = false;
-  bool timed_out = false;
-  static const wl_callback_listener kListener = {
-      [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
-  wl_callback* callback = wl_display_sync(display);
-  wl_callback_add_listener(callback, &kListener, &answered);
-  const int flushed = FlushBefore(display, deadline);
-  timed_out = flushed == ETIMEDOUT;
-  bool failed = flushed != 0;
-  while (!answered && !failed) {
-    // Messages already queued are handled before waiting for more: the answer may be among them.
-    if (wl_display_prepare_read(display) != 0) {
-      failed = wl_display_dispatch_pending(display) < 0;
-      continue;
-    }
-    pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
-    const int ready = poll(&readable, 1, RemainingMs(deadline));
-    if (ready <= 0) {
-      wl_display_cancel_read(display);
-      timed_out = ready == 0;
-      failed = ready == 0 || errno != EINTR;
-      continue;
-    }
-    failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
-  }
-  wl_callback_destroy(callback);
-  if (answered) return 0;
-  if (const int error = wl_display_get_error(display); error != 0) return error;
-  return timed_out ? ETIMEDOUT : EPIPE;
-}
-
-// The reason for a round trip that failed: a compositor that did not answer is not a broken
-// connection, and the user's remedy differs.
-std::string ConnectionError(const char* name, int error) {
-  if (error == ETIMEDOUT) {
-    return std::string("the Wayland compositor '") + name + "' did not answer within " +
-           std::to_string(kAnswerLimitMs / 1000) +
-           " s (is it stopped or hung? a compositor that has ended leaves its socket behind)";
-  }
-  return std::string("the connection to the compositor failed (") + std::strerror(error) + ")";
-}
 
 }  // namespace
 
@@ -183,14 +102,14 @@ std::unique_ptr<WaylandPointerSink> WaylandPointerSink::Open(std::string* why) {
   Globals globals;
   wl_registry* registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &kRegistryListener, &globals);
-  const int listed = RoundTrip(display, kAnswerLimitMs);
+  const int listed = RoundTrip(display, kWaylandAnswerLimitMs);
   wl_registry_destroy(registry);
   if (listed != 0 || globals.manager == nullptr) {
     *why = listed == 0 ? std::string("the compositor of '") + name +
                              "' offers no wlroots virtual pointer "
                              "(zwlr_virtual_pointer_manager_v1); sway, labwc, Hyprland, river and "
                              "Wayfire do"
-                       : ConnectionError(name, listed);
+                       : WaylandConnectionError(name, listed);
     if (globals.manager != nullptr) zwlr_virtual_pointer_manager_v1_destroy(globals.manager);
     if (globals.keyboard_manager != nullptr) {
       zwp_virtual_keyboard_manager_v1_destroy(globals.keyboard_manager);
@@ -204,8 +123,8 @@ std::unique_ptr<WaylandPointerSink> WaylandPointerSink::Open(std::string* why) {
   zwp_virtual_keyboard_v1* keyboard = MakeKeyboard(globals);
   // A compositor that refuses the device closes the connection: find out now, not at the first
   // event.
-  if (const int made = RoundTrip(display, kAnswerLimitMs); made != 0) {
-    *why = ConnectionError(name, made);
+  if (const int made = RoundTrip(display, kWaylandAnswerLimitMs); made != 0) {
+    *why = WaylandConnectionError(name, made);
     zwlr_virtual_pointer_v1_destroy(pointer);
     zwlr_virtual_pointer_manager_v1_destroy(globals.manager);
     if (keyboard != nullptr) zwp_virtual_keyboard_v1_destroy(keyboard);
@@ -260,7 +179,8 @@ void WaylandPointerSink::Abandon() {
 }
 
 int WaylandPointerSink::Move(int dx, int dy) {
-  zwlr_virtual_pointer_v1_motion(pointer_, NowMs(), wl_fixed_from_int(dx), wl_fixed_from_int(dy));
+  zwlr_virtual_pointer_v1_motion(pointer_, WaylandNowMs(), wl_fixed_from_int(dx),
+                                 wl_fixed_from_int(dy));
   zwlr_virtual_pointer_v1_frame(pointer_);
   return Flush();
 }
@@ -282,7 +202,7 @@ int WaylandPointerSink::Scroll(int dx, int dy) {
     const int step = a.notches > 0 ? 1 : -1;
     for (int i = 0; i != a.notches; i += step) {
       zwlr_virtual_pointer_v1_axis_source(pointer_, WL_POINTER_AXIS_SOURCE_WHEEL);
-      zwlr_virtual_pointer_v1_axis_discrete(pointer_, NowMs(), a.axis,
+      zwlr_virtual_pointer_v1_axis_discrete(pointer_, WaylandNowMs(), a.axis,
                                             wl_fixed_from_int(step * kAxisPerNotch), step);
       zwlr_virtual_pointer_v1_frame(pointer_);
     }
@@ -297,7 +217,7 @@ int WaylandPointerSink::EnterUp() { return Key(false); }
 int WaylandPointerSink::Key(bool down) {
   if (keyboard_ == nullptr) return ENOTSUP;
   zwp_virtual_keyboard_v1_key(
-      keyboard_, NowMs(), kEnterKey,
+      keyboard_, WaylandNowMs(), kEnterKey,
       down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
   enter_is_down_ = down;
   return Flush();
@@ -306,22 +226,11 @@ int WaylandPointerSink::Key(bool down) {
 int WaylandPointerSink::Button(PointerButton button, bool down) {
   const int index = static_cast<int>(button);
   zwlr_virtual_pointer_v1_button(
-      pointer_, NowMs(), kButtonCodes[index],
+      pointer_, WaylandNowMs(), kButtonCodes[index],
       down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
   zwlr_virtual_pointer_v1_frame(pointer_);
   held_[index] = down;
   return Flush();
-}
-
-void WaylandPointerSink::ReadWithoutWaiting() {
-  while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
-  pollfd readable = {wl_display_get_fd(display_), POLLIN, 0};
-  if (poll(&readable, 1, 0) > 0) {
-    wl_display_read_events(display_);
-  } else {
-    wl_display_cancel_read(display_);
-  }
-  wl_display_dispatch_pending(display_);
 }
 
 // Writes what is buffered. A compositor slow to read leaves the socket full (EAGAIN): wait until
@@ -329,9 +238,9 @@ void WaylandPointerSink::ReadWithoutWaiting() {
 // to this client (the seat's capabilities) are read here too, so that they never fill the other
 // direction.
 int WaylandPointerSink::Flush() {
-  ReadWithoutWaiting();
-  const int error = FlushBefore(
-      display_, std::chrono::steady_clock::now() + std::chrono::milliseconds(kStalledLimitMs));
+  ReadWithoutWaiting(display_);
+  const int error = FlushBefore(display_, std::chrono::steady_clock::now() +
+                                              std::chrono::milliseconds(kWaylandStalledLimitMs));
   return error != 0 ? error : wl_display_get_error(display_);
 }
 

@@ -79,8 +79,6 @@ class WaylandPointerSink : public InputSink {
   int Button(PointerButton button, bool down);
   int Key(bool down);
   int Flush();
-  // Takes in what the compositor has sent, if anything, without blocking.
-  void ReadWithoutWaiting();
 
   wl_display* display_;
   Globals globals_;
