@@ -50,9 +50,12 @@
 // conditions; "wait" is the share of movement time before the pointer first moves in a trial,
 // "strokes" the mean number of sounds (not counting clicks) per reached target.
 //   pointing [--voices man,woman,child] [--modes default,speed75,calibrated,agile,agile-calibrated]
-//            [--detail]
-// POINTING_DEBUG=1 prints every pass (the user's state, the pointer, the engine's readings) on
-// standard error, to see where a trial's time goes.
+//            [--detail] [--bearings] [--perfect-bearing]
+// --bearings prints, instead, where the calibrated map points each sound the user can say between
+// two vowels; --perfect-bearing steers every calibrated mode exactly where the user means (the
+// bound a truer map could reach). POINTING_STROKES=1 prints every stroke on standard error (aimed
+// and moved direction, distance), POINTING_DEBUG=1 every pass (the user's state, the pointer,
+// the engine's readings), to see where a trial's time goes.
 
 #include <algorithm>
 #include <cmath>
@@ -68,9 +71,11 @@
 #include <vector>
 
 #include "calibration/calibration_builder.h"
+#include "calibration/ordered_formants.h"
 #include "calibration/take_collector.h"
 #include "calibration/vowel_map.h"
 #include "engine/agile_steering.h"
+#include "engine/direction_strategy.h"
 #include "engine/engine_settings.h"
 #include "engine/voice_engine.h"
 #include "formant_synth.h"
@@ -320,6 +325,71 @@ bool Calibrate(const Voice& voice, VoiceSounds* sounds, VowelMap* map) {
   return true;
 }
 
+// How the map places each sound the user can say between two vowels: the direction meant
+// against the mean of the bearings the engine gave over its held part (screen degrees, y
+// downwards), the worst single pass, and the heard F1 and F2 (medians), one row a sound.
+void PrintBearings(const Voice& voice, VoiceSounds* sounds, const VowelMap& map) {
+  struct Heard : PassObserver {
+    OrderedFormants ordered;
+    std::vector<float> f1, f2;
+    void PassDone(const PassRecord& r) override {
+      if (!r.loud) return;
+      float narrow[kFormantRoots];
+      NarrowCandidates(r.candidates, r.bandwidths, narrow);
+      const SteadyFormants f = ordered.Hear(narrow);
+      f1.push_back(f.f1), f2.push_back(f.f2);
+    }
+    static float Median(std::vector<float>* v) {
+      if (v->empty()) return 0.0f;
+      std::nth_element(v->begin(), v->begin() + v->size() / 2, v->end());
+      return (*v)[v->size() / 2];
+    }
+  };
+  constexpr int kQuadrants[4][2] = {{kA, kO}, {kI, kO}, {kI, kE}, {kA, kE}};
+  constexpr double kDegrees = 180.0 / std::numbers::pi;
+  for (const auto& q : kQuadrants) {
+    for (int eighths = 0; eighths <= kBlendSteps; ++eighths) {
+      EngineSettings settings;
+      FillSettings(voice, kModes[0], &settings);
+      CalibratedDecision decision(map);
+      settings.direction_strategy.store(&decision);
+      SpokenBlocks audio;
+      Pointer pointer;
+      QuietPanel quiet;
+      Heard heard;
+      VoiceEngine engine(settings, audio, pointer, quiet, quiet, &heard);
+      const std::vector<float>& sound = sounds->Sound(q[0], q[1], eighths);
+      const double gain = Amplitude(kNormalAbove);
+      const double turn = eighths * std::numbers::pi / (2 * kBlendSteps);
+      const double want = std::atan2((q[1] == kO ? 1 : -1) * std::sin(turn),
+                                     (q[0] == kA ? 1 : -1) * std::cos(turn));
+      double sum_x = 0.0, sum_y = 0.0, worst = 0.0;
+      int without = 0;
+      for (int b = 0; b < 200; ++b) {
+        for (int i = 0; i < kBlockSamples; ++i) {
+          const size_t at = (b * kBlockSamples + i) % (sound.size() / 2) + sound.size() / 4;
+          audio.block()[i] =
+              static_cast<int16_t>(std::lround(std::clamp(sound[at] * gain, -32768.0, 32767.0)));
+        }
+        if (b == 0 ? !engine.Start() : !engine.Pass()) break;
+        if (b < 40) continue;  // the onset and the steadying medians
+        float x = 0.0f, y = 0.0f;
+        if (!decision.Bearing(&x, &y)) {
+          ++without;
+          continue;
+        }
+        sum_x += x, sum_y += y;
+        worst = std::max(worst,
+                         std::fabs(std::remainder(std::atan2(y, x) - want, 2 * std::numbers::pi)));
+      }
+      std::printf("| %s | %c to %c, %d/8 | %.1f | %.1f | %.1f | %d | %.0f | %.0f |\n", voice.name,
+                  kVowelLetters[q[0]], kVowelLetters[q[1]], eighths, want * kDegrees,
+                  std::atan2(sum_y, sum_x) * kDegrees, worst * kDegrees, without,
+                  Heard::Median(&heard.f1), Heard::Median(&heard.f2));
+    }
+  }
+}
+
 struct Trial {
   int distance;
   int width;
@@ -331,14 +401,31 @@ struct Trial {
   double off;    // the end point along the task axis, from the target's centre
 };
 
+// The map's decision, or with --perfect-bearing one that steers exactly where the user means
+// whenever the map finds a bearing: the bound that a truer map could reach under this user.
+class MeantBearing : public CalibratedDecision {
+ public:
+  using CalibratedDecision::CalibratedDecision;
+  bool Bearing(float* x, float* y) const override {
+    if (!CalibratedDecision::Bearing(x, y)) return false;
+    if (perfect) *x = meant_x, *y = meant_y;
+    return true;
+  }
+  bool perfect = false;
+  float meant_x = 0.0f;
+  float meant_y = 0.0f;
+};
+
 // One user driving one engine through every trial of a voice and mode.
 class User {
  public:
-  User(const Voice& voice, const Mode& mode, VoiceSounds* sounds, const VowelMap* map)
+  User(const Voice& voice, const Mode& mode, VoiceSounds* sounds, const VowelMap* map,
+       bool perfect_bearing)
       : mode_(mode), sounds_(sounds), noise_(Amplitude(kNormalAbove - 40.0)) {
     FillSettings(voice, mode, &settings_);
     if (map != nullptr) {
-      decision_ = std::make_unique<CalibratedDecision>(*map);
+      decision_ = std::make_unique<MeantBearing>(*map);
+      decision_->perfect = perfect_bearing;
       settings_.direction_strategy.store(decision_.get());
     }
     if (mode.agile) settings_.agile_steering.store(&agile_);
@@ -378,6 +465,7 @@ class User {
     int click_left = 0;
     bool stroking = false;
     double ux = 0.0, uy = 0.0;
+    double aim_distance = 0.0;
     const std::vector<float>* sound = nullptr;
     size_t sound_at = 0;
     double level = 0.0;
@@ -398,6 +486,16 @@ class User {
         }
       } else if (click_left == 0 && sound == nullptr && Settled(pass, quiet_since)) {
         if (stroke_passes > 0) {
+          if (strokes_) {
+            const double mx = seen_x - stroke_x, my = seen_y - stroke_y;
+            std::fprintf(stderr,
+                         "stroke D=%d W=%d n=%d aimed %.1f moved %.1f deg, %.0f px away, "
+                         "moved %.0f, %.0f left, held %d passes\n",
+                         distance, width, trial.strokes,
+                         std::atan2(uy, ux) * 180 / std::numbers::pi,
+                         std::atan2(my, mx) * 180 / std::numbers::pi, aim_distance,
+                         std::hypot(mx, my), std::hypot(ex, ey), stroke_passes);
+          }
           Remember(level, stroke_passes, (seen_x - stroke_x) * ux + (seen_y - stroke_y) * uy);
           stroke_passes = 0;
         }
@@ -409,6 +507,11 @@ class User {
         } else {
           Aim(ex, ey, radius, &ux, &uy, &sound, &level);
           planned = Plan(level, ex * ux + ey * uy);
+          if (decision_ != nullptr) {
+            decision_->meant_x = static_cast<float>(ux),
+            decision_->meant_y = static_cast<float>(uy);
+          }
+          aim_distance = std::hypot(ex, ey);
           stroke_x = seen_x;
           stroke_y = seen_y;
           sound_at = 0;
@@ -528,12 +631,13 @@ class User {
   }
 
   bool debug_ = std::getenv("POINTING_DEBUG") != nullptr;
+  bool strokes_ = std::getenv("POINTING_STROKES") != nullptr;
   PassWatch watch_;
   Mode mode_;
   VoiceSounds* sounds_;
   double noise_;
   EngineSettings settings_;
-  std::unique_ptr<CalibratedDecision> decision_;
+  std::unique_ptr<MeantBearing> decision_;
   AgileSteering agile_;
   SpokenBlocks audio_;
   Pointer pointer_;
@@ -598,7 +702,7 @@ bool Listed(const std::string& list, const char* name) {
 int main(int argc, char** argv) {
   using namespace sonlet;
   std::string voices, modes;
-  bool detail = false;
+  bool detail = false, bearings = false, perfect_bearing = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--voices") == 0 && i + 1 < argc) {
       voices = argv[++i];
@@ -606,18 +710,29 @@ int main(int argc, char** argv) {
       modes = argv[++i];
     } else if (std::strcmp(argv[i], "--detail") == 0) {
       detail = true;
+    } else if (std::strcmp(argv[i], "--bearings") == 0) {
+      bearings = true;
+    } else if (std::strcmp(argv[i], "--perfect-bearing") == 0) {
+      perfect_bearing = true;
     } else {
       std::fprintf(stderr,
                    "usage: pointing [--voices man,woman,child] "
-                   "[--modes default,speed75,calibrated,agile,agile-calibrated] [--detail]\n");
+                   "[--modes default,speed75,calibrated,agile,agile-calibrated] [--detail]\n"
+                   "                [--bearings] [--perfect-bearing]\n");
       return 2;
     }
   }
   constexpr int kDistances[] = {256, 512, 1024};
   constexpr int kWidths[] = {16, 32, 64};
-  std::printf(
-      "| voice | mode | TPe (bits/s) | MT (s) | errors | wait | strokes | 16 px reached |\n");
-  std::printf("|---|---|---|---|---|---|---|---|\n");
+  if (bearings) {
+    std::printf(
+        "| voice | sound | meant (deg) | heard | worst pass off | passes without | F1 | F2 |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+  } else {
+    std::printf(
+        "| voice | mode | TPe (bits/s) | MT (s) | errors | wait | strokes | 16 px reached |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+  }
   for (const Voice& voice : kVoices) {
     if (!Listed(voices, voice.name)) continue;
     VoiceSounds sounds(voice);
@@ -631,13 +746,17 @@ int main(int argc, char** argv) {
                      a.f3_spread, a.passes);
       }
     }
+    if (bearings) {
+      if (calibrated) PrintBearings(voice, &sounds, map);
+      continue;
+    }
     for (const Mode& mode : kModes) {
       if (!Listed(modes, mode.name)) continue;
       if (mode.calibrated && !calibrated) {
         std::printf("| %s | %s | calibration refused | | | | | |\n", voice.name, mode.name);
         continue;
       }
-      User user(voice, mode, &sounds, mode.calibrated ? &map : nullptr);
+      User user(voice, mode, &sounds, mode.calibrated ? &map : nullptr, perfect_bearing);
       Figures mean;
       int conditions = 0;
       std::vector<Trial> all;
