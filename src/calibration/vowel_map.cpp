@@ -103,6 +103,26 @@ bool CalibratedDecision::Bearing(float* x, float* y) const {
   return true;
 }
 
+bool VowelOnTheWay(const VowelMap& map, int a, int b) {
+  const VowelArea& p = map.vowels[a];
+  const VowelArea& q = map.vowels[b];
+  for (int c = 0; c < kVowelCount; ++c) {
+    const VowelArea& r = map.vowels[c];
+    if (c == a || c == b || !r.present) continue;
+    const double ab[2] = {std::log(static_cast<double>(q.f1_hz) / p.f1_hz) / r.f1_spread,
+                          std::log(static_cast<double>(q.f2_hz) / p.f2_hz) / r.f2_spread};
+    const double ac[2] = {std::log(static_cast<double>(r.f1_hz) / p.f1_hz) / r.f1_spread,
+                          std::log(static_cast<double>(r.f2_hz) / p.f2_hz) / r.f2_spread};
+    const double length = ab[0] * ab[0] + ab[1] * ab[1];
+    if (!(length > 0.0)) continue;
+    const double t = (ab[0] * ac[0] + ab[1] * ac[1]) / length;
+    if (t <= 0.0 || t >= 1.0) continue;
+    const double off = std::hypot(ac[0] - t * ab[0], ac[1] - t * ab[1]);
+    if (off <= kRejectionDistance) return true;
+  }
+  return false;
+}
+
 bool SoundBearing(const VowelMap& map, const SteadyFormants& heard, float* x, float* y) {
   if (!(heard.f1 > 0.0f && heard.f2 > 0.0f)) return false;
   double best_miss = std::numeric_limits<double>::infinity();
@@ -116,6 +136,7 @@ bool SoundBearing(const VowelMap& map, const SteadyFormants& heard, float* x, fl
       const Motion da = MotionFor(VowelDirection(a), 1);
       const Motion db = MotionFor(VowelDirection(b), 1);
       if (da.dx * db.dx + da.dy * db.dy < 0) continue;  // opposite directions
+      if (VowelOnTheWay(map, a, b)) continue;
       // Log frequencies in the pair's pooled spreads, F3 too when all three sounds have it.
       const auto pooled = [](float s1, float s2) {
         return std::sqrt(0.5 * (static_cast<double>(s1) * s1 + static_cast<double>(s2) * s2));
@@ -136,6 +157,12 @@ bool SoundBearing(const VowelMap& map, const SteadyFormants& heard, float* x, fl
         length += ab * ab;
       }
       const double t = length > 0.0 ? std::clamp(along / length, 0.0, 1.0) : 0.0;
+      // The turn starts only past each vowel's core: a vowel said a little off its calibrated
+      // centre, as every take is, still steers straight along its own direction.
+      const double span = std::sqrt(length);
+      const double core = std::min(static_cast<double>(kVowelCore), 0.25 * span);
+      const double turned =
+          span > 0.0 ? std::clamp((t * span - core) / (span - 2.0 * core), 0.0, 1.0) : 0.0;
       double miss = 0.0;
       for (int d = 0; d < dims; ++d) {
         const double off = (ph[d] - (pa[d] + t * (pb[d] - pa[d]))) / spreads[d];
@@ -143,14 +170,14 @@ bool SoundBearing(const VowelMap& map, const SteadyFormants& heard, float* x, fl
       }
       if (!WithinVowel(static_cast<float>(std::sqrt(miss)), dims) || miss >= best_miss) continue;
       best_miss = miss;
-      // The angle turns evenly with the way along: a quarter of the way from "a" to "e" points
-      // a quarter of the right angle up, as the user hears the sound a quarter changed.
+      // The angle turns evenly with the way along: a quarter of the way from "a"'s core to "e"'s
+      // points a quarter of the right angle up, as the user hears the sound a quarter changed.
       const double from = std::atan2(da.dy, da.dx);
       double turn = std::atan2(db.dy, db.dx) - from;
       if (turn > std::numbers::pi) turn -= 2.0 * std::numbers::pi;
       if (turn < -std::numbers::pi) turn += 2.0 * std::numbers::pi;
-      best_x = std::cos(from + t * turn);
-      best_y = std::sin(from + t * turn);
+      best_x = std::cos(from + turned * turn);
+      best_y = std::sin(from + turned * turn);
     }
   }
   if (!(best_miss < std::numeric_limits<double>::infinity())) return false;

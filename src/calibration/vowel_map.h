@@ -104,10 +104,24 @@ class CalibratedDecision : public DirectionStrategy {
 // Where a sound points among a map's vowels: on the line between two vowels whose directions
 // are neighbours or alike (a and e, e and i, i and o, o and u, ...; not a and i, which point
 // apart), the direction turned from one vowel's to the other's in proportion to the way along
-// it, so that a sound halfway between "a" and "e" moves up and to the right at 45 degrees, one
-// a quarter of the way at 22.5, and one at a vowel moves as that vowel does. The line nearest the
-// sound (distances in the two vowels' pooled spreads) is taken, and the sound must lie within a
-// vowel's own reach of it. False, leaving *x and *y as they were, for a sound near no such line.
+// it between the vowels' cores, so that a sound halfway between "a" and "e" moves up and to the
+// right at 45 degrees, and one within kVowelCore of a vowel moves as that vowel does. The line
+// nearest the sound (distances in the two vowels' pooled spreads) is taken, and the sound must
+// lie within a vowel's own reach of it. A line that passes through a third vowel's reach is not
+// one: the way from the one vowel to the other goes by that vowel. False, leaving *x and *y as
+// they were, for a sound near no such line.
 bool SoundBearing(const VowelMap& map, const SteadyFormants& heard, float* x, float* y);
+
+// Whether the way from vowel a to vowel b passes through a third: that vowel's centre lies
+// within its own reach of the line between their centres (F1 and F2, in the third vowel's
+// spreads). A man's "o" lies so on the way from his "a" to his "u", and on that long line his
+// sounds between "a" and "o" measured as barely past "a": they belong to the lines through "o".
+bool VowelOnTheWay(const VowelMap& map, int a, int b);
+
+// How far along the line from a vowel's centre, in pooled spreads, a sound still steers exactly
+// as that vowel (at most a quarter of the line): a vowel said on another day lies a few per cent
+// (about one spread) off the centre its calibration learnt, and without the core a held "a"
+// steered up to 13 degrees off the horizontal.
+inline constexpr float kVowelCore = 1.0f;
 
 }  // namespace sonlet

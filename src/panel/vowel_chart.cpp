@@ -157,8 +157,10 @@ std::vector<VowelChart::Arrow> VowelChart::SteeringArrows() const {
       const VowelArea& vb = map_->vowels[b];
       const Motion ma = MotionFor(VowelDirection(a), 1);
       const Motion mb = MotionFor(VowelDirection(b), 1);
-      // Vowels that point apart have no way between them.
-      if (!vb.present || ma.dx * mb.dx + ma.dy * mb.dy < 0) continue;
+      // Vowels that point apart have no way between them, nor two with a third on the way.
+      if (!vb.present || ma.dx * mb.dx + ma.dy * mb.dy < 0 || VowelOnTheWay(*map_, a, b)) {
+        continue;
+      }
       for (float t : {0.25f, 0.5f, 0.75f}) {
         const auto between = [t](float p, float q) {
           return p > 0.0f && q > 0.0f ? std::exp((1.0f - t) * std::log(p) + t * std::log(q)) : 0.0f;

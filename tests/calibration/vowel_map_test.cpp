@@ -155,17 +155,24 @@ namespace sonlet {
 namespace {
 
 // With agile steering a sound on the way between two vowels of neighbouring directions points
-// between them, in proportion; one between vowels that point apart, or near none, points
-// nowhere. ManMap: a right, e up, i left, o down.
+// between them, turning evenly across the way between the vowels' cores; one within a core
+// steers as its vowel; one between vowels that point apart, or near none, points nowhere.
+// ManMap: a right, e up, i left, o down.
 TEST(SoundBearing, BetweenNeighbouringVowelsInProportion) {
-  const VowelMap map = ManMap();
-  // A point a share of the way from one vowel's centre to another's, in log frequency.
-  const auto between = [&map](int from, int to, float share) {
+  VowelMap map = ManMap();
+  map.vowels[4] = map.vowels[3];
+  map.vowels[4].f1_hz = 540.0f;
+  map.vowels[4].f2_hz = 660.0f;
+  // The point a share of the way from one vowel's core to another's along the line between
+  // their centres (log frequency; a share of 0 is `core` spreads from the first vowel's centre).
+  const auto between = [&map](int from, int to, float share, float core = kVowelCore) {
     const VowelArea& p = map.vowels[from];
     const VowelArea& q = map.vowels[to];
-    return SteadyFormants{std::exp((1 - share) * std::log(p.f1_hz) + share * std::log(q.f1_hz)),
-                          std::exp((1 - share) * std::log(p.f2_hz) + share * std::log(q.f2_hz)),
-                          0.0f};
+    const float span = std::hypot(std::log(q.f1_hz / p.f1_hz) / kF1SpreadFloor,
+                                  std::log(q.f2_hz / p.f2_hz) / kF2SpreadFloor);
+    const float way = (core + share * (span - 2.0f * core)) / span;
+    return SteadyFormants{std::exp((1 - way) * std::log(p.f1_hz) + way * std::log(q.f1_hz)),
+                          std::exp((1 - way) * std::log(p.f2_hz) + way * std::log(q.f2_hz)), 0.0f};
   };
   constexpr double kPi = 3.14159265358979;
   const struct {
@@ -173,19 +180,29 @@ TEST(SoundBearing, BetweenNeighbouringVowelsInProportion) {
     SteadyFormants sound;
     bool points;
     double degrees;  // counterclockwise from the right on the screen (up is 90)
+    bool with_u = false;
   } rows[] = {
-      {"a itself", between(0, 1, 0.0f), true, 0},
-      {"a quarter from a to e", between(0, 1, 0.25f), true, 22.5},
+      {"a itself", between(0, 1, 0.0f, 0.0f), true, 0},
+      {"a said a little towards e, within its core", between(0, 1, 0.0f, 0.9f * kVowelCore), true,
+       0},
+      {"a quarter of the way from a to e", between(0, 1, 0.25f), true, 22.5},
       {"halfway a-e", between(0, 1, 0.5f), true, 45},
       {"halfway e-i", between(1, 2, 0.5f), true, 135},
       {"three quarters from i to o", between(2, 3, 0.75f), true, 247.5},
+      {"o said a little towards a, within its core", between(3, 0, 0.0f, 0.9f * kVowelCore), true,
+       270},
       {"halfway o-a", between(3, 0, 0.5f), true, 315},
+      // With a "u" beyond this "o", as a man's lies, the line from "a" to "u" passes by "o": a
+      // sound on it there is an "o", not a sound a quarter of the way from "a" to "u".
+      {"on the way from a to u, by o", between(0, 4, 0.68f, 0.0f), true, 270, true},
       {"far from every vowel", {1500, 600, 0}, false, 0},
       {"no formants", {0, 0, 0}, false, 0},
   };
+  VowelMap without_u = map;
+  without_u.vowels[4].present = false;
   for (const auto& row : rows) {
     float x = 7.0f, y = 7.0f;
-    ASSERT_EQ(SoundBearing(map, row.sound, &x, &y), row.points) << row.what;
+    ASSERT_EQ(SoundBearing(row.with_u ? map : without_u, row.sound, &x, &y), row.points) << row.what;
     if (!row.points) {
       EXPECT_EQ(x, 7.0f) << row.what;
       continue;
