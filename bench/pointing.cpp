@@ -496,7 +496,12 @@ class User {
                          std::atan2(my, mx) * 180 / std::numbers::pi, aim_distance,
                          std::hypot(mx, my), std::hypot(ex, ey), stroke_passes);
           }
-          Remember(level, stroke_passes, (seen_x - stroke_x) * ux + (seen_y - stroke_y) * uy);
+          // A stroke the screen's edge stopped says nothing of how far the hold would have gone.
+          const bool at_edge = seen_x <= 0 || seen_y <= 0 || seen_x >= kScreenWidth - 1 ||
+                               seen_y >= kScreenHeight - 1;
+          if (!at_edge) {
+            Remember(level, stroke_passes, (seen_x - stroke_x) * ux + (seen_y - stroke_y) * uy);
+          }
           stroke_passes = 0;
         }
         if (std::hypot(ex, ey) <= radius - 1.0) {
