@@ -38,9 +38,10 @@
 //     (and a reaction time has passed), then aims again from where it is.
 //   - Clicks with a short voiced sound of its own voice 20 dB above the threshold (the
 //     synthesiser's a 0.225 s "i", as in "click"; espeak-ng's its own short "i", said at the
-//     speed of ordinary speech), once the pointer it sees has settled inside the target (its
-//     centre at most W/2 - 1 px away); then waits for the engine's click. A click outside the
-//     target is a slip: it corrects and clicks again.
+//     speed of ordinary speech: 0.22 s from the man and the woman, 0.33 s from the child-like
+//     voice), once the pointer it sees has settled inside the target (its centre at most
+//     W/2 - 1 px away); then waits for the engine's click. A click outside the target is a
+//     slip: it corrects and clicks again.
 //   - Has a quiet room behind it: noise 40 dB under its voice in every block.
 //
 // Modes: the default profile (speed 50); speed 75; speed 50 with a calibration made from the
