@@ -23,7 +23,10 @@
 //     up, "o" down). With agile steering and a calibration it aims straight at the target: it
 //     says a sound between the two vowels whose directions frame the target's (in eighths of
 //     the way from one to the other, as a practised user finds a sound between two vowels), or
-//     the one vowel when the target lies nearly along one axis.
+//     the one vowel when the target lies nearly along one axis. That needs a voice that can
+//     say a sound between two vowels: the synthesiser's can, espeak-ng's cannot (it says each
+//     vowel only as itself), so with an espeak-ng voice the user aims along one axis at a
+//     time in every mode.
 //   - Stops by anticipation: it has learnt its own reaction time, so it stops the sound when
 //     the pointer it sees, carried on for 13 passes at the speed it saw over the last 4, would
 //     reach the target along the stroke (or after 8 s of a stroke that gets nowhere).
@@ -33,23 +36,32 @@
 //     enough.
 //   - Corrects: after a stroke it waits until the pointer it sees has stood still for 5 passes
 //     (and a reaction time has passed), then aims again from where it is.
-//   - Clicks with a short voiced sound, a 0.225 s "i" (as in "click") 20 dB above the
-//     threshold, once the pointer it sees
-//     has settled inside the target (its centre at most W/2 - 1 px away); then waits for the
-//     engine's click. A click outside the target is a slip: it corrects and clicks again.
+//   - Clicks with a short voiced sound of its own voice 20 dB above the threshold (the
+//     synthesiser's a 0.225 s "i", as in "click"; espeak-ng's its own short "i", said at the
+//     speed of ordinary speech: 0.22 s from the man and the woman, 0.33 s from the child-like
+//     voice), once the pointer it sees has settled inside the target (its centre at most
+//     W/2 - 1 px away); then waits for the engine's click. A click outside the target is a
+//     slip: it corrects and clicks again.
 //   - Has a quiet room behind it: noise 40 dB under its voice in every block.
 //
 // Modes: the default profile (speed 50); speed 75; speed 50 with a calibration made from the
 // voice's own takes (src/calibration, as sonlet --make-calibration makes it); --agile, alone and
-// with that calibration. Voices: the synthesiser's man, woman and child (formant_synth.h), each
-// with a profile of its height and sex, threshold 45 and clicks of 3 to 20 passes.
+// with that calibration. Voices: the synthesiser's man, woman and child (formant_synth.h), and
+// espeak-ng's man (es), woman (es+f3) and a child-like voice (es+f4, its pitch raised), which
+// bench/pointing records into the folder given with --espeak (recorded_sounds.h); each with a
+// profile of its height and sex, threshold 45 and clicks of 3 to 20 passes. Every voice
+// calibrates from one take of each vowel and says, during the task, the sounds of a second
+// take (the synthesiser's: other takes; espeak-ng's: another pitch), so that the calibration
+// is never judged on the recording it was made from. An espeak-ng vowel is looped on its
+// steady middle for as long as the user holds it.
 //
 // Figures: TPe = log2(De/We + 1) / MT per distance and width, over the trials that reached their
 // target; De is the mean distance moved along the task axis, We = 4.133 x the standard
 // deviation of the end points along it. "TPe" in the summary is the mean over the nine
 // conditions; "wait" is the share of movement time before the pointer first moves in a trial,
 // "strokes" the mean number of sounds (not counting clicks) per reached target.
-//   pointing [--voices man,woman,child] [--modes default,speed75,calibrated,agile,agile-calibrated]
+//   pointing [--espeak DIR] [--voices man,...,espeak-child]
+//            [--modes default,speed75,calibrated,agile,agile-calibrated]
 //            [--detail] [--bearings] [--perfect-bearing]
 // --bearings prints, instead, where the calibrated map points each sound the user can say between
 // two vowels; --perfect-bearing steers every calibrated mode exactly where the user means (the
@@ -79,6 +91,9 @@
 #include "engine/engine_settings.h"
 #include "engine/voice_engine.h"
 #include "formant_synth.h"
+#include "recorded_sounds.h"
+#include "synthetic_sounds.h"
+#include "voice_sounds.h"
 
 namespace sonlet {
 namespace {
@@ -91,14 +106,12 @@ constexpr int kSpeedWindow = 4;
 constexpr int kStillPasses = 5;
 constexpr int kTimeoutPasses = 1600;     // 30 s
 constexpr int kStrokeLimitPasses = 427;  // 8 s
-constexpr int kClickPasses = 12;         // 0.225 s of sound
 constexpr double kPassSeconds = 150.0 / 8000.0;
 constexpr int kThreshold = 45;         // the threshold level is 55 dB
 constexpr double kNormalAbove = 14.0;  // dB above the threshold level
 constexpr double kSoftAbove = 5.0;
 constexpr double kClickAbove = 20.0;
 constexpr double kSoftBelowPixels = 48.0;
-constexpr int kBlendSteps = 8;
 constexpr size_t kMemoryStrokes = 60;
 constexpr int kClickWindowPasses = 20;
 
@@ -107,18 +120,19 @@ constexpr int kA = 0, kE = 1, kI = 2, kO = 3;
 
 struct Voice {
   const char* name;
-  Group group;
-  uint32_t speaker;
-  double scale;
-  double f0;
+  bool recorded;  // espeak-ng's, read from the folder given with --espeak; else synthetic
+  SyntheticSpeaker synthetic;
   int height;  // profile: cm above 90
   bool male;
 };
 
 constexpr Voice kVoices[] = {
-    {"man", Group::kMan, 101, 1.0, 118, 85, true},
-    {"woman", Group::kWoman, 201, 1.0, 210, 70, false},
-    {"child", Group::kChild, 301, 1.0, 265, 41, false},
+    {"man", false, {Group::kMan, 101, 1.0, 118}, 85, true},
+    {"woman", false, {Group::kWoman, 201, 1.0, 210}, 70, false},
+    {"child", false, {Group::kChild, 301, 1.0, 265}, 41, false},
+    {"espeak-man", true, {}, 85, true},
+    {"espeak-woman", true, {}, 70, false},
+    {"espeak-child", true, {}, 41, false},
 };
 
 struct Mode {
@@ -132,77 +146,6 @@ constexpr Mode kModes[] = {
     {"default", 50, false, false},        {"speed75", 75, false, false},
     {"calibrated", 50, true, false},      {"agile", 50, false, true},
     {"agile-calibrated", 50, true, true},
-};
-
-// Sounds of one voice, made once: 8 s of each vowel and of the sounds between neighbouring
-// vowels, each brought to an RMS of 1 over its held part.
-class VoiceSounds {
- public:
-  explicit VoiceSounds(const Voice& voice) : voice_(voice) {}
-
-  // between: -1 for the vowel alone, else the other vowel and eighths of the way to it.
-  const std::vector<float>& Sound(int vowel, int other, int eighths) {
-    if (eighths <= 0 || other < 0) other = -1, eighths = 0;
-    if (eighths >= kBlendSteps) vowel = other, other = -1, eighths = 0;
-    const int key = vowel * 1000 + (other + 1) * 10 + eighths;
-    auto found = cache_.find(key);
-    if (found != cache_.end()) return found->second;
-    VoiceOptions options = Base();
-    options.vowel = vowel;
-    options.blend_vowel = other;
-    options.blend = eighths / static_cast<double>(kBlendSteps);
-    options.seconds = 8.0;
-    options.take = static_cast<uint32_t>(1000 + key);
-    return cache_[key] = Normalised(Synthesise(options), 0.1);
-  }
-
-  const std::vector<float>& Click() {
-    if (click_.empty()) {
-      VoiceOptions options = Base();
-      options.vowel = kI;
-      options.seconds = kClickPasses * kPassSeconds;
-      options.attack_seconds = 0.02;
-      options.decay_seconds = 0.03;
-      options.take = 77;
-      click_ = Normalised(Synthesise(options), 0.05);
-    }
-    return click_;
-  }
-
-  // A take of a vowel for the calibration, as the user would say it for --make-calibration.
-  std::vector<float> Take(int vowel) const {
-    VoiceOptions options = Base();
-    options.vowel = vowel;
-    options.seconds = 1.5;
-    options.take = 1;
-    return Normalised(Synthesise(options), 0.1);
-  }
-
- private:
-  VoiceOptions Base() const {
-    VoiceOptions options;
-    options.group = voice_.group;
-    options.speaker = voice_.speaker;
-    options.scale = voice_.scale;
-    options.f0_hz = voice_.f0;
-    options.rate = 8000;
-    return options;
-  }
-
-  static std::vector<float> Normalised(const std::vector<double>& sound, double edge_seconds) {
-    const size_t edge = static_cast<size_t>(edge_seconds * 8000);
-    double energy = 0.0;
-    size_t count = 0;
-    for (size_t i = edge; i + edge < sound.size(); ++i, ++count) energy += sound[i] * sound[i];
-    const double rms = count > 0 ? std::sqrt(energy / static_cast<double>(count)) : 1.0;
-    std::vector<float> out(sound.size());
-    for (size_t i = 0; i < sound.size(); ++i) out[i] = static_cast<float>(sound[i] / rms);
-    return out;
-  }
-
-  Voice voice_;
-  std::map<int, std::vector<float>> cache_;
-  std::vector<float> click_;
 };
 
 class PassWatch : public PassObserver {
@@ -347,8 +290,14 @@ void PrintBearings(const Voice& voice, VoiceSounds* sounds, const VowelMap& map)
   };
   constexpr int kQuadrants[4][2] = {{kA, kO}, {kI, kO}, {kI, kE}, {kA, kE}};
   constexpr double kDegrees = 180.0 / std::numbers::pi;
+  bool shown[kVowelSounds] = {};
   for (const auto& q : kQuadrants) {
-    for (int eighths = 0; eighths <= kBlendSteps; ++eighths) {
+    // A voice that says no sound between two vowels has only the vowels to show, each once.
+    const int step = sounds->SaysBetween() ? 1 : kBlendSteps;
+    for (int eighths = 0; eighths <= kBlendSteps; eighths += step) {
+      const int alone = eighths == 0 ? q[0] : eighths == kBlendSteps ? q[1] : -1;
+      if (alone >= 0 && !sounds->SaysBetween() && shown[alone]) continue;
+      if (alone >= 0) shown[alone] = true;
       EngineSettings settings;
       FillSettings(voice, kModes[0], &settings);
       CalibratedDecision decision(map);
@@ -452,6 +401,30 @@ class User {
     }
   }
 
+  // Says the click as in a trial, at the earliest the user clicks after a stroke (a second of
+  // "a", then a reaction time and the pointer standing still), and counts the engine's clicks.
+  int64_t ClicksAfterStroke() {
+    const int64_t before = pointer_.clicks();
+    const int held = static_cast<int>(1.0 / kPassSeconds);
+    const int click_from = held + kReactionPasses + kStillPasses;
+    size_t at = 0;
+    for (int pass = 0; pass < click_from + ClickPasses() + held; ++pass) {
+      if (pass == click_from) at = 0;
+      const bool holding = pass < held;
+      const bool clicking = pass >= click_from && pass < click_from + ClickPasses();
+      Say(holding    ? &sounds_->Sound(kA, -1, 0)
+          : clicking ? &sounds_->Click()
+                     : nullptr,
+          holding ? kNormalAbove : kClickAbove, &at);
+      engine_->Pass();
+    }
+    return pointer_.clicks() - before;
+  }
+
+  int ClickPasses() const {
+    return static_cast<int>((sounds_->Click().size() + kBlockSamples - 1) / kBlockSamples);
+  }
+
  private:
   Trial Select(double sx, double sy, double tx, double ty, int distance, int width) {
     Trial trial{distance, width, false, 0, -1, 0, 0.0, 0.0};
@@ -508,7 +481,7 @@ class User {
           sound = &sounds_->Click();
           sound_at = 0;
           level = kClickAbove;
-          click_left = kClickPasses;
+          click_left = ClickPasses();
         } else {
           Aim(ex, ey, radius, &ux, &uy, &sound, &level);
           planned = Plan(level, ex * ux + ey * uy);
@@ -600,7 +573,8 @@ class User {
            const std::vector<float>** sound, double* level) {
     const double distance = std::hypot(ex, ey);
     *level = kNormalAbove;
-    if (mode_.agile && mode_.calibrated && std::min(std::fabs(ex), std::fabs(ey)) > radius / 2) {
+    if (mode_.agile && mode_.calibrated && sounds_->SaysBetween() &&
+        std::min(std::fabs(ex), std::fabs(ey)) > radius / 2) {
       // Between the two vowels that frame the target's direction.
       const int horizontal = ex > 0 ? kA : kI;
       const int vertical = ey > 0 ? kO : kE;
@@ -701,18 +675,72 @@ bool Listed(const std::string& list, const char* name) {
   return false;
 }
 
+// The first name in the comma-separated list that the table lacks, or "".
+template <typename Entry, size_t n>
+std::string Unknown(const std::string& list, const Entry (&table)[n]) {
+  size_t start = 0;
+  while (!list.empty() && start <= list.size()) {
+    const size_t end = std::min(list.find(',', start), list.size());
+    const std::string name = list.substr(start, end - start);
+    if (std::none_of(table, table + n, [&](const Entry& e) { return name == e.name; })) {
+      return name.empty() ? "(an empty name)" : name;
+    }
+    start = end + 1;
+  }
+  return "";
+}
+
+constexpr char kUsage[] =
+    "usage: pointing [--espeak DIR] [--voices man,woman,child,espeak-man,espeak-woman,"
+    "espeak-child]\n"
+    "                [--modes default,speed75,calibrated,agile,agile-calibrated] [--detail]\n"
+    "                [--bearings] [--perfect-bearing]\n";
+
+// The sounds of every voice asked for, in the order of kVoices (null for one not asked for);
+// false with a message on standard error when a recorded voice cannot be read.
+bool LoadVoices(const std::string& list, const std::string& espeak,
+                std::unique_ptr<VoiceSounds> (&sounds)[std::size(kVoices)]) {
+  for (size_t v = 0; v < std::size(kVoices); ++v) {
+    const Voice& voice = kVoices[v];
+    if (!Listed(list, voice.name)) continue;
+    if (!voice.recorded) {
+      sounds[v] = std::make_unique<SyntheticSounds>(voice.synthetic);
+      continue;
+    }
+    // Without recordings the whole table still runs, on the synthetic voices.
+    if (espeak.empty() && list.empty()) continue;
+    if (espeak.empty()) {
+      std::fprintf(stderr,
+                   "pointing: the voice %s is recorded with espeak-ng: give the folder of its "
+                   "sounds with --espeak DIR (bench/pointing makes it)\n",
+                   voice.name);
+      return false;
+    }
+    auto recorded = std::make_unique<RecordedSounds>();
+    std::string error;
+    if (!recorded->Load(espeak + "/" + voice.name, &error)) {
+      std::fprintf(stderr, "pointing: %s\n", error.c_str());
+      return false;
+    }
+    sounds[v] = std::move(recorded);
+  }
+  return true;
+}
+
 }  // namespace
 }  // namespace sonlet
 
 int main(int argc, char** argv) {
   using namespace sonlet;
-  std::string voices, modes;
+  std::string voices, modes, espeak;
   bool detail = false, bearings = false, perfect_bearing = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--voices") == 0 && i + 1 < argc) {
       voices = argv[++i];
     } else if (std::strcmp(argv[i], "--modes") == 0 && i + 1 < argc) {
       modes = argv[++i];
+    } else if (std::strcmp(argv[i], "--espeak") == 0 && i + 1 < argc) {
+      espeak = argv[++i];
     } else if (std::strcmp(argv[i], "--detail") == 0) {
       detail = true;
     } else if (std::strcmp(argv[i], "--bearings") == 0) {
@@ -720,13 +748,18 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--perfect-bearing") == 0) {
       perfect_bearing = true;
     } else {
-      std::fprintf(stderr,
-                   "usage: pointing [--voices man,woman,child] "
-                   "[--modes default,speed75,calibrated,agile,agile-calibrated] [--detail]\n"
-                   "                [--bearings] [--perfect-bearing]\n");
+      std::fprintf(stderr, "%s", kUsage);
       return 2;
     }
   }
+  for (const std::string& unknown : {Unknown(voices, kVoices), Unknown(modes, kModes)}) {
+    if (!unknown.empty()) {
+      std::fprintf(stderr, "pointing: no voice or mode is called %s\n%s", unknown.c_str(), kUsage);
+      return 2;
+    }
+  }
+  std::unique_ptr<VoiceSounds> all_sounds[std::size(kVoices)];
+  if (!LoadVoices(voices, espeak, all_sounds)) return 2;
   constexpr int kDistances[] = {256, 512, 1024};
   constexpr int kWidths[] = {16, 32, 64};
   if (bearings) {
@@ -738,22 +771,33 @@ int main(int argc, char** argv) {
         "| voice | mode | TPe (bits/s) | MT (s) | errors | wait | strokes | 16 px reached |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
   }
-  for (const Voice& voice : kVoices) {
-    if (!Listed(voices, voice.name)) continue;
-    VoiceSounds sounds(voice);
+  for (size_t v = 0; v < std::size(kVoices); ++v) {
+    const Voice& voice = kVoices[v];
+    VoiceSounds* sounds = all_sounds[v].get();
+    if (sounds == nullptr) continue;
     VowelMap map;
-    const bool calibrated = Calibrate(voice, &sounds, &map);
+    const bool calibrated = Calibrate(voice, sounds, &map);
     if (std::getenv("POINTING_DEBUG") != nullptr) {
-      for (int v = 0; v < kVowelCount; ++v) {
-        const VowelArea& a = map.vowels[v];
+      for (int k = 0; k < kVowelCount; ++k) {
+        const VowelArea& a = map.vowels[k];
         std::fprintf(stderr, "%s %c: %.0f %.0f %.0f (%.2f %.2f %.2f) %d passes\n", voice.name,
-                     kVowelLetters[v], a.f1_hz, a.f2_hz, a.f3_hz, a.f1_spread, a.f2_spread,
+                     kVowelLetters[k], a.f1_hz, a.f2_hz, a.f3_hz, a.f1_spread, a.f2_spread,
                      a.f3_spread, a.passes);
       }
     }
     if (bearings) {
-      if (calibrated) PrintBearings(voice, &sounds, map);
+      if (calibrated) PrintBearings(voice, sounds, map);
       continue;
+    }
+    {
+      User probe(voice, kModes[0], sounds, nullptr, false);
+      const int64_t clicks = probe.ClicksAfterStroke();
+      if (clicks != 1) {
+        std::fprintf(stderr,
+                     "pointing: the click of %s (%d passes of sound) made %lld clicks after a "
+                     "stroke, not one: its trials will end in slips or time out\n",
+                     voice.name, probe.ClickPasses(), static_cast<long long>(clicks));
+      }
     }
     for (const Mode& mode : kModes) {
       if (!Listed(modes, mode.name)) continue;
@@ -761,7 +805,7 @@ int main(int argc, char** argv) {
         std::printf("| %s | %s | calibration refused | | | | | |\n", voice.name, mode.name);
         continue;
       }
-      User user(voice, mode, &sounds, mode.calibrated ? &map : nullptr, perfect_bearing);
+      User user(voice, mode, sounds, mode.calibrated ? &map : nullptr, perfect_bearing);
       Figures mean;
       int conditions = 0;
       std::vector<Trial> all;
