@@ -35,7 +35,9 @@
 //     regions need it 10 dB up). With agile steering it keeps its voice: the ramp is fine
 //     enough.
 //   - Corrects: after a stroke it waits until the pointer it sees has stood still for 5 passes
-//     (and a reaction time has passed), then aims again from where it is.
+//     (and a reaction time has passed), then aims again from where it is. A stroke that moved
+//     nothing it holds 5 passes longer the next time; a stroke the screen's edge stopped it does
+//     not learn from.
 //   - Clicks with a short voiced sound of its own voice 20 dB above the threshold (the
 //     synthesiser's a 0.225 s "i", as in "click"; espeak-ng's its own short "i", said at the
 //     speed of ordinary speech: 0.22 s from the man and the woman, 0.33 s from the child-like
@@ -114,6 +116,7 @@ constexpr double kClickAbove = 20.0;
 constexpr double kSoftBelowPixels = 48.0;
 constexpr size_t kMemoryStrokes = 60;
 constexpr int kClickWindowPasses = 20;
+constexpr int kLongerPasses = 5;
 
 // Vowel indices into kVowels.
 constexpr int kA = 0, kE = 1, kI = 2, kO = 3;
@@ -439,6 +442,7 @@ class User {
     bool stroking = false;
     double ux = 0.0, uy = 0.0;
     double aim_distance = 0.0;
+    int still_hold = 0;  // the last stroke's hold, when it moved nothing
     const std::vector<float>* sound = nullptr;
     size_t sound_at = 0;
     double level = 0.0;
@@ -475,6 +479,7 @@ class User {
           if (!at_edge) {
             Remember(level, stroke_passes, (seen_x - stroke_x) * ux + (seen_y - stroke_y) * uy);
           }
+          still_hold = seen_x == stroke_x && seen_y == stroke_y ? stroke_passes : 0;
           stroke_passes = 0;
         }
         if (std::hypot(ex, ey) <= radius - 1.0) {
@@ -485,6 +490,8 @@ class User {
         } else {
           Aim(ex, ey, radius, &ux, &uy, &sound, &level);
           planned = Plan(level, ex * ux + ey * uy);
+          // A hold that moved nothing is not tried again as it was: the user holds longer.
+          if (still_hold > 0) planned = std::max(planned, still_hold + kLongerPasses);
           if (decision_ != nullptr) {
             decision_->meant_x = static_cast<float>(ux),
             decision_->meant_y = static_cast<float>(uy);
