@@ -36,8 +36,9 @@
 //     enough.
 //   - Corrects: after a stroke it waits until the pointer it sees has stood still for 5 passes
 //     (and a reaction time has passed), then aims again from where it is. A stroke that moved
-//     nothing it holds 5 passes longer the next time; a stroke the screen's edge stopped it does
-//     not learn from.
+//     nothing it holds 5 passes longer the next time, one that went more than twice as far as
+//     it meant at least a pass shorter; a stroke the screen's edge stopped it does not learn
+//     from.
 //   - Clicks with a short voiced sound of its own voice 20 dB above the threshold (the
 //     synthesiser's a 0.225 s "i", as in "click"; espeak-ng's its own short "i", said at the
 //     speed of ordinary speech: 0.22 s from the man and the woman, 0.33 s from the child-like
@@ -442,7 +443,9 @@ class User {
     bool stroking = false;
     double ux = 0.0, uy = 0.0;
     double aim_distance = 0.0;
-    int still_hold = 0;  // the last stroke's hold, when it moved nothing
+    int last_hold = 0;           // the last stroke's hold
+    bool moved_nothing = false;  // whether it moved nothing
+    bool overshot = false;       // whether it moved more than twice as far as it meant
     const std::vector<float>* sound = nullptr;
     size_t sound_at = 0;
     double level = 0.0;
@@ -479,7 +482,9 @@ class User {
           if (!at_edge) {
             Remember(level, stroke_passes, (seen_x - stroke_x) * ux + (seen_y - stroke_y) * uy);
           }
-          still_hold = seen_x == stroke_x && seen_y == stroke_y ? stroke_passes : 0;
+          last_hold = stroke_passes;
+          moved_nothing = seen_x == stroke_x && seen_y == stroke_y;
+          overshot = (seen_x - stroke_x) * ux + (seen_y - stroke_y) * uy > 2.0 * aim_distance;
           stroke_passes = 0;
         }
         if (std::hypot(ex, ey) <= radius - 1.0) {
@@ -490,8 +495,9 @@ class User {
         } else {
           Aim(ex, ey, radius, &ux, &uy, &sound, &level);
           planned = Plan(level, ex * ux + ey * uy);
-          // A hold that moved nothing is not tried again as it was: the user holds longer.
-          if (still_hold > 0) planned = std::max(planned, still_hold + kLongerPasses);
+          // A hold that moved nothing, or far too far, is not tried again as it was.
+          if (moved_nothing) planned = std::max(planned, last_hold + kLongerPasses);
+          if (overshot && planned >= last_hold) planned = last_hold - 1;
           if (decision_ != nullptr) {
             decision_->meant_x = static_cast<float>(ux),
             decision_->meant_y = static_cast<float>(uy);
