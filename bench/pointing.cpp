@@ -160,6 +160,8 @@ class PassWatch : public PassObserver {
                  r.level, r.loud, r.pitch_median, r.run, r.f1_normalised, r.f2_normalised,
                  r.vowel != 0 ? r.vowel : '-', static_cast<int>(r.event.kind));
     for (float c : r.candidates) std::fprintf(stderr, " %.0f", c);
+    std::fprintf(stderr, " bw");
+    for (float b : r.bandwidths) std::fprintf(stderr, " %.0f", b);
     std::fprintf(stderr, "\n");
   }
 };
