@@ -6,7 +6,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "support/child_process.h"
 
@@ -17,12 +16,6 @@ namespace {
 constexpr char kInstalled[] = "/usr/bin/kwin_wayland";
 constexpr auto kStartLimit = std::chrono::seconds(30);
 
-std::string Tail(const std::string& path) {
-  std::ifstream in(path);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return text.substr(text.size() > 4000 ? text.size() - 4000 : 0);
-}
-
 }  // namespace
 
 HeadlessKWin::HeadlessKWin(const std::vector<std::string>& granted) {
@@ -32,12 +25,7 @@ HeadlessKWin::HeadlessKWin(const std::vector<std::string>& granted) {
     error_ = "kwin_wayland is not installed (scripts/install-deps installs kwin-wayland)";
     return;
   }
-  char folder[] = "/tmp/sonlet-kwin-XXXXXX";
-  if (mkdtemp(folder) == nullptr) {
-    error_ = "mkdtemp failed";
-    return;
-  }
-  folder_ = folder;
+  if (!MakeFolder("/tmp/sonlet-kwin-XXXXXX")) return;
   // The packaged binary carries a file capability that a container may refuse to execute; a
   // copy carries none. KWin's platform plugin loads only into a program named kwin_wayland.
   const std::string program = folder_ + "/bin/kwin_wayland";
@@ -75,25 +63,13 @@ HeadlessKWin::HeadlessKWin(const std::vector<std::string>& granted) {
     error_ = "fork failed";
     return;
   }
-  socket_ = runtime + "/wayland-kwin";
-  const auto limit = std::chrono::steady_clock::now() + kStartLimit;
-  while (std::chrono::steady_clock::now() < limit) {
-    if (ChildEnded(pid_)) {
-      error_ = "kwin_wayland ended at start; its log:\n" + Tail(log);
-      return;
-    }
-    // KWin names the socket once it listens, and takes clients from then on.
-    if (fs::exists(socket_)) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  error_ = "kwin_wayland did not open its socket within " +
-           std::to_string(std::chrono::seconds(kStartLimit).count()) + " s; its log:\n" + Tail(log);
-  StopChild(pid_);
-}
-
-HeadlessKWin::~HeadlessKWin() {
-  StopChild(pid_);
-  RemoveFolder(folder_);
+  // KWin names the socket once it listens, and takes clients from then on.
+  const std::string socket = runtime + "/wayland-kwin";
+  AwaitSocket("kwin_wayland", log, kStartLimit, [this, socket] {
+    if (!fs::exists(socket)) return false;
+    socket_ = socket;
+    return true;
+  });
 }
 
 }  // namespace sonlet

@@ -5,11 +5,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "support/child_process.h"
 
@@ -39,12 +37,7 @@ HeadlessSway::HeadlessSway() {
     error_ = "sway is not installed (scripts/install-deps installs it)";
     return;
   }
-  char folder[] = "/tmp/sonlet-sway-XXXXXX";
-  if (mkdtemp(folder) == nullptr) {
-    error_ = "mkdtemp failed";
-    return;
-  }
-  folder_ = folder;
+  if (!MakeFolder("/tmp/sonlet-sway-XXXXXX")) return;
   const bool as_nobody = geteuid() == 0;
   const std::string config = folder_ + "/config";
   {
@@ -56,7 +49,8 @@ HeadlessSway::HeadlessSway() {
   const std::string log = folder_ + "/sway.log";
   if (as_nobody) {
     // The runtime folder must belong to the compositor's user, and be its alone.
-    if (chown(folder, kNobody, kNobody) != 0 || chown(config.c_str(), kNobody, kNobody) != 0) {
+    if (chown(folder_.c_str(), kNobody, kNobody) != 0 ||
+        chown(config.c_str(), kNobody, kNobody) != 0) {
       error_ = "cannot give the runtime folder to the user nobody";
       return;
     }
@@ -76,33 +70,17 @@ HeadlessSway::HeadlessSway() {
   }
 
   // sway names its socket wayland-N in its runtime folder, N the first free number.
-  const auto limit = std::chrono::steady_clock::now() + kStartLimit;
-  while (std::chrono::steady_clock::now() < limit) {
-    if (ChildEnded(pid_)) {
-      std::ifstream in(log);
-      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      error_ = "sway ended at start; its log:\n" +
-               text.substr(text.size() > 4000 ? text.size() - 4000 : 0);
-      return;
-    }
+  AwaitSocket("sway", log, kStartLimit, [this] {
     for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
       const std::string name = entry.path().filename();
       if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos &&
           CanConnect(entry.path())) {
         socket_ = entry.path();
-        return;
+        return true;
       }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  error_ = "sway did not open its socket within " +
-           std::to_string(std::chrono::seconds(kStartLimit).count()) + " s";
-  StopChild(pid_);
-}
-
-HeadlessSway::~HeadlessSway() {
-  StopChild(pid_);
-  RemoveFolder(folder_);
+    return false;
+  });
 }
 
 }  // namespace sonlet
