@@ -33,7 +33,11 @@ constexpr const char* kVowelWays[kVowelCount] = {"a la derecha", "arriba", "a la
 class TerminalGuide : public PassObserver {
  public:
   TerminalGuide(OutputChannel& out, ClipCounter& clipping, int threshold_level, bool meter)
-      : out_(out), clipping_(clipping), threshold_level_(threshold_level), meter_(meter) {
+      : out_(out), clipping_(clipping), threshold_level_(threshold_level), meter_(meter) {}
+
+  // Said only once a stop signal would interrupt the calibration: a user who presses Ctrl-C
+  // on reading it must get the interruption it promises.
+  void Greet() {
     out_.Print(
         "Calibración de las vocales: diga cada vocal sostenida, con su voz de siempre, durante "
         "unos dos segundos, y calle después. Ctrl-C la interrumpe.\n");
@@ -160,6 +164,7 @@ int RunGuidedCalibration(const CommandLine& line, StopSignals& stop_signals,
     interrupted.store(true);
     runner.RequestStop();
   });
+  guide.Greet();
   runner.Start();
   runner.Join();
   stop_signals.OnSignal([](int) {});

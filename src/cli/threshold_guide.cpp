@@ -29,7 +29,11 @@ int Whole(float db) { return static_cast<int>(std::lround(db)); }
 // threshold is chosen or refused.
 class TerminalProbe : public PassObserver {
  public:
-  TerminalProbe(OutputChannel& out, bool meter) : out_(out), meter_(meter) {
+  TerminalProbe(OutputChannel& out, bool meter) : out_(out), meter_(meter) {}
+
+  // Said only once a stop signal would interrupt the guide: a user who presses Ctrl-C on
+  // reading it must get the interruption it promises.
+  void Greet() {
     out_.Print(
         "Ajuste del umbral: primero escucho la sala unos tres segundos; no diga nada. Ctrl-C lo "
         "interrumpe.\n");
@@ -156,6 +160,7 @@ int RunThresholdGuide(const CommandLine& line, StopSignals& stop_signals,
     interrupted.store(true);
     runner.RequestStop();
   });
+  guide.Greet();
   runner.Start();
   runner.Join();
   stop_signals.OnSignal([](int) {});
