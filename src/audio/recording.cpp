@@ -75,7 +75,10 @@ bool RecordingReader::Open(const std::string& path, std::string* error, std::str
   auto state = std::make_unique<State>();
   state->file = sf_open(path.c_str(), SFM_READ, &state->info);
   if (state->file == nullptr) {
-    *error = "cannot read the recording '" + path + "': " + sf_strerror(nullptr) +
+    // libsndfile ends some of its reasons with a full stop and others not.
+    std::string reason = sf_strerror(nullptr);
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) reason.pop_back();
+    *error = "cannot read the recording '" + path + "': " + reason +
              ". Give a sound file (WAV, FLAC, OGG, ...) that exists and is readable.";
     return false;
   }

@@ -139,6 +139,7 @@ TEST_F(Headless, BadArgumentsAndInputsGetAMessageAndStatus2) {
     const ProgramRun run = RunProgram(kSonlet, args);
     EXPECT_EQ(run.status, 2) << args.back();
     EXPECT_NE(run.err.find("sonlet: "), std::string::npos) << args.back();
+    EXPECT_EQ(run.err.find(".. "), std::string::npos) << run.err;  // a reason's own full stop
     EXPECT_EQ(run.out, "") << args.back();
   }
 }
