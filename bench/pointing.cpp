@@ -65,12 +65,14 @@
 // "strokes" the mean number of sounds (not counting clicks) per reached target.
 //   pointing [--espeak DIR] [--voices man,...,espeak-child]
 //            [--modes default,speed75,calibrated,agile,agile-calibrated]
-//            [--detail] [--bearings] [--perfect-bearing]
+//            [--detail] [--bearings] [--perfect-bearing] [--click-max PASSES]
 // --bearings prints, instead, where the calibrated map points each sound the user can say between
 // two vowels; --perfect-bearing steers every calibrated mode exactly where the user means (the
-// bound a truer map could reach). POINTING_STROKES=1 prints every stroke on standard error (aimed
-// and moved direction, distance), POINTING_DEBUG=1 every pass (the user's state, the pointer,
-// the engine's readings), to see where a trial's time goes.
+// bound a truer map could reach). --click-max sets the profile's upper click limit (20 passes
+// otherwise): agile steering starts when a sound can no longer be a click, so a user whose
+// click is short can start it sooner. POINTING_STROKES=1 prints every stroke on standard error
+// (aimed and moved direction, distance), POINTING_DEBUG=1 every pass (the user's state, the
+// pointer, the engine's readings), to see where a trial's time goes.
 
 #include <algorithm>
 #include <cmath>
@@ -116,7 +118,7 @@ constexpr double kSoftAbove = 5.0;
 constexpr double kClickAbove = 20.0;
 constexpr double kSoftBelowPixels = 48.0;
 constexpr size_t kMemoryStrokes = 60;
-constexpr int kClickWindowPasses = 20;
+constexpr int kClickMaxPasses = 20;  // the profile's upper click limit, unless --click-max
 constexpr int kLongerPasses = 5;
 
 // Vowel indices into kVowels.
@@ -213,10 +215,11 @@ class SpokenBlocks : public AudioSource {
   int16_t block_[kBlockSamples] = {};
 };
 
-void FillSettings(const Voice& voice, const Mode& mode, EngineSettings* settings) {
+void FillSettings(const Voice& voice, const Mode& mode, EngineSettings* settings,
+                  int click_max = kClickMaxPasses) {
   StoreSetting(settings->threshold, kThreshold);
   StoreSetting(settings->click_min, 3);
-  StoreSetting(settings->click_max, 20);
+  StoreSetting(settings->click_max, click_max);
   StoreSetting(settings->height, voice.height);
   StoreSetting(settings->speed, mode.speed);
   StoreSetting(settings->male, voice.male ? 1 : 0);
@@ -375,9 +378,12 @@ class MeantBearing : public CalibratedDecision {
 class User {
  public:
   User(const Voice& voice, const Mode& mode, VoiceSounds* sounds, const VowelMap* map,
-       bool perfect_bearing)
-      : mode_(mode), sounds_(sounds), noise_(Amplitude(kNormalAbove - 40.0)) {
-    FillSettings(voice, mode, &settings_);
+       bool perfect_bearing, int click_max)
+      : mode_(mode),
+        sounds_(sounds),
+        noise_(Amplitude(kNormalAbove - 40.0)),
+        click_max_(click_max) {
+    FillSettings(voice, mode, &settings_, click_max);
     if (map != nullptr) {
       decision_ = std::make_unique<MeantBearing>(*map);
       decision_->perfect = perfect_bearing;
@@ -562,7 +568,7 @@ class User {
     auto found = memory_.find(static_cast<int>(level));
     if (found == memory_.end()) return kStrokeLimitPasses;
     // A hold within the click window moves nothing, as the user knows from its clicks.
-    const std::pair<int, double> still{kClickWindowPasses, 0.0};
+    const std::pair<int, double> still{click_max_, 0.0};
     const std::pair<int, double>* below = &still;
     const std::pair<int, double>* above = nullptr;
     for (const auto& m : found->second) {
@@ -630,6 +636,7 @@ class User {
   Mode mode_;
   VoiceSounds* sounds_;
   double noise_;
+  int click_max_;  // passes: a hold this short moves nothing, as the user knows
   EngineSettings settings_;
   std::unique_ptr<MeantBearing> decision_;
   AgileSteering agile_;
@@ -709,7 +716,7 @@ constexpr char kUsage[] =
     "usage: pointing [--espeak DIR] [--voices man,woman,child,espeak-man,espeak-woman,"
     "espeak-child]\n"
     "                [--modes default,speed75,calibrated,agile,agile-calibrated] [--detail]\n"
-    "                [--bearings] [--perfect-bearing]\n";
+    "                [--bearings] [--perfect-bearing] [--click-max PASSES]\n";
 
 // The sounds of every voice asked for, in the order of kVoices (null for one not asked for);
 // false with a message on standard error when a recorded voice cannot be read.
@@ -749,6 +756,7 @@ int main(int argc, char** argv) {
   using namespace sonlet;
   std::string voices, modes, espeak;
   bool detail = false, bearings = false, perfect_bearing = false;
+  int click_max = kClickMaxPasses;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--voices") == 0 && i + 1 < argc) {
       voices = argv[++i];
@@ -762,6 +770,10 @@ int main(int argc, char** argv) {
       bearings = true;
     } else if (std::strcmp(argv[i], "--perfect-bearing") == 0) {
       perfect_bearing = true;
+    } else if (std::strcmp(argv[i], "--click-max") == 0 && i + 1 < argc &&
+               std::sscanf(argv[i + 1], "%d", &click_max) == 1 && click_max >= 4 &&
+               click_max <= kClickLimitMax) {
+      ++i;
     } else {
       std::fprintf(stderr, "%s", kUsage);
       return 2;
@@ -804,23 +816,25 @@ int main(int argc, char** argv) {
       if (calibrated) PrintBearings(voice, sounds, map);
       continue;
     }
-    {
-      User probe(voice, kModes[0], sounds, nullptr, false);
-      const int64_t clicks = probe.ClicksAfterStroke();
-      if (clicks != 1) {
-        std::fprintf(stderr,
-                     "pointing: the click of %s (%d passes of sound) made %lld clicks after a "
-                     "stroke, not one: its trials will end in slips or time out\n",
-                     voice.name, probe.ClickPasses(), static_cast<long long>(clicks));
-      }
-    }
     for (const Mode& mode : kModes) {
       if (!Listed(modes, mode.name)) continue;
       if (mode.calibrated && !calibrated) {
         std::printf("| %s | %s | calibration refused | | | | | |\n", voice.name, mode.name);
         continue;
       }
-      User user(voice, mode, sounds, mode.calibrated ? &map : nullptr, perfect_bearing);
+      // Agile steering times a click on the sound itself, the default mode on the level
+      // meter, so a click near the upper limit may click in one and steer in the other.
+      {
+        User probe(voice, mode, sounds, mode.calibrated ? &map : nullptr, false, click_max);
+        const int64_t clicks = probe.ClicksAfterStroke();
+        if (clicks != 1) {
+          std::fprintf(stderr,
+                       "pointing: the click of %s (%d passes of sound) made %lld clicks after a "
+                       "stroke in %s, not one: its trials will end in slips or time out\n",
+                       voice.name, probe.ClickPasses(), static_cast<long long>(clicks), mode.name);
+        }
+      }
+      User user(voice, mode, sounds, mode.calibrated ? &map : nullptr, perfect_bearing, click_max);
       Figures mean;
       int conditions = 0;
       std::vector<Trial> all;
