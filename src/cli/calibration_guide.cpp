@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -14,11 +13,7 @@
 #include "cli/calibration_maker.h"
 #include "cli/clip_counter.h"
 #include "cli/io_setup.h"
-#include "cli/no_panel.h"
-#include "cli/notice_printer.h"
-#include "engine/engine_runner.h"
-#include "engine/voice_engine.h"
-#include "input/null_sink.h"
+#include "cli/listening_guide.h"
 
 namespace sonlet {
 
@@ -30,26 +25,22 @@ constexpr const char* kVowelWays[kVowelCount] = {"a la derecha", "arriba", "a la
 
 // Speaks the steps of a guided calibration on the terminal, on the engine's thread, and stops
 // the engine when the map is made.
-class TerminalGuide : public PassObserver {
+class TerminalGuide : public ListeningGuide {
  public:
   TerminalGuide(OutputChannel& out, ClipCounter& clipping, int threshold_level, bool meter)
-      : out_(out), clipping_(clipping), threshold_level_(threshold_level), meter_(meter) {}
+      : ListeningGuide(out, meter), clipping_(clipping), threshold_level_(threshold_level) {}
 
-  // Said only once a stop signal would interrupt the calibration: a user who presses Ctrl-C
-  // on reading it must get the interruption it promises.
-  void Greet() {
+  void Greet() override {
     out_.Print(
         "Calibración de las vocales: diga cada vocal sostenida, con su voz de siempre, durante "
         "unos dos segundos, y calle después. Ctrl-C la interrumpe.\n");
     Ask();
   }
 
-  void set_runner(EngineRunner* runner) { runner_ = runner; }
-  bool done() const { return done_.load(); }
   const CalibrationResult& result() const { return guide_.result(); }
 
   void PassDone(const PassRecord& record) override {
-    if (done_.load()) return;
+    if (done()) return;
     const GuidedCalibration::Event event = guide_.Feed(record);
     const char asked = guide_.vowel() >= 0 ? kVowelLetters[guide_.vowel()] : ' ';
     switch (event) {
@@ -85,8 +76,7 @@ class TerminalGuide : public PassObserver {
         return;
       case GuidedCalibration::Event::kDone:
         EndMeter();
-        done_.store(true);
-        if (runner_ != nullptr) runner_->RequestStop();
+        Done();
         return;
     }
   }
@@ -116,19 +106,9 @@ class TerminalGuide : public PassObserver {
     meter_shown_ = true;
   }
 
-  void EndMeter() {
-    if (meter_shown_) out_.Print("\n");
-    meter_shown_ = false;
-  }
-
-  OutputChannel& out_;
   ClipCounter& clipping_;
   const int threshold_level_;
-  const bool meter_;
-  bool meter_shown_ = false;
   GuidedCalibration guide_;
-  EngineRunner* runner_ = nullptr;
-  std::atomic<bool> done_{false};
 };
 
 }  // namespace
@@ -150,29 +130,16 @@ int RunGuidedCalibration(const CommandLine& line, StopSignals& stop_signals,
   EngineSettings settings;
   ApplyProfile(profile, &settings);
   SetListening(&settings, true);
-  NullSink input;
-  NoPanel panel;
-  NoticePrinter notices(standard_output, false);
   const int threshold_level = 100 - ReadPassSettings(settings).threshold;
   ClipCounter clipping(*audio);
   TerminalGuide guide(standard_output, clipping, threshold_level, ::isatty(::fileno(stdout)) == 1);
-  auto engine = std::make_unique<VoiceEngine>(settings, clipping, input, panel, notices, &guide);
-  EngineRunner runner(*engine, clipping);
-  guide.set_runner(&runner);
-  std::atomic<bool> interrupted{false};
-  stop_signals.OnSignal([&runner, &interrupted](int) {
-    interrupted.store(true);
-    runner.RequestStop();
-  });
-  guide.Greet();
-  runner.Start();
-  runner.Join();
-  stop_signals.OnSignal([](int) {});
+  const bool interrupted =
+      RunListeningGuide(settings, clipping, guide, stop_signals, standard_output);
 
   if (!guide.done()) {
     standard_output.Print("\n%s: no se ha escrito %s.\n",
-                          interrupted.load() ? "Calibración interrumpida"
-                                             : "El sonido terminó antes de tener todas las vocales",
+                          interrupted ? "Calibración interrumpida"
+                                      : "El sonido terminó antes de tener todas las vocales",
                           line.calibrate.c_str());
     standard_output.Flush();
     return 2;

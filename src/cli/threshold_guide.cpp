@@ -4,18 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "cli/io_setup.h"
-#include "cli/no_panel.h"
-#include "cli/notice_printer.h"
-#include "engine/engine_runner.h"
-#include "engine/voice_engine.h"
-#include "input/null_sink.h"
+#include "cli/listening_guide.h"
 #include "settings/profile_file.h"
 #include "threshold/threshold_probe.h"
 
@@ -27,31 +22,27 @@ int Whole(float db) { return static_cast<int>(std::lround(db)); }
 
 // Speaks the steps on the terminal, on the engine's thread, and stops the engine once the
 // threshold is chosen or refused.
-class TerminalProbe : public PassObserver {
+class TerminalProbe : public ListeningGuide {
  public:
-  TerminalProbe(OutputChannel& out, bool meter) : out_(out), meter_(meter) {}
+  TerminalProbe(OutputChannel& out, bool meter) : ListeningGuide(out, meter) {}
 
-  // Said only once a stop signal would interrupt the guide: a user who presses Ctrl-C on
-  // reading it must get the interruption it promises.
-  void Greet() {
+  void Greet() override {
     out_.Print(
         "Ajuste del umbral: primero escucho la sala unos tres segundos; no diga nada. Ctrl-C lo "
         "interrumpe.\n");
     out_.Flush();
   }
 
-  void set_runner(EngineRunner* runner) { runner_ = runner; }
-  bool done() const { return done_.load(); }
   const ThresholdProbe& probe() const { return probe_; }
 
   void PassDone(const PassRecord& record) override {
-    if (done_.load()) return;
+    if (done()) return;
     Follow(probe_.Feed(record.level), record);
   }
 
   // The sound has ended: judge what was heard.
   void Finish() {
-    if (done_.load() || probe_.phase() == ThresholdProbe::Phase::kRoom) return;
+    if (done() || probe_.phase() == ThresholdProbe::Phase::kRoom) return;
     Follow(probe_.Finish(), PassRecord{});
   }
 
@@ -84,8 +75,7 @@ class TerminalProbe : public PassObserver {
         return;
       case ThresholdProbe::Event::kDone:
         EndMeter();
-        done_.store(true);
-        if (runner_ != nullptr) runner_->RequestStop();
+        Done();
         return;
     }
   }
@@ -111,17 +101,7 @@ class TerminalProbe : public PassObserver {
     meter_shown_ = true;
   }
 
-  void EndMeter() {
-    if (meter_shown_) out_.Print("\n");
-    meter_shown_ = false;
-  }
-
-  OutputChannel& out_;
-  const bool meter_;
-  bool meter_shown_ = false;
   ThresholdProbe probe_;
-  EngineRunner* runner_ = nullptr;
-  std::atomic<bool> done_{false};
 };
 
 }  // namespace
@@ -148,29 +128,16 @@ int RunThresholdGuide(const CommandLine& line, StopSignals& stop_signals,
   // Only the level is heard: listening stays off, and nothing goes to the pointer.
   EngineSettings settings;
   ApplyProfile(profile, &settings);
-  NullSink input;
-  NoPanel panel;
-  NoticePrinter notices(standard_output, false);
   TerminalProbe guide(standard_output, ::isatty(::fileno(stdout)) == 1);
-  auto engine = std::make_unique<VoiceEngine>(settings, *audio, input, panel, notices, &guide);
-  EngineRunner runner(*engine, *audio);
-  guide.set_runner(&runner);
-  std::atomic<bool> interrupted{false};
-  stop_signals.OnSignal([&runner, &interrupted](int) {
-    interrupted.store(true);
-    runner.RequestStop();
-  });
-  guide.Greet();
-  runner.Start();
-  runner.Join();
-  stop_signals.OnSignal([](int) {});
-  if (!interrupted.load()) guide.Finish();
+  const bool interrupted =
+      RunListeningGuide(settings, *audio, guide, stop_signals, standard_output);
+  if (!interrupted) guide.Finish();
 
   const char* kept = "el umbral sigue en";
   if (!guide.done()) {
     standard_output.Print("\n%s: %s %d.\n",
-                          interrupted.load() ? "Ajuste del umbral interrumpido"
-                                             : "El sonido terminó antes de oír la sala y la voz",
+                          interrupted ? "Ajuste del umbral interrumpido"
+                                      : "El sonido terminó antes de oír la sala y la voz",
                           kept, profile.threshold);
     standard_output.Flush();
     return 2;
