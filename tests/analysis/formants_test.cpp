@@ -137,7 +137,7 @@ std::vector<float> PolynomialFromPairs(const std::vector<std::complex<double>>& 
 }
 
 TEST(PredictorRoots, FindsRootsAndSkipsPolynomialsWithoutThem) {
-  float wr[kFormantRoots + 1], wi[kFormantRoots + 1];
+  float wr[kFormantRoots + 1] = {}, wi[kFormantRoots + 1] = {};  // [0] is never written
   const std::vector<std::complex<double>> poles = {std::polar(1.05, 0.4), std::polar(1.1, 1.2),
                                                    std::polar(1.15, 2.0), std::polar(1.2, 2.8)};
   std::vector<float> a = PolynomialFromPairs(poles);
