@@ -65,6 +65,7 @@ LiveProgram::LiveProgram(const std::string& program, const std::vector<std::stri
     // fill the disk with what it prints: past 256 MiB in a file it gets SIGXFSZ and ends, and the
     // test sees an abnormal end.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    setpgid(0, 0);  // safe to freeze: see StartChild in tests/support/child_process.cpp
     const rlimit file_size{256 << 20, 256 << 20};
     setrlimit(RLIMIT_FSIZE, &file_size);
     dup2(out_fd, 1);

@@ -283,7 +283,9 @@ TEST_F(RemoteCommands, WhatDoesNotAnswerIsSaidSoWithinSeconds) {
     const Thawed thawed{frozen};
     std::chrono::steady_clock::duration took{};
     const ProgramRun run = AskTimed(c.args, c.environment, &took);
-    EXPECT_EQ(run.status, 2) << c.args[0] << (c.bus_frozen ? " (bus)" : "") << "\n" << run.err;
+    EXPECT_EQ(run.status, 2) << c.args[0] << (c.bus_frozen ? " (bus)" : "") << "\n"
+                             << run.err << "the running one said:\n"
+                             << owner.err();
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
     // Two limits of a few seconds at most, with room for a busy machine.

@@ -48,6 +48,11 @@ pid_t StartChild(const ChildOptions& options) {
   // Set after the change of user, which clears the parent-death signal.
   prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (getppid() != parent) _exit(1);  // the test died before prctl took effect
+  // A group of its own, linked to the test's by its parent: a test may freeze the child (SIGSTOP),
+  // and the kernel wakes every stopped process of an orphaned group with SIGHUP and SIGCONT. The
+  // test's own group is orphaned whenever the shell that started the run has gone, as under a
+  // runner that started it in the background; the child's is not while the test lives.
+  setpgid(0, 0);
   if (options.keep_fd >= 0) fcntl(options.keep_fd, F_SETFD, 0);
   const int null_fd = open("/dev/null", O_RDWR);
   int log_fd = null_fd;
