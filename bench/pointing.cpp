@@ -34,12 +34,14 @@
 // "strokes" the mean number of sounds (not counting clicks) per reached target.
 //   pointing [--espeak DIR] [--voices man,...,espeak-child]
 //            [--modes default,speed75,calibrated,agile,agile-calibrated]
-//            [--detail] [--bearings] [--perfect-bearing] [--click-max PASSES]
+//            [--detail] [--bearings] [--perfect-bearing] [--practised] [--click-max PASSES]
 // --bearings prints, instead, where the calibrated map points each sound the user can say between
 // two vowels; --perfect-bearing steers every calibrated mode exactly where the user means (the
-// bound a truer map could reach). --click-max sets the profile's upper click limit (20 passes
-// otherwise): agile steering starts when a sound can no longer be a click, so a user whose
-// click is short can start it sooner. POINTING_STROKES=1 prints every stroke on standard error
+// bound a truer map could reach); --practised gives the user a practised user's knowledge of where
+// each of its sounds goes (pointing_user.h), which a map with steady but uneven bearings leaves it
+// to learn. --click-max sets the profile's upper click limit (20 passes otherwise): agile
+// steering starts when a sound can no longer be a click, so a user whose click is short can start
+// it sooner. POINTING_STROKES=1 prints every stroke on standard error
 // (aimed and moved direction, distance), POINTING_DEBUG=1 every pass (the user's state, the
 // pointer, the engine's readings), to see where a trial's time goes.
 
@@ -203,7 +205,7 @@ constexpr char kUsage[] =
     "usage: pointing [--espeak DIR] [--voices man,woman,child,espeak-man,espeak-woman,"
     "espeak-child]\n"
     "                [--modes default,speed75,calibrated,agile,agile-calibrated] [--detail]\n"
-    "                [--bearings] [--perfect-bearing] [--click-max PASSES]\n";
+    "                [--bearings] [--perfect-bearing] [--practised] [--click-max PASSES]\n";
 
 // The sounds of every voice asked for, in the order of kVoices (null for one not asked for);
 // false with a message on standard error when a recorded voice cannot be read.
@@ -242,7 +244,7 @@ bool LoadVoices(const std::string& list, const std::string& espeak,
 int main(int argc, char** argv) {
   using namespace sonlet;
   std::string voices, modes, espeak;
-  bool detail = false, bearings = false, perfect_bearing = false;
+  bool detail = false, bearings = false, perfect_bearing = false, practised = false;
   int click_max = kClickMaxPasses;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--voices") == 0 && i + 1 < argc) {
@@ -257,6 +259,8 @@ int main(int argc, char** argv) {
       bearings = true;
     } else if (std::strcmp(argv[i], "--perfect-bearing") == 0) {
       perfect_bearing = true;
+    } else if (std::strcmp(argv[i], "--practised") == 0) {
+      practised = true;
     } else if (std::strcmp(argv[i], "--click-max") == 0 && i + 1 < argc &&
                std::sscanf(argv[i + 1], "%d", &click_max) == 1 && click_max >= 4 &&
                click_max <= kClickLimitMax) {
@@ -312,7 +316,7 @@ int main(int argc, char** argv) {
       // Agile steering times a click on the sound itself, the default mode on the level
       // meter, so a click near the upper limit may click in one and steer in the other.
       {
-        User probe(voice, mode, sounds, mode.calibrated ? &map : nullptr, false, click_max);
+        User probe(voice, mode, sounds, mode.calibrated ? &map : nullptr, false, click_max, false);
         const int64_t clicks = probe.ClicksAfterStroke();
         if (clicks != 1) {
           std::fprintf(stderr,
@@ -321,7 +325,8 @@ int main(int argc, char** argv) {
                        voice.name, probe.ClickPasses(), static_cast<long long>(clicks), mode.name);
         }
       }
-      User user(voice, mode, sounds, mode.calibrated ? &map : nullptr, perfect_bearing, click_max);
+      User user(voice, mode, sounds, mode.calibrated ? &map : nullptr, perfect_bearing, click_max,
+                practised);
       Figures mean;
       int conditions = 0;
       std::vector<Trial> all;

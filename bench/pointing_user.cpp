@@ -20,12 +20,17 @@ constexpr double kClickAbove = 20.0;
 constexpr double kSoftBelowPixels = 48.0;
 constexpr size_t kMemoryStrokes = 60;
 constexpr int kLongerPasses = 5;
+constexpr double kHeadingPixels = 24.0;  // a shorter stroke's direction is a pixel's guess
 
 }  // namespace
 
 User::User(const Voice& voice, const Mode& mode, VoiceSounds* sounds, const VowelMap* map,
-           bool perfect_bearing, int click_max)
-    : mode_(mode), sounds_(sounds), noise_(Amplitude(kNormalAbove - 40.0)), click_max_(click_max) {
+           bool perfect_bearing, int click_max, bool practised)
+    : mode_(mode),
+      sounds_(sounds),
+      noise_(Amplitude(kNormalAbove - 40.0)),
+      click_max_(click_max),
+      practised_(practised && mode.agile && mode.calibrated && sounds->SaysBetween()) {
   FillSettings(voice, mode, &settings_, click_max);
   if (map != nullptr) {
     decision_ = std::make_unique<MeantBearing>(*map);
@@ -91,6 +96,7 @@ Trial User::Select(double sx, double sy, double tx, double ty, int distance, int
   bool stroking = false;
   double ux = 0.0, uy = 0.0;
   double aim_distance = 0.0;
+  const std::vector<float>* stroke_sound = nullptr;
   int last_hold = 0;           // the last stroke's hold
   bool moved_nothing = false;  // whether it moved nothing
   bool overshot = false;       // whether it moved more than twice as far as it meant
@@ -128,6 +134,13 @@ Trial User::Select(double sx, double sy, double tx, double ty, int distance, int
             seen_x <= 0 || seen_y <= 0 || seen_x >= kScreenWidth - 1 || seen_y >= kScreenHeight - 1;
         if (!at_edge) {
           Remember(level, stroke_passes, (seen_x - stroke_x) * ux + (seen_y - stroke_y) * uy);
+          const double mx = seen_x - stroke_x, my = seen_y - stroke_y;
+          const double moved = std::hypot(mx, my);
+          if (moved >= kHeadingPixels) {
+            std::pair<double, double>& heading = headings_[stroke_sound];
+            heading.first += mx / moved;
+            heading.second += my / moved;
+          }
         }
         last_hold = stroke_passes;
         moved_nothing = seen_x == stroke_x && seen_y == stroke_y;
@@ -141,6 +154,7 @@ Trial User::Select(double sx, double sy, double tx, double ty, int distance, int
         click_left = ClickPasses();
       } else {
         Aim(ex, ey, radius, &ux, &uy, &sound, &level);
+        stroke_sound = sound;
         planned = Plan(level, ex * ux + ey * uy);
         // A hold that moved nothing, or far too far, is not tried again as it was.
         if (moved_nothing) planned = std::max(planned, last_hold + kLongerPasses);
@@ -227,6 +241,32 @@ void User::Aim(double ex, double ey, double radius, double* ux, double* uy,
                const std::vector<float>** sound, double* level) {
   const double distance = std::hypot(ex, ey);
   *level = kNormalAbove;
+  if (practised_) {
+    const double want = std::atan2(ey, ex);
+    double best = 1e9;
+    for (int h : {kA, kI}) {
+      for (int v : {kO, kE}) {
+        for (int e = 0; e <= kBlendSteps; ++e) {
+          const std::vector<float>* candidate = &sounds_->Sound(h, v, e);
+          const double said = e * std::numbers::pi / (2 * kBlendSteps);
+          double goes = std::atan2(v == kO ? std::sin(said) : -std::sin(said),
+                                   h == kA ? std::cos(said) : -std::cos(said));
+          const auto found = headings_.find(candidate);
+          if (found != headings_.end()) {
+            goes = std::atan2(found->second.second, found->second.first);
+          }
+          const double off = std::fabs(std::remainder(goes - want, 2 * std::numbers::pi));
+          if (off < best) {
+            best = off;
+            *sound = candidate;
+          }
+        }
+      }
+    }
+    *ux = ex / distance;
+    *uy = ey / distance;
+    return;
+  }
   if (mode_.agile && mode_.calibrated && sounds_->SaysBetween() &&
       std::min(std::fabs(ex), std::fabs(ey)) > radius / 2) {
     // Between the two vowels that frame the target's direction.

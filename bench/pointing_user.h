@@ -14,6 +14,11 @@
 //     say a sound between two vowels: the synthesiser's can, espeak-ng's cannot (it says each
 //     vowel only as itself), so with an espeak-ng voice the user aims along one axis at a
 //     time in every mode.
+//   - With --practised (agile steering, a calibration and a voice that says sounds between
+//     vowels) it knows where its own sounds go, as a user does after some practice: it keeps
+//     the direction each sound has moved the pointer (over strokes of 24 px or more), and says
+//     the sound, among all it can say, whose direction is nearest the target's; a sound it has
+//     not said yet it expects to go where it means to.
 //   - Stops by anticipation: it has learnt its own reaction time, so it stops the sound when
 //     the pointer it sees, carried on for 13 passes at the speed it saw over the last 4, would
 //     reach the target along the stroke (or after 8 s of a stroke that gets nowhere).
@@ -79,7 +84,7 @@ class MeantBearing : public CalibratedDecision {
 class User {
  public:
   User(const Voice& voice, const Mode& mode, VoiceSounds* sounds, const VowelMap* map,
-       bool perfect_bearing, int click_max);
+       bool perfect_bearing, int click_max, bool practised);
 
   // The 13 trials of one distance and width, in the task's order, from the pointer on target 0.
   void Run(int distance, int width, std::vector<Trial>* trials);
@@ -115,7 +120,8 @@ class User {
   Mode mode_;
   VoiceSounds* sounds_;
   double noise_;
-  int click_max_;  // passes: a hold this short moves nothing, as the user knows
+  int click_max_;   // passes: a hold this short moves nothing, as the user knows
+  bool practised_;  // whether it says the sound that has gone nearest the target's direction
   EngineSettings settings_;
   std::unique_ptr<MeantBearing> decision_;
   AgileSteering agile_;
@@ -125,6 +131,8 @@ class User {
   std::unique_ptr<VoiceEngine> engine_;
   std::vector<std::pair<int, int>> history_;
   std::map<int, std::vector<std::pair<int, double>>> memory_;
+  // Where each sound has taken the pointer (the sum of its strokes' unit directions).
+  std::map<const std::vector<float>*, std::pair<double, double>> headings_;
   std::mt19937_64 random_{12345};
 };
 
